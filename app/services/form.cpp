@@ -1,0 +1,74 @@
+#include "form.h"
+
+#include "failure.h"
+#include "ui.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QPointer>
+
+Form::Form(const QString& objectName, const QString& caption, int left, int top, int clientWidth,
+           int clientHeight, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint) {
+    setObjectName(objectName);
+    setWindowTitle(caption);
+    setFixedSize(clientWidth, clientHeight);
+    move(left, top);
+    setFont(ui::font(QStringLiteral("MS Sans Serif"), 11));
+}
+
+void Form::setModalResult(int result) {
+    m_modalResult = result;
+    if (result != mrNone && m_loop)
+        close();
+}
+
+void Form::showModeless() {
+    show();
+    raise();
+    activateWindow();
+}
+
+int Form::showModal() {
+    if (isVisible() || m_loop)
+        throw Failure(QStringLiteral("Cannot make a visible window modal"));
+    // Disable what is on screen now; windows shown later from inside this one stay usable.
+    QList<QPointer<QWidget>> disabled;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w != this && w->isVisible() && w->isEnabled()) {
+            w->setEnabled(false);
+            disabled.append(w);
+        }
+    }
+    m_modalResult = mrNone;
+    QEventLoop loop;
+    m_loop = &loop;
+    showModeless();
+    if (isVisible())
+        loop.exec(QEventLoop::DialogExec);
+    m_loop = nullptr;
+    for (const QPointer<QWidget>& w : disabled)
+        if (w)
+            w->setEnabled(true);
+    if (m_modalResult == mrNone)
+        m_modalResult = mrCancel;
+    return m_modalResult;
+}
+
+void Form::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    emit shown();
+}
+
+void Form::hideEvent(QHideEvent* e) {
+    QWidget::hideEvent(e);
+    if (m_loop)
+        m_loop->quit();
+    emit hidden();
+}
+
+void Form::keyPressEvent(QKeyEvent* e) {
+    // Esc does not close the program's windows; only the print preview binds it.
+    e->ignore();
+}

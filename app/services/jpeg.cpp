@@ -1,0 +1,64 @@
+#include "jpeg.h"
+
+#include "failure.h"
+
+#include <QFile>
+
+#include <csetjmp>
+#include <cstdio>
+
+#include <jpeglib.h>
+
+namespace {
+
+struct ErrorManager {
+    jpeg_error_mgr pub;
+    std::jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+};
+
+void onError(j_common_ptr info) {
+    auto* err = reinterpret_cast<ErrorManager*>(info->err);
+    (*info->err->format_message)(info, err->message);
+    std::longjmp(err->jump, 1);
+}
+
+void onMessage(j_common_ptr, int) {}
+
+} // namespace
+
+QImage decodeJpeg(const QByteArray& data) {
+    jpeg_decompress_struct info{};
+    ErrorManager err{};
+    info.err = jpeg_std_error(&err.pub);
+    err.pub.error_exit = onError;
+    err.pub.emit_message = onMessage;
+    QImage image;
+    // No C++ object with a destructor may live between setjmp and longjmp: decode into `image` only.
+    if (setjmp(err.jump)) {
+        jpeg_destroy_decompress(&info);
+        throw Failure(QStringLiteral("JPEG error: ") + QString::fromLatin1(err.message));
+    }
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(data.constData()),
+                 static_cast<unsigned long>(data.size()));
+    jpeg_read_header(&info, TRUE);
+    info.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&info);
+    image = QImage(static_cast<int>(info.output_width), static_cast<int>(info.output_height),
+                   QImage::Format_RGB888);
+    while (info.output_scanline < info.output_height) {
+        JSAMPROW row = image.scanLine(static_cast<int>(info.output_scanline));
+        jpeg_read_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    return image;
+}
+
+QImage loadJpeg(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Failure(QStringLiteral("Cannot open file \"%1\"").arg(path));
+    return decodeJpeg(file.readAll());
+}

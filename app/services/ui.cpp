@@ -1,0 +1,42 @@
+#include "ui.h"
+
+#include <QPalette>
+
+namespace ui {
+
+QFont font(const QString& family, int pixelSize, int style) {
+    QString face = QStringLiteral("Liberation Sans");
+    if (family == QLatin1String("Arial Narrow"))
+        face = QStringLiteral("Liberation Sans Narrow");
+    else if (family == QLatin1String("Times New Roman"))
+        face = QStringLiteral("Liberation Serif");
+    QFont f(face);
+    f.setPixelSize(pixelSize);
+    f.setBold(style & Bold);
+    f.setItalic(style & Italic);
+    f.setUnderline(style & Underline);
+    return f;
+}
+
+void setFont(QWidget* w, const QString& family, int pixelSize, int style, const QColor& color) {
+    w->setFont(font(family, pixelSize, style));
+    if (color.isValid())
+        setTextColor(w, color);
+}
+
+void setTextColor(QWidget* w, const QColor& color) {
+    QPalette p = w->palette();
+    p.setColor(QPalette::WindowText, color);
+    p.setColor(QPalette::ButtonText, color);
+    p.setColor(QPalette::Text, color);
+    w->setPalette(p);
+}
+
+void setBackground(QWidget* w, const QColor& color) {
+    QPalette p = w->palette();
+    p.setColor(QPalette::Window, color);
+    w->setPalette(p);
+    w->setAutoFillBackground(true);
+}
+
+} // namespace ui

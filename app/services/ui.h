@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QString>
+#include <QWidget>
+
+// Font families of the window designer mapped to the metric-compatible faces installed here.
+namespace ui {
+enum Style { Regular = 0, Bold = 1, Italic = 2, Underline = 4 };
+
+// family: "Arial", "Arial Narrow", "Times New Roman" or "MS Sans Serif"; size in pixels.
+QFont font(const QString& family, int pixelSize, int style = Regular);
+void setFont(QWidget* w, const QString& family, int pixelSize, int style = Regular, const QColor& color = {});
+void setTextColor(QWidget* w, const QColor& color);
+void setBackground(QWidget* w, const QColor& color);
+
+inline const QColor blue{0, 0, 255};
+inline const QColor red{255, 0, 0};
+inline const QColor cream{255, 251, 240};
+inline const QColor purple{128, 0, 128};
+} // namespace ui

@@ -1,0 +1,3 @@
+#include "datamodule.h"
+
+TDataModule11* DataModule11 = nullptr;

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QObject>
+#include <QSqlDatabase>
+#include <QString>
+
+// The ADO-style connection: a connection string of "Key=Value" items joined by ";". The provider
+// Microsoft.Jet.OLEDB.4.0 with a Data Source file opens that file (a SQLite 3 database) through QtSql.
+// Failures throw Failure with the object's name and ": " in front of the text.
+class Connection : public QObject {
+    Q_OBJECT
+public:
+    explicit Connection(const QString& objectName, QObject* parent = nullptr);
+    ~Connection() override;
+
+    QString connectionString() const { return m_connectionString; }
+    // Kept as given; a new string takes effect at the next open (an open connection is reopened then).
+    void setConnectionString(const QString& text);
+    // The value of one item of the connection string, keys compared without regard to case; empty if absent.
+    QString item(const QString& key) const;
+
+    void open();   // no-op when open with the same string
+    void close();
+    bool isConnected() const { return m_connected; }
+
+    QSqlDatabase database() const;
+    // Real table and column names, found without regard to letter case (Cyrillic included).
+    QString resolveTableName(const QString& name) const;   // empty if none
+    QString resolveColumnName(const QString& table, const QString& column) const;
+
+signals:
+    void connectedChanged(bool connected);
+
+private:
+    QString m_connectionString;
+    QString m_openedString;
+    QString m_dbName;  // QSqlDatabase connection name, unique per object
+    bool m_connected = false;
+};

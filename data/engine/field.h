@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+class Table;
+
+enum class FieldKind { AutoInc, Text, Integer, Boolean, DateTime, Lookup };
+
+// One field of a table object's field list.
+struct FieldDef {
+    QString name;
+    FieldKind kind = FieldKind::Text;
+    int size = 0;          // text: the declared size in characters; lookup: 20
+    int displayWidth = 0;  // characters a grid reserves; 0 takes the kind's default (see Table::displayWidth)
+    bool visible = true;   // hidden fields get no grid column
+
+    // Lookup fields only: this row's key field, the lookup table, its key field and its result field.
+    QString keyField;
+    Table* lookupTable = nullptr;
+    QString lookupKeyField;
+    QString lookupResultField;
+
+    bool readOnly() const { return kind == FieldKind::AutoInc; }
+    bool isLookup() const { return kind == FieldKind::Lookup; }
+};
+
+// The kind's name as the type-mismatch message spells it ("AutoInc", "WideString", "Integer", "Boolean",
+// "DateTime").
+QString kindName(FieldKind kind);

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QVariant>
+#include <QVector>
+
+class Connection;
+
+// A free SELECT. Names in the SQL text are found without regard to letter case, as the file format
+// promises. User text reaches SQL only as bound values (":name" placeholders with ASCII names).
+class Query : public QObject {
+    Q_OBJECT
+public:
+    Query(const QString& objectName, Connection* connection, QObject* parent = nullptr);
+
+    QString sql() const { return m_sql; }
+    void setSql(const QString& text);  // closes the query and forgets bound values
+    void bindValue(const QString& placeholder, const QVariant& value);
+
+    void open();  // runs the SELECT and keeps its rows
+    void close();
+    bool isActive() const { return m_active; }
+    bool isEmpty() const;  // no row returned
+    int rowCount() const;
+    // A column of the first row by name (letter case ignored); throws "Field '%s' not found".
+    QVariant fieldValue(const QString& column) const;
+
+private:
+    Connection* m_connection;
+    QString m_sql;
+    QVector<QPair<QString, QVariant>> m_bound;
+    QStringList m_columns;
+    QVector<QVector<QVariant>> m_rows;
+    bool m_active = false;
+};

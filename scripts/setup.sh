@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs what the build, the program and the tests need. Safe to run again: it installs only what is missing.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-multimedia-dev
+  qt6-webengine-dev qt6-webengine-dev-tools qt6-translations-l10n libgl-dev libxkbcommon-dev
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
+  libjpeg62-turbo-dev sqlite3 libsqlite3-dev
+  fonts-liberation xvfb xauth poppler-utils
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

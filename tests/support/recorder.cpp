@@ -1,0 +1,48 @@
+#include "recorder.h"
+
+RecordingDialogs::RecordingDialogs() { setDialogs(this); }
+
+RecordingDialogs::~RecordingDialogs() { setDialogs(nullptr); }
+
+void RecordingDialogs::record(const QString& kind, const QString& text) {
+    shown.append({kind, text});
+    if (m_onShow)
+        m_onShow(shown.back());
+}
+
+void RecordingDialogs::failure(const QString& text) { record(QStringLiteral("failure"), text); }
+
+void RecordingDialogs::message(const QString& text) { record(QStringLiteral("message"), text); }
+
+void RecordingDialogs::warning(const QString& caption, const QString& text) {
+    record(QStringLiteral("warning"), caption + QStringLiteral(": ") + text);
+}
+
+bool RecordingDialogs::confirmDelete() {
+    record(QStringLiteral("confirm"), QStringLiteral("Delete record?"));
+    return m_confirms.isEmpty() ? true : m_confirms.dequeue();
+}
+
+void RecordingDialogs::applicationError(const QString& text) {
+    record(QStringLiteral("applicationError"), text);
+}
+
+QString RecordingDialogs::openFileName(QWidget*, const QString& caption, const QString&) {
+    record(QStringLiteral("open"), caption);
+    return m_fileNames.isEmpty() ? QString() : m_fileNames.dequeue();
+}
+
+QString RecordingDialogs::saveFileName(QWidget*, const QString& caption, const QString&, QString* chosenFilter) {
+    record(QStringLiteral("save"), caption);
+    if (chosenFilter && !m_filters.isEmpty())
+        *chosenFilter = m_filters.dequeue();
+    return m_fileNames.isEmpty() ? QString() : m_fileNames.dequeue();
+}
+
+QStringList RecordingDialogs::texts(const QString& kind) const {
+    QStringList result;
+    for (const Shown& s : shown)
+        if (s.kind == kind)
+            result.append(s.text);
+    return result;
+}

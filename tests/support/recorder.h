@@ -1,0 +1,49 @@
+#pragma once
+
+#include "app/services/dialogs.h"
+
+#include <QQueue>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+// Stands in for every dialog while it lives: keeps what would have been shown and answers with scripted
+// replies (OK to confirmations and cancel to file dialogs unless told otherwise).
+class RecordingDialogs final : public DialogService {
+public:
+    struct Shown {
+        QString kind;  // "failure", "message", "warning", "confirm", "applicationError", "open", "save"
+        QString text;
+    };
+
+    RecordingDialogs();
+    ~RecordingDialogs() override;
+
+    void failure(const QString& text) override;
+    void message(const QString& text) override;
+    void warning(const QString& caption, const QString& text) override;
+    bool confirmDelete() override;
+    void applicationError(const QString& text) override;
+    QString openFileName(QWidget* parent, const QString& caption, const QString& filter) override;
+    QString saveFileName(QWidget* parent, const QString& caption, const QString& filter,
+                         QString* chosenFilter) override;
+
+    void setNextConfirm(bool ok) { m_confirms.enqueue(ok); }
+    void setNextFileName(const QString& path) { m_fileNames.enqueue(path); }
+    void setNextFilter(const QString& filter) { m_filters.enqueue(filter); }
+    // Runs whenever a box would be shown (a test can act while the box is "open").
+    void setOnShow(std::function<void(const Shown&)> hook) { m_onShow = std::move(hook); }
+
+    QList<Shown> shown;
+    QStringList texts(const QString& kind) const;  // texts of one kind, in order
+    QStringList failures() const { return texts(QStringLiteral("failure")); }
+    QStringList messages() const { return texts(QStringLiteral("message")); }
+    void clear() { shown.clear(); }
+
+private:
+    void record(const QString& kind, const QString& text);
+    QQueue<bool> m_confirms;
+    QQueue<QString> m_fileNames;
+    QQueue<QString> m_filters;
+    std::function<void(const Shown&)> m_onShow;
+};
