@@ -1,0 +1,60 @@
+#include "testdb.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+#include <sqlite3.h>
+
+TestDatabase::TestDatabase(const QString& rowsSql, const QString& fileName)
+    : m_path(m_dir.filePath(fileName)), m_previousFolder(QDir::currentPath()) {
+    exec(schemaSql() + rowsSql);
+    QDir::setCurrent(m_dir.path());
+}
+
+TestDatabase::~TestDatabase() { QDir::setCurrent(m_previousFolder); }
+
+void TestDatabase::exec(const QString& sql) const {
+    sqlite3* db = nullptr;
+    if (sqlite3_open(QFile::encodeName(m_path).constData(), &db) != SQLITE_OK)
+        qFatal("cannot open %s", qPrintable(m_path));
+    char* error = nullptr;
+    const int rc = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &error);
+    const QString text = error ? QString::fromUtf8(error) : QString();
+    sqlite3_free(error);
+    sqlite3_close(db);
+    if (rc != SQLITE_OK)
+        qFatal("test SQL failed: %s", qPrintable(text));
+}
+
+QString TestDatabase::schemaSql() {
+    QFile file(QStringLiteral(ESUN_SOURCE_DIR "/resources/sample/schema.sql"));
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("schema.sql not found");
+    return QString::fromUtf8(file.readAll());
+}
+
+QString TestDatabase::smallRowsSql() {
+    return QStringLiteral(R"sql(
+INSERT INTO "класс" VALUES (1, '5А'), (2, '5Б'), (3, '6А');
+INSERT INTO "Ученики" VALUES
+    (1, 'Анна', 'Петрова', 'Сергеевна', 1, 'nota', 0),
+    (2, 'Иван', 'Соколов', 'Петрович', 2, 'do-re-mi', 0),
+    (3, 'Мария', 'Ивановна', 'Андреевна', 3, 'teach', 1),
+    (4, 'Пётр', 'Соколов', 'Ильич', 1, 'sol', 0);
+INSERT INTO "Тема" VALUES (1, 'Нотная грамота'), (2, 'Ключи'), (3, 'Композиторы');
+INSERT INTO "Вопрос" VALUES
+    (1, 'Сколько линеек в нотном стане?', 1),
+    (2, 'Как называется знак повышения на полтона?', 1),
+    (3, 'Какой ключ называют ключом соль?', 2);
+INSERT INTO "Ответы" VALUES
+    (1, '5', 1, 1), (2, '4', 1, 0), (3, '6', 1, 0),
+    (4, 'Диез', 2, 1), (5, 'Бемоль', 2, 0), (6, 'Бекар', 2, 0),
+    (7, 'Скрипичный', 3, 1), (8, 'Басовый', 3, 0);
+INSERT INTO "результаты" VALUES
+    (1, '2026-11-02', '2', 5, 1, 1, 1),
+    (2, '2026-11-03', '1', 3, 2, 2, 2),
+    (3, '2026-11-04 10:15:00', '0', 2, 1, 2, 1),
+    (4, '2026-11-05', '3', 5, 4, 3, 1);
+)sql");
+}
