@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+class DataSource;
+class Table;
+
+// What every record-bound widget shares: a data source held by name and resolved through the registry (now,
+// or when the data module registers it later), an optional field name resolved against the table's field
+// list at every open and layout change, and the table's five notices passed on as signals.
+class DataBinding : public QObject {
+    Q_OBJECT
+public:
+    explicit DataBinding(QObject* parent = nullptr);
+
+    void setDataSourceName(const QString& name);
+    QString dataSourceName() const { return m_sourceName; }
+    DataSource* dataSource() const { return m_source; }
+    Table* table() const;  // nullptr while the source is not resolved
+    bool isActive() const; // resolved and the table is open
+
+    // Single-field widgets: the field name, and its position in the table (-1 when closed or not found).
+    void setFieldName(const QString& name);
+    QString fieldName() const { return m_fieldName; }
+    int fieldPos() const { return m_fieldPos; }
+    bool hasField() const { return m_fieldPos >= 0; }
+
+signals:
+    // The source was resolved or replaced: widgets refresh everything.
+    void sourceChanged();
+    void activeChanged();
+    void dataSetChanged();
+    void recordChanged();
+    void editingChanged();
+    void layoutChanged();
+
+private:
+    void resolve();
+    void attach(DataSource* source);
+    void resolveField();
+
+    QString m_sourceName;
+    QString m_fieldName;
+    QPointer<DataSource> m_source;
+    int m_fieldPos = -1;
+};
+
+namespace dbdisplay {
+// Alignment of a field's display text: integers right, everything else left.
+Qt::Alignment alignment(const Table* table, int pos);
+} // namespace dbdisplay
