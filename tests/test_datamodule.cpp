@@ -1,0 +1,198 @@
+#include "data/datamodule.h"
+#include "data/engine/connection.h"
+#include "data/engine/datasource.h"
+#include "data/engine/table.h"
+#include "tests/support/recorder.h"
+#include "tests/support/testdb.h"
+
+#include <QFile>
+#include <QtTest>
+
+#include <memory>
+
+// The data module over database files of several shapes: the normal one, a missing one, a damaged one and
+// hand-made ones that differ from the expected schema.
+class DataModuleTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void connectionStringIsTheBuiltInOne() {
+        const QString s = TDataModule11::defaultConnectionString();
+        QCOMPARE(s.size(), 555);
+        QCOMPARE(s.split(QLatin1Char(';')).size(), 18);
+        QVERIFY(s.contains(QStringLiteral(";Data Source=Primer.mdb;")));
+        QVERIFY(!s.endsWith(QLatin1Char(';')));
+    }
+
+    void fieldListsKeepTheirPositions() {
+        TDataModule11 dm(nullptr, TDataModule11::Open::Later);
+        const QStringList ych{"id_ученика", "Имя",  "Фамилия", "Отчество",
+                              "id_класса",  "ключ", "права",   "Класс"};
+        for (int i = 0; i < ych.size(); ++i)
+            QCOMPARE(dm.ych->field(i).name, ych[i]);
+        const QStringList rez{"id_результата", "Фамилия", "Имя",        "Класс",   "Тема",     "Дата",
+                              "Баллы",         "Оценка",  "id_ученика", "id_темы", "id_класса"};
+        for (int i = 0; i < rez.size(); ++i)
+            QCOMPARE(dm.rez->field(i).name, rez[i]);
+        QCOMPARE(dm.ans->field(1).name, QStringLiteral("ответ"));
+        QCOMPARE(dm.ans->field(3).name, QStringLiteral("статус"));
+        QVERIFY(!dm.rez->field(0).visible);
+        QVERIFY(dm.rez->field(1).isLookup());
+        QCOMPARE(dm.rez->displayWidth(3), 2);
+        QCOMPARE(dm.ych->displayWidth(7), 20); // a lookup field's default
+        QCOMPARE(dm.ych->displayWidth(6), 5);  // a yes/no field's default
+    }
+
+    void normalStartOpensEverythingOnFirstRows() {
+        TestDatabase db(TestDatabase::smallRowsSql());
+        RecordingDialogs dialogs;
+        TDataModule11 dm;
+        QCOMPARE(dialogs.shown.size(), 0);
+        QVERIFY(dm.ADOConnection1->isConnected());
+        for (Table* t : {dm.ych, dm.klass, dm.tema, dm.quest, dm.ans, dm.rez}) {
+            QVERIFY(t->isActive());
+            QCOMPARE(t->recNo(), 0);
+            QVERIFY(t->bof());
+        }
+        // The details follow their masters: the first topic's questions, the first question's answers.
+        QCOMPARE(dm.tema->value(0).toInt(), 1);
+        QCOMPARE(dm.quest->recordCount(), 2);
+        for (int row = 0; row < dm.quest->recordCount(); ++row)
+            QCOMPARE(dm.quest->valueAt(row, 2).toInt(), 1);
+        QCOMPARE(dm.ans->recordCount(), 3);
+        QCOMPARE(dm.ans->value(QStringLiteral("id_вопроса")).toInt(), dm.quest->value(0).toInt());
+        // Moving the topic moves both details.
+        dm.tema->next();
+        QCOMPARE(dm.quest->recordCount(), 1);
+        QCOMPARE(dm.quest->asText(1), QStringLiteral("Какой ключ называют ключом соль?"));
+        QCOMPARE(dm.ans->recordCount(), 2);
+    }
+
+    void dataSourcesAreFoundByName() {
+        TestDatabase db(TestDatabase::smallRowsSql());
+        RecordingDialogs dialogs;
+        auto dm = std::make_unique<TDataModule11>();
+        QCOMPARE(DataSourceRegistry::instance().find(QStringLiteral("DataSource6")), dm->DataSource6);
+        QCOMPARE(dm->DataSource6->table(), dm->rez);
+        dm.reset();
+        QCOMPARE(DataSourceRegistry::instance().find(QStringLiteral("DataSource6")), nullptr);
+    }
+
+    void missingFileGivesSevenReports() {
+        TestDatabase db;
+        QFile::remove(db.path());
+        RecordingDialogs dialogs;
+        TDataModule11 dm;
+        QCOMPARE(dialogs.failures().size(), 7);
+        for (const QString& text : dialogs.failures())
+            QVERIFY2(text.contains(QStringLiteral("Primer.mdb")), qPrintable(text));
+        QVERIFY(!dm.ADOConnection1->isConnected());
+        for (Table* t : {dm.ych, dm.klass, dm.tema, dm.quest, dm.ans, dm.rez})
+            QVERIFY(!t->isActive());
+        QVERIFY(!QFile::exists(db.path())); // never a new empty database
+    }
+
+    void fileThatIsNoDatabaseIsReported() {
+        TestDatabase db;
+        QFile file(db.path());
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(QByteArray("\x00\x01\x00\x00Standard Jet DB\x00", 20) + QByteArray(2000, '\0'));
+        file.close();
+        RecordingDialogs dialogs;
+        TDataModule11 dm;
+        QCOMPARE(dialogs.failures().size(), 7);
+        QVERIFY(dialogs.failures().first().contains(QStringLiteral("Primer.mdb")));
+        QVERIFY(!dm.ych->isActive());
+    }
+
+    void missingKeyColumnClosesPupilsAndResults() {
+        TestDatabase db(TestDatabase::smallRowsSql());
+        db.exec(QStringLiteral(R"(ALTER TABLE "Ученики" DROP COLUMN "ключ";)"));
+        RecordingDialogs dialogs;
+        TDataModule11 dm;
+        const QString expected = QStringLiteral("ych: Field 'ключ' not found.");
+        QCOMPARE(dialogs.failures(), QStringList({expected, expected}));
+        QVERIFY(!dm.ych->isActive());
+        QVERIFY(!dm.rez->isActive());
+        QVERIFY(dm.ADOConnection1->isConnected());
+        for (Table* t : {dm.klass, dm.tema, dm.quest, dm.ans})
+            QVERIFY(t->isActive());
+    }
+
+    void columnOfAnotherKindIsAMismatch() {
+        TestDatabase db;
+        db.exec(QStringLiteral(R"(DROP TABLE "результаты";
+            CREATE TABLE "результаты" ("id_результата" INTEGER PRIMARY KEY, "Дата" DATETIME, "Баллы" TEXT,
+                "Оценка" TEXT, "id_ученика" INTEGER, "id_темы" INTEGER, "id_класса" INTEGER);)"));
+        RecordingDialogs dialogs;
+        TDataModule11 dm;
+        QCOMPARE(dialogs.failures(),
+                 QStringList{QStringLiteral(
+                     "rez: Type mismatch for field 'Оценка', expecting: Integer actual: WideString.")});
+        QVERIFY(!dm.rez->isActive());
+    }
+
+    void handMadeFileWithOtherSpellingsOpens() {
+        // The kinds as someone would write them by hand in the sqlite3 shell.
+        TestDatabase db;
+        db.exec(QStringLiteral(R"(
+            DROP TABLE "результаты"; DROP TABLE "Ответы"; DROP TABLE "Вопрос"; DROP TABLE "Тема";
+            DROP TABLE "Ученики"; DROP TABLE "класс";
+            CREATE TABLE класс (id_класса INTEGER PRIMARY KEY, класс TEXT);
+            CREATE TABLE ученики (ID_УЧЕНИКА INTEGER PRIMARY KEY, имя NVARCHAR(50), фамилия CHAR(40),
+                отчество TEXT, id_класса INT, КЛЮЧ VARCHAR(20), права BIT);
+            CREATE TABLE тема (id_темы INTEGER PRIMARY KEY, тема TEXT);
+            CREATE TABLE вопрос (id_вопроса INTEGER PRIMARY KEY, вопрос TEXT, id_темы LONG);
+            CREATE TABLE ответы (id_ответа INTEGER PRIMARY KEY, ответ TEXT, id_вопроса INTEGER, статус YESNO);
+            CREATE TABLE результаты (id_результата INTEGER PRIMARY KEY, дата DATE, баллы TEXT, оценка INTEGER,
+                id_ученика INTEGER, id_темы INTEGER, id_класса INTEGER);
+            INSERT INTO ученики VALUES (1, 'Ольга', 'Ким', NULL, NULL, 'x', 0);)"));
+        RecordingDialogs dialogs;
+        TDataModule11 dm;
+        QCOMPARE(dialogs.failures(), QStringList());
+        QCOMPARE(dm.ych->asText(2), QStringLiteral("Ким"));
+    }
+
+    void lookupsMissAndCutToTwentyCharacters() {
+        TestDatabase db(TestDatabase::smallRowsSql());
+        db.exec(QStringLiteral(R"(
+            UPDATE "Ученики" SET "Фамилия" = 'Абвгдеёжзийклмнопрстуфх' WHERE "id_ученика" = 1;
+            INSERT INTO "результаты" VALUES (5, '2026-11-06', '1', 2, 99, 1, 1);)"));
+        RecordingDialogs dialogs;
+        TDataModule11 dm;
+        QVERIFY(dm.rez->locate(QStringLiteral("id_результата"), 1));
+        QCOMPARE(dm.rez->displayText(1), QStringLiteral("Абвгдеёжзийклмнопрст"));
+        QVERIFY(dm.rez->locate(QStringLiteral("id_результата"), 5));
+        QCOMPARE(dm.rez->displayText(1), QString());
+        QCOMPARE(dm.rez->displayText(2), QString());
+        QCOMPARE(dm.rez->displayText(4), QStringLiteral("Нотная грамота"));
+        // Lookups search the whole pupils table whatever its filter, and move no cursor.
+        dm.ych->setFilterText(QStringLiteral("Фамилия ='Соколов'"));
+        dm.ych->setFiltered(true);
+        QVERIFY(dm.rez->locate(QStringLiteral("id_результата"), 2));
+        QCOMPARE(dm.rez->displayText(2), QStringLiteral("Иван"));
+        QVERIFY(dm.rez->locate(QStringLiteral("id_результата"), 3));
+        QCOMPARE(dm.rez->displayText(2), QStringLiteral("Анна"));
+        QCOMPARE(dm.ych->recNo(), 0);
+    }
+
+    void reconnectOpensTheClosedTables() {
+        TestDatabase db(TestDatabase::smallRowsSql());
+        const QString real = db.path();
+        QFile::rename(real, real + QStringLiteral(".away"));
+        RecordingDialogs dialogs;
+        TDataModule11 dm;
+        QCOMPARE(dialogs.failures().size(), 7);
+        QFile::rename(real + QStringLiteral(".away"), db.folder() + QStringLiteral("/другая.mdb"));
+        dm.ADOConnection1->setConnectionString(
+            QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;User ID=Admin;Data Source=") + db.folder() +
+            QStringLiteral("/другая.mdb"));
+        dm.openAfterConnect();
+        for (Table* t : {dm.ych, dm.klass, dm.tema, dm.quest, dm.ans, dm.rez})
+            QVERIFY(t->isActive());
+        QCOMPARE(dm.rez->recordCount(), 4);
+    }
+};
+
+QTEST_MAIN(DataModuleTest)
+#include "test_datamodule.moc"
