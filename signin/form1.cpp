@@ -1,6 +1,236 @@
 #include "form1.h"
 
+#include "admin/form9.h"
+#include "app/form14.h"
+#include "app/services/appinfo.h"
+#include "app/services/dialogs.h"
+#include "app/services/failure.h"
+#include "app/services/guard.h"
+#include "app/services/jpeg.h"
+#include "app/services/ui.h"
+#include "data/datamodule.h"
+#include "data/engine/connection.h"
+#include "data/engine/query.h"
+#include "data/engine/table.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
 TForm1* Form1 = nullptr;
 
+TImage::TImage(const QImage& picture, QWidget* parent) : QWidget(parent), m_picture(picture) {}
+
+void TImage::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.drawImage(QPoint(0, 0), m_picture);
+}
+
+namespace {
+
+QLabel* label(QWidget* parent, const char* name, const QString& caption, const QRect& place) {
+    auto* l = new QLabel(caption, parent);
+    l->setObjectName(QString::fromLatin1(name));
+    l->setGeometry(place);
+    l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    ui::setFont(l, QStringLiteral("Arial"), 24, ui::Regular, Qt::black);
+    // Opaque: the label stands on the window colour above the backdrop.
+    ui::setBackground(l, parent->palette().color(QPalette::Window));
+    return l;
+}
+
+QLineEdit* edit(QWidget* parent, const char* name, const QRect& place) {
+    auto* e = new QLineEdit(parent);
+    e->setObjectName(QString::fromLatin1(name));
+    e->setGeometry(place);
+    return e;
+}
+
+QPushButton* button(QWidget* parent, const char* name, const QString& caption, const QRect& place) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setGeometry(place);
+    return b;
+}
+
+// The system's input-output messages for the failures a small file write can meet.
+QString ioMessage(int error) {
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return QStringLiteral("Path not found");
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+        return QStringLiteral("File access denied");
+    case ENOSPC:
+    case EDQUOT:
+        return QStringLiteral("Disk full");
+    case EMFILE:
+    case ENFILE:
+        return QStringLiteral("Too many open files");
+    case ENAMETOOLONG:
+        return QStringLiteral("Invalid filename");
+    default:
+        return QStringLiteral("I/O error %1").arg(error);
+    }
+}
+
+// Creates or overwrites `path` with `bytes`; a failure throws the system's message.
+void writeWhole(const QString& path, const QByteArray& bytes) {
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        throw Failure(ioMessage(errno));
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int error = errno;
+            ::close(fd);
+            throw Failure(ioMessage(error));
+        }
+        done += n;
+    }
+    if (::close(fd) != 0)
+        throw Failure(ioMessage(errno));
+}
+
+// The surname as a quoted filter value: an apostrophe inside is doubled, so any surname stays one value.
+QString quoted(const QString& text) {
+    QString value = text;
+    value.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return QLatin1Char('\'') + value + QLatin1Char('\'');
+}
+
+} // namespace
+
 TForm1::TForm1(QWidget* parent)
-    : Form(QStringLiteral("Form1"), QStringLiteral("Авторизация"), 772, 187, 442, 299, parent) {}
+    : Form(QStringLiteral("Form1"), QStringLiteral("Авторизация"), 772, 187, 442, 299, parent) {
+    ui::setBackground(this, QApplication::palette().color(QPalette::Base));
+    ui::setFont(this, QStringLiteral("Arial"), 16, ui::Regular, Qt::black);
+
+    Image1 = new TImage(loadJpeg(QStringLiteral(":/pictures/signin.jpg")), this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(-8, -8, 513, 369);
+
+    Label1 = label(this, "Label1", QStringLiteral("Фамилия"), {80, 56, 101, 27});
+    Label2 = label(this, "Label2", QStringLiteral("Пароль"), {80, 128, 83, 27});
+    Edit2 = edit(this, "Edit2", {192, 56, 193, 26});
+    Edit1 = edit(this, "Edit1", {192, 128, 193, 26});
+    Button1 = button(this, "Button1", QStringLiteral("Войти"), {184, 192, 89, 41});
+    Button3 = button(this, "Button3", QStringLiteral("Войти"), {184, 192, 89, 41});
+    for (QPushButton* b : {Button1, Button3})
+        ui::setFont(b, QStringLiteral("Arial Narrow"), 24, ui::Bold, ui::blue);
+    Button2 = button(this, "Button2", QStringLiteral("Подключиться к БД"), {0, 0, 177, 33});
+    ui::setFont(Button2, QStringLiteral("Arial"), 19, ui::Regular, Qt::black);
+
+    setTabOrder(Edit1, Edit2);
+    setTabOrder(Edit2, Button1);
+    setTabOrder(Button1, Button2);
+    setTabOrder(Button2, Button3);
+    // The first control in the tab order has the focus when the window opens.
+    Edit1->setFocus();
+
+    Edit2->installEventFilter(this);
+    connect(Edit2, &QLineEdit::textChanged, this, GUARD(this, Edit2Change));
+    connect(Button1, &QPushButton::clicked, this, GUARD(this, Button1Click));
+    connect(Button2, &QPushButton::clicked, this, GUARD(this, Button2Click));
+    connect(Button3, &QPushButton::clicked, this, GUARD(this, Button3Click));
+
+    FormCreate();
+}
+
+QString TForm1::connectionFilePath() {
+    return appinfo::programFolder() + QStringLiteral("Connect.ini");
+}
+
+QString TForm1::connectionFileText(const QString& databasePath) {
+    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;User ID=Admin;Data Source=") + databasePath;
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Edit2 && event->type() == QEvent::MouseButtonPress &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+        guarded([this] { Edit2Click(); });
+    return Form::eventFilter(watched, event);
+}
+
+void TForm1::FormCreate() {
+    const bool queryVariant = QFileInfo::exists(connectionFilePath());
+    Button2->setEnabled(!queryVariant);
+    Button3->setVisible(queryVariant);
+    Button1->setVisible(!queryVariant);
+}
+
+void TForm1::Edit2Click() {
+    Edit1->setEnabled(true);
+    Edit1->clear();
+    Edit1->setEchoMode(QLineEdit::Password);
+    Edit2->clear();
+}
+
+void TForm1::Edit2Change() {
+    Table* ych = DataModule11->ych;
+    ych->setFiltered(false);
+    if (Edit2->text().isEmpty())
+        return;
+    ych->setFilterText(QStringLiteral("Фамилия =") + quoted(Edit2->text()));
+    ych->setFiltered(true);
+}
+
+void TForm1::Button1Click() {
+    Table* ych = DataModule11->ych;
+    if (ych->isEmpty()) {
+        Edit2->clear();
+    } else {
+        const QString key = ych->asText(5);
+        if (Edit1->text() == key && ych->asBoolean(6))
+            Form9->showModal();
+        else if (Edit1->text() != key)
+            Edit2->clear();
+        else
+            Form14->showModal();
+    }
+    // Every attempt ends signed out: boxes empty, no surname filter, the password box disabled.
+    Edit1->clear();
+    Edit2->clear();
+    Edit1->setEnabled(false);
+}
+
+void TForm1::Button3Click() {
+    Query* query = DataModule11->ADOQuery1;
+    query->setSql(QStringLiteral("SELECT ключ FROM Ученики WHERE фамилия=:surname"));
+    query->bindValue(QStringLiteral(":surname"), Edit2->text());
+    query->open();
+    if (query->isEmpty()) {
+        dialogs().message(QStringLiteral("Введён неверный логин!"));
+        return;
+    }
+    if (query->fieldValue(QStringLiteral("ключ")).toString() == Edit1->text())
+        setModalResult(mrOk);
+    else
+        dialogs().message(QStringLiteral("Неверный пароль!"));
+}
+
+void TForm1::Button2Click() {
+    const QString chosen = dialogs().openFileName(this);
+    if (chosen.isEmpty())
+        return;
+    const QString text = connectionFileText(QFileInfo(chosen).absoluteFilePath());
+    writeWhole(connectionFilePath(), (text + QStringLiteral("\r\n")).toUtf8());
+    DataModule11->ADOConnection1->setConnectionString(text);
+    DataModule11->openAfterConnect();
+}

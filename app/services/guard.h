@@ -17,6 +17,8 @@ template <typename F> bool guarded(F&& handler) {
         reportFailure(QStringLiteral("Out of memory"));
     } catch (const std::exception& e) {
         reportFailure(QString::fromUtf8(e.what()));
+    } catch (...) {
+        reportFailure(QStringLiteral("Unknown failure"));
     }
     return false;
 }

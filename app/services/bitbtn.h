@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QPixmap>
+#include <QPushButton>
+
+// A picture button. Without a caption the picture sits centred on the face, cut to it where it is larger;
+// with a caption the picture stands left of the caption, `spacing` pixels apart, the pair centred.
+class TBitBtn : public QPushButton {
+    Q_OBJECT
+public:
+    explicit TBitBtn(const QPixmap& glyph, QWidget* parent = nullptr);
+
+    const QPixmap& glyph() const { return m_glyph; }
+    static constexpr int spacing = 4;
+    // Where the picture and the caption are drawn within the button's face.
+    QRect glyphRect() const;
+    QRect captionRect() const;
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+
+private:
+    QRect face() const;
+    QPixmap m_glyph;
+};
