@@ -1,6 +1,133 @@
 #include "form9.h"
 
+#include "admin/form12.h"
+#include "admin/form8.h"
+#include "admin/report/resultsreport.h"
+#include "app/services/guard.h"
+#include "app/services/ui.h"
+#include "data/datamodule.h"
+#include "data/engine/table.h"
+#include "data/widgets/dbgrid.h"
+#include "data/widgets/dbnavigator.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
 TForm9* Form9 = nullptr;
 
+namespace {
+
+const QString Arial = QStringLiteral("Arial");
+
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, const QRect& place) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(place);
+    return button;
+}
+
+} // namespace
+
 TForm9::TForm9(QWidget* parent)
-    : Form(QStringLiteral("Form9"), QStringLiteral("Управление"), 337, 264, 817, 377, parent) {}
+    : Form(QStringLiteral("Form9"), QStringLiteral("Управление"), 337, 264, 817, 377, parent) {
+    const QColor windowText = palette().color(QPalette::WindowText);
+
+    GroupBox1 = new QGroupBox(QStringLiteral("Результат"), this);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    GroupBox1->setGeometry(16, 24, 569, 345);
+    ui::setFont(GroupBox1, Arial, 12, ui::Regular, Qt::black);
+
+    DBGrid2 = new TDBGrid(GroupBox1);
+    DBGrid2->setObjectName(QStringLiteral("DBGrid2"));
+    DBGrid2->setGeometry(8, 32, 553, 169);
+    ui::setFont(DBGrid2, Arial, 11, ui::Regular, Qt::black);
+    DBGrid2->setTitleFont(ui::font(Arial, 12));
+    DBGrid2->setFixedColor(ui::cream);
+    DBGrid2->setDataSource(QStringLiteral("DataSource6"));
+
+    DBNavigator2 = new TDBNavigator(GroupBox1);
+    DBNavigator2->setObjectName(QStringLiteral("DBNavigator2"));
+    DBNavigator2->setGeometry(120, 208, 324, 25);
+    DBNavigator2->setVisibleButtons(TDBNavigator::nbPrior | TDBNavigator::nbNext | TDBNavigator::nbDelete);
+    DBNavigator2->setDataSource(QStringLiteral("DataSource6"));
+
+    Button2 = makeButton(GroupBox1, "Button2", QStringLiteral("Сортировка"), {24, 296, 89, 33});
+    ui::setFont(Button2, Arial, 15, ui::Regular, Qt::black);
+
+    Button3 = makeButton(GroupBox1, "Button3", QStringLiteral("Печать"), {448, 296, 105, 33});
+    ui::setFont(Button3, QStringLiteral("Arial Narrow"), 19, ui::Bold, ui::blue);
+
+    Edit1 = new QLineEdit(GroupBox1);
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1->setGeometry(168, 256, 57, 23);
+
+    Label1 = new QLabel(QStringLiteral("Фильтр по оценке:"), GroupBox1);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(24, 256, 131, 18);
+    ui::setFont(Label1, Arial, 16, ui::Regular, Qt::black);
+
+    GroupBox2 = new QGroupBox(QStringLiteral("Название темы"), this);
+    GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
+    GroupBox2->setGeometry(592, 24, 209, 209);
+    ui::setFont(GroupBox2, Arial, 12, ui::Regular, windowText);
+
+    DBGrid1 = new TDBGrid(GroupBox2);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    DBGrid1->setGeometry(8, 24, 193, 177);
+    DBGrid1->setTitleFont(ui::font(Arial, 12));
+    DBGrid1->setFixedColor(ui::cream);
+    DBGrid1->setDataSource(QStringLiteral("DataSource3"));
+
+    DBNavigator1 = new TDBNavigator(this);
+    DBNavigator1->setObjectName(QStringLiteral("DBNavigator1"));
+    DBNavigator1->setGeometry(608, 248, 185, 25);
+    DBNavigator1->setVisibleButtons(TDBNavigator::nbPrior | TDBNavigator::nbNext | TDBNavigator::nbInsert |
+                                    TDBNavigator::nbDelete | TDBNavigator::nbPost);
+    DBNavigator1->setDataSource(QStringLiteral("DataSource3"));
+
+    Button1 = makeButton(this, "Button1", QStringLiteral("Список вопросов"), {640, 288, 121, 33});
+    ui::setFont(Button1, Arial, 13, ui::Regular, Qt::black);
+
+    Button4 = makeButton(this, "Button4", QStringLiteral("Список учеников"), {640, 328, 121, 33});
+    ui::setFont(Button4, Arial, 13, ui::Regular, Qt::black);
+
+    // Controls were created in tab order; the label is not a stop.
+    Label1->setFocusPolicy(Qt::NoFocus);
+
+    connect(Button1, &QPushButton::clicked, this, GUARD(this, Button1Click));
+    connect(Button2, &QPushButton::clicked, this, GUARD(this, Button2Click));
+    connect(Button3, &QPushButton::clicked, this, GUARD(this, Button3Click));
+    connect(Button4, &QPushButton::clicked, this, GUARD(this, Button4Click));
+    // Every change of the text, typed, deleted, pasted or set, runs the grade filter.
+    connect(Edit1, &QLineEdit::textChanged, this, GUARD(this, Edit1Change));
+}
+
+void TForm9::Button1Click() {
+    Form8->showModal();
+}
+
+void TForm9::Button2Click() {
+    DataModule11->rez->setSort(QStringLiteral("id_темы"));
+}
+
+void TForm9::Button3Click() {
+    runResultsReport(this);
+}
+
+void TForm9::Button4Click() {
+    Form12->showModal();
+}
+
+// The grade filter. Filtering goes off before the new text is applied, so a text the engine rejects leaves
+// rez unfiltered; the text goes in exactly as typed, as the engine reads a quoted value.
+void TForm9::Edit1Change() {
+    Table* rez = DataModule11->rez;
+    const QString grade = Edit1->text();
+    rez->setFiltered(false);
+    if (grade.isEmpty())
+        return;
+    rez->setFilterText(QStringLiteral("Оценка ='") + grade + QLatin1Char('\''));
+    rez->setFiltered(true);
+}

@@ -2,10 +2,39 @@
 
 #include "app/services/form.h"
 
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class TDBGrid;
+class TDBNavigator;
+
+// The teacher's management window: every stored result with a grade filter, a sort by topic and the report,
+// the list of topics, and the doors to the question and pupil editors. It holds no data of its own: the
+// filter and sort it sets on rez stay in force for every other view of the results.
 class TForm9 : public Form {
     Q_OBJECT
 public:
     explicit TForm9(QWidget* parent = nullptr);
+
+    QGroupBox* GroupBox1;
+    TDBGrid* DBGrid2;
+    TDBNavigator* DBNavigator2;
+    QPushButton* Button2;
+    QPushButton* Button3;
+    QLineEdit* Edit1;
+    QLabel* Label1;
+    QGroupBox* GroupBox2;
+    TDBGrid* DBGrid1;
+    TDBNavigator* DBNavigator1;
+    QPushButton* Button1;
+    QPushButton* Button4;
+
+    void Button1Click();
+    void Button2Click();
+    void Button3Click();
+    void Button4Click();
+    void Edit1Change();
 };
 
 extern TForm9* Form9;
