@@ -1,10 +1,13 @@
 #pragma once
 
+#include "data/engine/datasource.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
 
-class DataSource;
+#include <functional>
+
 class Table;
 
 // What every record-bound widget shares: a data source held by name and resolved through the registry (now,
@@ -14,6 +17,7 @@ class DataBinding : public QObject {
     Q_OBJECT
 public:
     explicit DataBinding(QObject* parent = nullptr);
+    ~DataBinding() override;
 
     void setDataSourceName(const QString& name);
     QString dataSourceName() const { return m_sourceName; }
@@ -27,6 +31,23 @@ public:
     int fieldPos() const { return m_fieldPos; }
     bool hasField() const { return m_fieldPos >= 0; }
 
+    // A widget holding a value typed but not yet written (a cell editor, a toggled check box) registers how
+    // to write it; updateRecord() runs every such writer of the widgets on `table` before the record is
+    // posted or left. Writers throw Failure when the value is refused.
+    void setWriter(std::function<void()> writer) { m_writer = std::move(writer); }
+    static void updateRecord(Table* table);
+    // Ends a pending edit or insert before the cursor leaves the record: written values first, then posted
+    // when the record was modified, else cancelled.
+    static void endPending(Table* table);
+
+    // Runs `handler` on every notice and when the source changes.
+    template <typename F> void onEveryNotice(QObject* context, F handler) {
+        for (auto notice :
+             {&DataBinding::sourceChanged, &DataBinding::activeChanged, &DataBinding::dataSetChanged,
+              &DataBinding::recordChanged, &DataBinding::editingChanged, &DataBinding::layoutChanged})
+            connect(this, notice, context, handler);
+    }
+
 signals:
     // The source was resolved or replaced: widgets refresh everything.
     void sourceChanged();
@@ -37,7 +58,6 @@ signals:
     void layoutChanged();
 
 private:
-    void resolve();
     void attach(DataSource* source);
     void resolveField();
 
@@ -45,9 +65,12 @@ private:
     QString m_fieldName;
     QPointer<DataSource> m_source;
     int m_fieldPos = -1;
+    std::function<void()> m_writer;
 };
 
 namespace dbdisplay {
 // Alignment of a field's display text: integers right, everything else left.
 Qt::Alignment alignment(const Table* table, int pos);
+// True when the table is in edit or insert state.
+bool editing(const Table* table);
 } // namespace dbdisplay

@@ -25,19 +25,15 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
-    bool hitButton(const QPoint& pos) const override;
     void nextCheckState() override;
-    void checkStateSet() override;
 
 private:
     void showField();
     void toggle();
     void writePending(); // throws Failure
-    bool writeOnFocusLoss();
 
     DataBinding* m_binding;
     QString m_valueChecked = QStringLiteral("True");
     QString m_valueUnchecked = QStringLiteral("False");
     bool m_pending = false;
-    bool m_writing = false;
 };

@@ -13,12 +13,10 @@ class LookupList;
 class TDBLookupComboBox : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int MaxDropDownRows = 7;
     static constexpr int SearchResetMs = 2000;
     static constexpr int SearchMaxLength = 32;
 
     explicit TDBLookupComboBox(QWidget* parent = nullptr);
-    ~TDBLookupComboBox() override;
 
     void setListSource(const QString& name);
     void setKeyField(const QString& name);
@@ -26,15 +24,16 @@ public:
     DataBinding* listBinding() const { return m_list; }
 
     QVariant keyValue() const { return m_keyValue; }
+    // Sets the key and finds its row (which moves the list table's cursor there).
     void setKeyValue(const QVariant& key);
     QString text() const { return m_text; } // what the box shows
     QString searchText() const { return m_search; }
 
-    // The drop-down list (for the window and tests).
+    // The drop-down list.
     bool isListOpen() const;
     void openList();
     void closeList(bool accept);
-    QWidget* listWidget() const;
+    LookupList* list() const { return m_popup; }
 
     QSize sizeHint() const override;
 
@@ -44,17 +43,16 @@ signals:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
-    friend class LookupList;
-    void updateText();
-    void acceptCurrentRow(); // the list table's current row becomes the box's key
-    void step(int delta);    // Up/Down with the list closed
+    void open(bool byPress);
+    void locateKey();   // finds the key's row and shows its text
+    void refreshText(); // the key's text again, without moving the cursor
+    void acceptCurrentRow();
+    void step(int delta);
     void search(const QString& typed);
     int keyPos() const;
     int listPos() const;
@@ -66,6 +64,5 @@ private:
     QString m_text;
     QString m_search;
     QElapsedTimer m_sinceTyped;
-    LookupList* m_popup = nullptr;
-    bool m_pressedOnBox = false;
+    LookupList* m_popup;
 };

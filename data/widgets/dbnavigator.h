@@ -6,7 +6,6 @@
 
 class DataBinding;
 class QAbstractButton;
-class QTimer;
 
 // The navigator: ten record buttons in a fixed order, the visible ones sharing the bar's width equally;
 // their enabled states follow the table's notices.
@@ -27,6 +26,8 @@ public:
     };
     Q_DECLARE_FLAGS(Buttons, Button)
     static constexpr int ButtonCount = 10;
+    static constexpr int RepeatDelayMs = 400;
+    static constexpr int RepeatIntervalMs = 100;
     static Buttons allButtons();
 
     explicit TDBNavigator(QWidget* parent = nullptr);
@@ -50,19 +51,17 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
-    static int indexOf(Button which);
+    static Button buttonAt(int index) { return Button(1 << index); }
     void layoutButtons();
     void updateMoveButtons();
     void updateEditButtons();
     void updateAll();
-    void repeatStep();
+    void moveFocusMark(int step);
 
     DataBinding* m_binding;
     QVector<QAbstractButton*> m_buttons;
     Buttons m_visible;
     int m_focusIndex = 0;
-    QTimer* m_repeat;
-    int m_repeating = -1;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(TDBNavigator::Buttons)
