@@ -3,6 +3,9 @@
 #include <QObject>
 #include <QSqlDatabase>
 #include <QString>
+#include <QVector>
+
+struct sqlite3;
 
 // The ADO-style connection: a connection string of "Key=Value" items joined by ";". The provider
 // Microsoft.Jet.OLEDB.4.0 with a Data Source file opens that file (a SQLite 3 database) through QtSql.
@@ -19,14 +22,28 @@ public:
     // The value of one item of the connection string, keys compared without regard to case; empty if absent.
     QString item(const QString& key) const;
 
-    void open();   // no-op when open with the same string
+    void open(); // no-op when open with the same string
     void close();
     bool isConnected() const { return m_connected; }
 
     QSqlDatabase database() const;
     // Real table and column names, found without regard to letter case (Cyrillic included).
-    QString resolveTableName(const QString& name) const;   // empty if none
+    QString resolveTableName(const QString& name) const; // empty if none
     QString resolveColumnName(const QString& table, const QString& column) const;
+
+    // A column of a table as the database declares it.
+    struct ColumnInfo {
+        QString name;
+        QString declaredType;
+        bool primaryKey = false;
+    };
+    QVector<ColumnInfo> columns(const QString& realTable) const;
+    QStringList tableNames() const;
+    // The SQLite handle under the QtSql connection, for fast reading and the collation; null when closed.
+    sqlite3* handle() const;
+    // Names compared as the database engine does: letter case ignored, Cyrillic included.
+    static bool sameName(const QString& a, const QString& b);
+    [[noreturn]] void fail(const QString& text) const;
 
 signals:
     void connectedChanged(bool connected);
@@ -34,6 +51,6 @@ signals:
 private:
     QString m_connectionString;
     QString m_openedString;
-    QString m_dbName;  // QSqlDatabase connection name, unique per object
+    QString m_dbName; // QSqlDatabase connection name, unique per object
     bool m_connected = false;
 };

@@ -30,9 +30,9 @@ class DataSourceRegistry : public QObject {
     Q_OBJECT
 public:
     static DataSourceRegistry& instance();
-    void add(DataSource* source);       // by its objectName
+    void add(DataSource* source); // by its objectName
     void remove(DataSource* source);
-    DataSource* find(const QString& name) const;  // nullptr until registered
+    DataSource* find(const QString& name) const; // nullptr until registered
 
 signals:
     void registered(DataSource* source);

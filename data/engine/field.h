@@ -10,9 +10,9 @@ enum class FieldKind { AutoInc, Text, Integer, Boolean, DateTime, Lookup };
 struct FieldDef {
     QString name;
     FieldKind kind = FieldKind::Text;
-    int size = 0;          // text: the declared size in characters; lookup: 20
-    int displayWidth = 0;  // characters a grid reserves; 0 takes the kind's default (see Table::displayWidth)
-    bool visible = true;   // hidden fields get no grid column
+    int size = 0;         // text: the declared size in characters; lookup: 20
+    int displayWidth = 0; // characters a grid reserves; 0 takes the kind's default (see Table::displayWidth)
+    bool visible = true;  // hidden fields get no grid column
 
     // Lookup fields only: this row's key field, the lookup table, its key field and its result field.
     QString keyField;

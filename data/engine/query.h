@@ -15,13 +15,13 @@ public:
     Query(const QString& objectName, Connection* connection, QObject* parent = nullptr);
 
     QString sql() const { return m_sql; }
-    void setSql(const QString& text);  // closes the query and forgets bound values
+    void setSql(const QString& text); // closes the query and forgets bound values
     void bindValue(const QString& placeholder, const QVariant& value);
 
-    void open();  // runs the SELECT and keeps its rows
+    void open(); // runs the SELECT and keeps its rows
     void close();
     bool isActive() const { return m_active; }
-    bool isEmpty() const;  // no row returned
+    bool isEmpty() const; // no row returned
     int rowCount() const;
     // A column of the first row by name (letter case ignored); throws "Field '%s' not found".
     QVariant fieldValue(const QString& column) const;

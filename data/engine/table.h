@@ -43,40 +43,40 @@ public:
     void open();
     void close();
     bool isActive() const;
-    void refresh();  // re-reads the rows; the cursor stays on the same key where it can
+    void refresh(); // re-reads the rows; the cursor stays on the same key where it can
     State state() const;
     bool canModify() const { return isActive(); }
 
     // --- fields ------------------------------------------------------------------------------------
     int fieldCount() const;
     const FieldDef& field(int pos) const;
-    int indexOf(const QString& name) const;         // letter case ignored, -1 when absent
-    int fieldPos(const QString& name) const;        // throws "Field '%s' not found"
-    int displayWidth(int pos) const;                 // the set width or the kind's default
-    void setDisplayWidth(int pos, int characters);   // layout changed
-    QVector<int> columnOrder() const;                // field positions in the grids' column order
-    void moveColumn(int from, int to);               // indexes into columnOrder(); layout changed
+    int indexOf(const QString& name) const;        // letter case ignored, -1 when absent
+    int fieldPos(const QString& name) const;       // throws "Field '%s' not found"
+    int displayWidth(int pos) const;               // the set width or the kind's default
+    void setDisplayWidth(int pos, int characters); // layout changed
+    QVector<int> columnOrder() const;              // field positions in the grids' column order
+    void moveColumn(int from, int to);             // indexes into columnOrder(); layout changed
 
     // --- cursor ------------------------------------------------------------------------------------
-    int recordCount() const;  // visible rows (a pending new row included)
+    int recordCount() const; // visible rows (a pending new row included)
     bool isEmpty() const { return recordCount() == 0; }
-    int recNo() const;        // 0-based visible row of the cursor, -1 when none
+    int recNo() const; // 0-based visible row of the cursor, -1 when none
     bool bof() const;
     bool eof() const;
     void first();
     void last();
     void next();
     void prior();
-    int moveBy(int distance);  // returns the distance actually moved
-    void moveTo(int row);      // a visible row, as a grid click does; ends a pending edit of another row
+    int moveBy(int distance); // returns the distance actually moved
+    void moveTo(int row);     // a visible row, as a grid click does; ends a pending edit of another row
     bool locate(const QString& fieldName, const QVariant& value, int options = LocateExact);
 
     // --- values of the current row ------------------------------------------------------------------
-    QVariant value(int pos) const;  // null with no current row; lookups give their result
+    QVariant value(int pos) const; // null with no current row; lookups give their result
     QVariant value(const QString& name) const { return value(fieldPos(name)); }
-    QString asText(int pos) const;  // empty for null
-    int asInteger(int pos) const;   // "Could not convert variant of type (Null) into type (Integer)" for null
-    bool asBoolean(int pos) const;  // false for null
+    QString asText(int pos) const; // empty for null
+    int asInteger(int pos) const;  // "Could not convert variant of type (Null) into type (Integer)" for null
+    bool asBoolean(int pos) const; // false for null
     bool isNull(int pos) const;
     QString displayText(int pos) const;
 
@@ -89,11 +89,11 @@ public:
 
     // --- editing -----------------------------------------------------------------------------------
     void edit();
-    void insert();  // a new empty row before the current one
-    void append();  // a new empty row at the end
+    void insert(); // a new empty row before the current one
+    void append(); // a new empty row at the end
     void post();
     void cancel();
-    void remove();  // deletes the current row (a never-posted new row is only discarded)
+    void remove(); // deletes the current row (a never-posted new row is only discarded)
     bool modified() const;
     // Writes a field of the row being edited or inserted (edit() is called first when browsing).
     // Integers written to a text field store their decimal text.
@@ -106,11 +106,11 @@ public:
 
     // --- filter and sort ---------------------------------------------------------------------------
     QString filterText() const;
-    void setFilterText(const QString& text);  // applied at once while filtering is on
+    void setFilterText(const QString& text); // applied at once while filtering is on
     bool filtered() const;
-    void setFiltered(bool on);  // a malformed text throws and leaves filtering off
+    void setFiltered(bool on); // a malformed text throws and leaves filtering off
     QString sort() const;
-    void setSort(const QString& fieldNames);  // "id_темы" or "a,b": ascending, stable
+    void setSort(const QString& fieldNames); // "id_темы" or "a,b": ascending, stable
 
 signals:
     void activeChanged();
@@ -118,8 +118,11 @@ signals:
     void recordChanged();
     void editingChanged();
     void layoutChanged();
+    // Stored values changed (open, close, refresh, post, delete): tables whose lookups read this one repaint.
+    void contentChanged();
 
 private:
+    friend struct TableData;
     [[noreturn]] void fail(const QString& text) const;
 
     Connection* m_connection;

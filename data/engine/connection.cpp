@@ -1,0 +1,234 @@
+#include "connection.h"
+
+#include "app/services/failure.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUrl>
+
+#include <sqlite3.h>
+
+namespace {
+
+// The items of a connection string: "Key=Value" joined by ";", a value possibly between quotes.
+QVector<QPair<QString, QString>> parseItems(const QString& text) {
+    QVector<QPair<QString, QString>> items;
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n) {
+        qsizetype eq = text.indexOf(u'=', i);
+        const qsizetype semi = text.indexOf(u';', i);
+        if (eq < 0 || (semi >= 0 && semi < eq)) {
+            i = semi < 0 ? n : semi + 1;
+            continue;
+        }
+        const QString key = text.mid(i, eq - i).trimmed();
+        i = eq + 1;
+        while (i < n && text[i] == u' ')
+            ++i;
+        QString value;
+        if (i < n && (text[i] == u'"' || text[i] == u'\'')) {
+            const QChar quote = text[i++];
+            while (i < n) {
+                if (text[i] == quote) {
+                    if (i + 1 < n && text[i + 1] == quote) {
+                        value += quote;
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                value += text[i++];
+            }
+            const qsizetype end = text.indexOf(u';', i);
+            i = end < 0 ? n : end + 1;
+        } else {
+            const qsizetype end = text.indexOf(u';', i);
+            value = text.mid(i, (end < 0 ? n : end) - i).trimmed();
+            i = end < 0 ? n : end + 1;
+        }
+        items.append({key, value});
+    }
+    return items;
+}
+
+// Text compared as Jet compares it: letter case ignored in every alphabet.
+int unocase(void*, int lengthA, const void* a, int lengthB, const void* b) {
+    const QStringView sa(static_cast<const QChar*>(a), lengthA / 2);
+    const QStringView sb(static_cast<const QChar*>(b), lengthB / 2);
+    return sa.compare(sb, Qt::CaseInsensitive);
+}
+
+int connectionCounter = 0;
+
+} // namespace
+
+Connection::Connection(const QString& objectName, QObject* parent)
+    : QObject(parent), m_dbName(QStringLiteral("%1#%2").arg(objectName).arg(++connectionCounter)) {
+    setObjectName(objectName);
+}
+
+Connection::~Connection() {
+    close();
+}
+
+void Connection::fail(const QString& text) const {
+    throw Failure(objectName() + QStringLiteral(": ") + text);
+}
+
+bool Connection::sameName(const QString& a, const QString& b) {
+    return a.size() == b.size() ? a.toCaseFolded() == b.toCaseFolded() : false;
+}
+
+void Connection::setConnectionString(const QString& text) {
+    m_connectionString = text;
+}
+
+QString Connection::item(const QString& key) const {
+    for (const auto& [k, v] : parseItems(m_connectionString))
+        if (k.compare(key, Qt::CaseInsensitive) == 0)
+            return v;
+    return {};
+}
+
+void Connection::open() {
+    if (m_connected && m_openedString == m_connectionString)
+        return;
+    close();
+    const QString provider = item(QStringLiteral("Provider"));
+    if (provider.compare(QLatin1String("Microsoft.Jet.OLEDB.4.0"), Qt::CaseInsensitive) != 0)
+        fail(provider.isEmpty()
+                 ? QStringLiteral(
+                       "No provider given in the connection string (Microsoft.Jet.OLEDB.4.0 expected)")
+                 : QStringLiteral("Provider '%1' is not supported (Microsoft.Jet.OLEDB.4.0 expected)")
+                       .arg(provider));
+    const QString source = item(QStringLiteral("Data Source"));
+    if (source.isEmpty())
+        fail(QStringLiteral("No database file given in the connection string (Data Source is empty)"));
+    const QString path = QDir::current().absoluteFilePath(source);
+    const QFileInfo info(path);
+    if (!info.exists())
+        fail(QStringLiteral("Could not find file '%1'.").arg(path));
+    if (info.isDir())
+        fail(QStringLiteral("'%1' is a folder, not a database file.").arg(path));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        fail(QStringLiteral("Cannot open file '%1': %2.").arg(path, file.errorString()));
+    const QByteArray header = file.read(100);
+    file.close();
+    if (header.isEmpty())
+        fail(QStringLiteral("'%1' is an empty file, not a database.").arg(path));
+    const QByteArray jet = header.mid(4, 15);
+    if (jet == "Standard Jet DB" || jet == "Standard ACE DB")
+        fail(QStringLiteral(
+                 "'%1' is a Microsoft Access (Jet) database; this program reads SQLite 3 database files.")
+                 .arg(path));
+    if (!header.startsWith(QByteArrayLiteral("SQLite format 3\0")))
+        fail(QStringLiteral("'%1' is not a database file (a SQLite 3 database is expected).").arg(path));
+
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_dbName);
+        // Read-write without create: a file that vanished meanwhile must not come back empty.
+        db.setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) +
+                           QStringLiteral("?mode=rw"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI"));
+        QString error;
+        if (!db.open()) {
+            error = db.lastError().text();
+        } else {
+            QSqlQuery pragma(db);
+            if (!pragma.exec(QStringLiteral("PRAGMA foreign_keys=ON")) ||
+                !pragma.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
+                error = pragma.lastError().text();
+        }
+        if (error.isEmpty()) {
+            sqlite3* h = *static_cast<sqlite3* const*>(db.driver()->handle().constData());
+            if (sqlite3_create_collation_v2(h, "UNOCASE", SQLITE_UTF16_ALIGNED, nullptr, unocase, nullptr) !=
+                SQLITE_OK)
+                error = QString::fromUtf8(sqlite3_errmsg(h));
+        }
+        if (!error.isEmpty()) {
+            db.close();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(m_dbName);
+            fail(QStringLiteral("Cannot open database '%1': %2").arg(path, error.trimmed()));
+        }
+    }
+    m_connected = true;
+    m_openedString = m_connectionString;
+    emit connectedChanged(true);
+}
+
+void Connection::close() {
+    if (!m_connected)
+        return;
+    m_connected = false;
+    emit connectedChanged(false);
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_dbName, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_dbName);
+}
+
+QSqlDatabase Connection::database() const {
+    return QSqlDatabase::database(m_dbName, false);
+}
+
+sqlite3* Connection::handle() const {
+    if (!m_connected)
+        return nullptr;
+    const QVariant h = database().driver()->handle();
+    return *static_cast<sqlite3* const*>(h.constData());
+}
+
+QStringList Connection::tableNames() const {
+    QStringList names;
+    if (!m_connected)
+        return names;
+    QSqlQuery q(database());
+    q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type IN ('table','view') "
+                          "AND name NOT LIKE 'sqlite_%' ORDER BY rowid"));
+    while (q.next())
+        names.append(q.value(0).toString());
+    return names;
+}
+
+QString Connection::resolveTableName(const QString& name) const {
+    const QStringList names = tableNames();
+    for (const QString& real : names)
+        if (real == name)
+            return real;
+    for (const QString& real : names)
+        if (sameName(real, name))
+            return real;
+    return {};
+}
+
+QVector<Connection::ColumnInfo> Connection::columns(const QString& realTable) const {
+    QVector<ColumnInfo> result;
+    if (!m_connected)
+        return result;
+    QSqlQuery q(database());
+    q.prepare(QStringLiteral("SELECT name, type, pk FROM pragma_table_info(?)"));
+    q.addBindValue(realTable);
+    q.exec();
+    while (q.next())
+        result.append({q.value(0).toString(), q.value(1).toString(), q.value(2).toInt() > 0});
+    return result;
+}
+
+QString Connection::resolveColumnName(const QString& table, const QString& column) const {
+    const QString real = resolveTableName(table);
+    if (real.isEmpty())
+        return {};
+    for (const ColumnInfo& c : columns(real))
+        if (sameName(c.name, column))
+            return c.name;
+    return {};
+}

@@ -1,0 +1,63 @@
+#include "writeerrors.h"
+
+#include "connection.h"
+
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace {
+
+QString quoted(const QString& name) {
+    return u'"' + QString(name).replace(u'"', QStringLiteral("\"\"")) + u'"';
+}
+
+// A table whose rows still refer to the given row through a foreign key that does not cascade.
+QString referencingTable(const Connection& connection, const QString& realTable, qint64 rowid) {
+    const QSqlDatabase db = connection.database();
+    for (const QString& other : connection.tableNames()) {
+        QSqlQuery keys(db);
+        keys.prepare(QStringLiteral("SELECT \"table\", \"from\", \"to\" FROM pragma_foreign_key_list(?)"));
+        keys.addBindValue(other);
+        keys.exec();
+        while (keys.next()) {
+            if (!Connection::sameName(keys.value(0).toString(), realTable))
+                continue;
+            const QString to = keys.value(2).toString();
+            QSqlQuery probe(db);
+            probe.prepare(
+                QStringLiteral("SELECT 1 FROM %1 WHERE %2 = (SELECT %3 FROM %4 WHERE rowid=?) LIMIT 1")
+                    .arg(quoted(other), quoted(keys.value(1).toString()),
+                         to.isEmpty() ? QStringLiteral("rowid") : quoted(to), quoted(realTable)));
+            probe.addBindValue(rowid);
+            if (probe.exec() && probe.next())
+                return other;
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+QString explainWriteError(const Connection& connection, const QString& realTable, const QString& text,
+                          bool deleting, qint64 rowid) {
+    if (text.contains(QLatin1String("FOREIGN KEY constraint failed"))) {
+        if (deleting) {
+            const QString other = referencingTable(connection, realTable, rowid);
+            return other.isEmpty() ? QStringLiteral("на неё ссылаются записи другой таблицы.")
+                                   : QStringLiteral("на неё ссылаются записи таблицы «%1».").arg(other);
+        }
+        return QStringLiteral("в связанной таблице нет записи с таким ключом.");
+    }
+    const QString column = text.section(u'.', -1).trimmed();
+    if (text.contains(QLatin1String("UNIQUE constraint failed")))
+        return QStringLiteral("значение поля «%1» уже есть в другой записи.").arg(column);
+    if (text.contains(QLatin1String("NOT NULL constraint failed")))
+        return QStringLiteral("поле «%1» должно быть заполнено.").arg(column);
+    if (text.contains(QLatin1String("CHECK constraint failed")))
+        return QStringLiteral("значение не удовлетворяет условию таблицы (%1).").arg(text);
+    if (text.contains(QLatin1String("locked")) || text.contains(QLatin1String("busy")))
+        return QStringLiteral("база данных занята другой программой, повторите позже.");
+    if (text.contains(QLatin1String("readonly")))
+        return QStringLiteral("база данных открыта только для чтения.");
+    return text;
+}
