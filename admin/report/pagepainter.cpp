@@ -1,0 +1,93 @@
+#include "pagepainter.h"
+
+#include "data/engine/formats.h"
+
+#include <QDateTime>
+#include <QPainter>
+
+namespace report {
+
+PagePainter::PagePainter(const ReportLayout& layout, QString dateText)
+    : m_layout(layout), m_dateText(std::move(dateText)) {
+    for (const ReportBand& band : layout.bands) {
+        std::vector<QFont> fonts;
+        std::vector<QFontMetricsF> metrics;
+        for (const ReportElement& e : band.elements) {
+            fonts.push_back(e.font.paintFont());
+            metrics.emplace_back(fonts.back());
+        }
+        m_fonts.push_back(std::move(fonts));
+        m_metrics.push_back(std::move(metrics));
+    }
+}
+
+QPicture PagePainter::record(const PagePlan& plan, const CellText& cell) const {
+    QPicture picture;
+    const QRect paper(0, 0, qRound(m_layout.page.paperWidth * unitsPerTenth),
+                      qRound(m_layout.page.paperHeight * unitsPerTenth));
+    {
+        QPainter painter(&picture);
+        paint(painter, plan, cell);
+    }
+    picture.setBoundingRect(paper);
+    return picture;
+}
+
+void PagePainter::paint(QPainter& painter, const PagePlan& plan, const CellText& cell) const {
+    const double left = m_layout.page.leftMargin;
+    for (const BandPlacement& placed : plan.bands) {
+        const ReportBand& band = m_layout.bands.at(placed.band);
+        const QPointF origin(left, placed.top);
+        painter.fillRect(QRectF(origin * unitsPerTenth, QSizeF(band.width, band.height) * unitsPerTenth),
+                         band.color);
+        int column = 0;
+        for (int i = 0; i < band.elements.size(); ++i) {
+            const ReportElement& e = band.elements.at(i);
+            const QString shown = text(e, placed.row, column, cell);
+            if (e.kind == ReportElement::Kind::Field)
+                ++column;
+            if (shown.isEmpty())
+                continue;
+            const QRectF inBand = elementRect(e, band, shown, m_metrics[placed.band][i]);
+            const QRectF r(QRectF(inBand.topLeft() + origin, inBand.size()).topLeft() * unitsPerTenth,
+                           inBand.size() * unitsPerTenth);
+            painter.fillRect(r, e.background);
+            painter.setFont(m_fonts[placed.band][i]);
+            painter.setPen(e.font.color);
+            const int flags = Qt::AlignLeft | Qt::AlignTop | (e.wordWrap ? Qt::TextWordWrap : 0);
+            painter.drawText(r, flags, shown);
+        }
+    }
+}
+
+QString PagePainter::text(const ReportElement& element, int row, int column, const CellText& cell) const {
+    switch (element.kind) {
+    case ReportElement::Kind::Text:
+        return element.name;
+    case ReportElement::Kind::Date:
+        return m_dateText;
+    case ReportElement::Kind::Field:
+        return row < 0 ? QString() : cell(row, column);
+    }
+    return {};
+}
+
+void playPage(QPainter& painter, QPicture page, double pixelsPerMm, QPointF origin) {
+    // QPicture scales what it plays by the device's resolution over its own; undo that here so that
+    // `pixelsPerMm` alone decides the size.
+    const QPaintDevice* device = painter.device();
+    const double scaleX = double(device->logicalDpiX()) / double(page.logicalDpiX());
+    const double scaleY = double(device->logicalDpiY()) / double(page.logicalDpiY());
+    painter.save();
+    painter.translate(origin);
+    painter.scale(pixelsPerMm / (100.0 * scaleX), pixelsPerMm / (100.0 * scaleY));
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    page.play(&painter);
+    painter.restore();
+}
+
+QString dateText(const QDate& date) {
+    return formats::dateTimeText(QDateTime(date, QTime(0, 0)));
+}
+
+} // namespace report

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "reportlayout.h"
+
+#include <QPicture>
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+class QPainter;
+
+namespace report {
+
+// Pages are recorded in hundredths of a millimetre with pixel-sized fonts, so that playing them at any
+// scale keeps text and positions in proportion.
+constexpr double unitsPerTenth = 10.0;
+
+// Paints planned pages of one layout. Usable on any thread: it touches no widget and no table.
+class PagePainter {
+public:
+    // The text of one field element of the detail band: row, then column in ReportLayout::fieldNames().
+    using CellText = std::function<QString(int row, int column)>;
+
+    PagePainter(const ReportLayout& layout, QString dateText);
+
+    // The page as a picture in hundredths of a millimetre, the paper's top-left corner at the origin.
+    QPicture record(const PagePlan& plan, const CellText& cell) const;
+    void paint(QPainter& painter, const PagePlan& plan, const CellText& cell) const;
+
+private:
+    QString text(const ReportElement& element, int row, int column, const CellText& cell) const;
+
+    const ReportLayout& m_layout;
+    QString m_dateText;
+    // Per band, per element: its paint font and that font's metrics.
+    std::vector<std::vector<QFont>> m_fonts;
+    std::vector<std::vector<QFontMetricsF>> m_metrics;
+};
+
+// Plays a recorded page so that a millimetre is `pixelsPerMm` pixels of the painter's device, the paper's
+// top-left corner at `origin` (device pixels).
+void playPage(QPainter& painter, QPicture page, double pixelsPerMm, QPointF origin = {});
+
+// The short date the date element prints for `date`.
+QString dateText(const QDate& date);
+
+} // namespace report

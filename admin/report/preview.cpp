@@ -1,0 +1,415 @@
+#include "preview.h"
+
+#include "pagepainter.h"
+#include "printing.h"
+#include "producer.h"
+
+#include "app/services/dialogs.h"
+#include "app/services/guard.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinterInfo>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+#include <QVBoxLayout>
+#include <QtMath>
+
+namespace report {
+
+namespace {
+const QString reportFilter = QStringLiteral("Отчёт (*.%1)").arg(fileSuffix);
+const QString pdfFilter = QStringLiteral("PDF (*.pdf)");
+
+// Tool bar pictures drawn from a symbol, so that no picture files are needed.
+QIcon glyphIcon(const QString& glyph) {
+    QPixmap pixmap(24, 24);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(glyph.size() > 1 ? 11 : 18);
+    font.setBold(glyph.size() > 1);
+    painter.setFont(font);
+    painter.setPen(QColor(30, 30, 90));
+    painter.drawText(pixmap.rect(), Qt::AlignCenter, glyph);
+    return QIcon(pixmap);
+}
+} // namespace
+
+ProgressPanel::ProgressPanel(QLabel* label) : m_label(label) {}
+
+void ProgressPanel::reset() {
+    m_shown = 0;
+    m_label->setText(QStringLiteral("0%"));
+}
+
+void ProgressPanel::rowsDone(int done, int total) {
+    const int percent = total <= 0 ? 100 : int(qint64(done) * 100 / total);
+    if (percent <= 0 || percent >= 100) {
+        m_shown = percent;
+        m_label->clear();
+    } else if (percent - m_shown >= 5) {
+        m_shown = percent;
+        m_label->setText(QStringLiteral("%1%").arg(percent));
+    }
+}
+
+PageView::PageView(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("PageView"));
+    resize(sizeHint());
+}
+
+void PageView::setPaper(QSizeF millimetres) {
+    m_paper = millimetres;
+    resize(sizeHint());
+    update();
+}
+
+void PageView::setPage(const QPicture* page) {
+    m_page = page;
+    update();
+}
+
+void PageView::setPixelsPerMm(double scale) {
+    m_scale = scale;
+    resize(sizeHint());
+    update();
+}
+
+QSize PageView::sizeHint() const {
+    return QSize(qCeil(m_paper.width() * m_scale) + 2 * gap, qCeil(m_paper.height() * m_scale) + 2 * gap);
+}
+
+void PageView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), QColor(128, 128, 128));
+    const QRectF paper(gap, gap, m_paper.width() * m_scale, m_paper.height() * m_scale);
+    painter.fillRect(paper.translated(3, 3), QColor(64, 64, 64));
+    painter.fillRect(paper, Qt::white);
+    if (m_page) {
+        painter.setClipRect(paper);
+        playPage(painter, *m_page, m_scale, paper.topLeft());
+    }
+}
+
+ReportPreview::ReportPreview(const ReportLayout& layout, Table* table, QWidget* parent)
+    : Form(QStringLiteral("PrintPreview"), QStringLiteral("Print Preview"), 0, 0, 800, 600, parent),
+      m_layout(layout), m_table(table), m_printer(QPrinter::HighResolution), m_toolBar(new QToolBar(this)),
+      m_zoomGroup(new QActionGroup(this)), m_scroll(new QScrollArea(this)), m_view(new PageView),
+      m_progressLabel(new QLabel), m_pageLabel(new QLabel), m_progress(m_progressLabel) {
+    // Unlike the program's other windows the preview is resizable and opens maximised.
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    setWindowFlag(Qt::MSWindowsFixedSizeDialogHint, false);
+    setWindowState(Qt::WindowMaximized);
+    setFocusPolicy(Qt::StrongFocus);
+
+    m_printer.setPageSize(QPageSize(QPageSize::A4));
+    m_printer.setPageOrientation(QPageLayout::Portrait);
+    m_printer.setCopyCount(1);
+    m_printer.setDuplex(QPrinter::DuplexNone);
+    m_printer.setPrintRange(QPrinter::AllPages);
+    m_printer.setFromTo(0, 0);
+    m_printer.setPaperSource(QPrinter::Auto);
+    m_printer.setDocName(QStringLiteral("Итог тестирования"));
+
+    m_toolBar->setObjectName(QStringLiteral("ToolBar"));
+    m_toolBar->setIconSize(QSize(24, 24));
+    m_zoomGroup->setExclusive(true);
+    m_zoomFit = addCommand(QStringLiteral("ZoomToFit"), QStringLiteral("Zoom to fit"), QStringLiteral("▣"));
+    m_zoom100 = addCommand(QStringLiteral("Zoom100"), QStringLiteral("100%"), QStringLiteral("1:1"));
+    m_zoomWidth =
+        addCommand(QStringLiteral("ZoomToWidth"), QStringLiteral("Zoom to width"), QStringLiteral("↔"));
+    for (QAction* a : {m_zoomFit, m_zoom100, m_zoomWidth}) {
+        a->setCheckable(true);
+        m_zoomGroup->addAction(a);
+    }
+    m_zoomWidth->setChecked(true);
+    m_toolBar->addSeparator();
+    m_first = addCommand(QStringLiteral("FirstPage"), QStringLiteral("First page"), QStringLiteral("⇤"));
+    m_prior = addCommand(QStringLiteral("PriorPage"), QStringLiteral("Previous page"), QStringLiteral("←"));
+    m_next = addCommand(QStringLiteral("NextPage"), QStringLiteral("Next page"), QStringLiteral("→"));
+    m_last = addCommand(QStringLiteral("LastPage"), QStringLiteral("Last page"), QStringLiteral("⇥"));
+    m_toolBar->addSeparator();
+    m_setup =
+        addCommand(QStringLiteral("PrinterSetup"), QStringLiteral("Printer setup"), QStringLiteral("⚙"));
+    m_print = addCommand(QStringLiteral("Print"), QStringLiteral("Print"), QStringLiteral("⎙"));
+    m_toolBar->addSeparator();
+    m_save = addCommand(QStringLiteral("SaveReport"), QStringLiteral("Save Report"), {});
+    m_save->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
+    m_load = addCommand(QStringLiteral("LoadReport"), QStringLiteral("Load Report"), {});
+    m_load->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
+    m_toolBar->addSeparator();
+    m_close = new QPushButton(QStringLiteral("&Close"));
+    m_close->setObjectName(QStringLiteral("CloseButton"));
+    m_toolBar->addWidget(m_close);
+
+    connect(m_zoomFit, &QAction::triggered, this, [this]() { setZoom(Zoom::Fit); });
+    connect(m_zoom100, &QAction::triggered, this, [this]() { setZoom(Zoom::Actual); });
+    connect(m_zoomWidth, &QAction::triggered, this, [this]() { setZoom(Zoom::Width); });
+    connect(m_first, &QAction::triggered, this, [this]() { showPage(0); });
+    connect(m_prior, &QAction::triggered, this, [this]() { showPage(m_current - 1); });
+    connect(m_next, &QAction::triggered, this, [this]() { showPage(m_current + 1); });
+    connect(m_last, &QAction::triggered, this, [this]() { showPage(pageCount() - 1); });
+    connect(m_setup, &QAction::triggered, this, GUARD(this, printerSetup));
+    connect(m_print, &QAction::triggered, this, GUARD(this, print));
+    connect(m_save, &QAction::triggered, this, GUARD(this, saveReport));
+    connect(m_load, &QAction::triggered, this, GUARD(this, loadReport));
+    connect(m_close, &QPushButton::clicked, this, &QWidget::close);
+
+    m_scroll->setObjectName(QStringLiteral("PageScroll"));
+    m_scroll->setWidget(m_view);
+    m_scroll->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_scroll->setBackgroundRole(QPalette::Dark);
+    // The keys of the preview are its own: the scroll area must not take Page Up and Page Down.
+    m_scroll->setFocusPolicy(Qt::NoFocus);
+    m_scroll->viewport()->installEventFilter(this);
+    m_view->setPaper(paperMm());
+
+    auto* status = new QStatusBar;
+    status->setObjectName(QStringLiteral("StatusBar"));
+    status->setSizeGripEnabled(false);
+    m_progressLabel->setObjectName(QStringLiteral("ProgressPanel"));
+    m_progressLabel->setMinimumWidth(60);
+    m_pageLabel->setObjectName(QStringLiteral("PagePanel"));
+    status->addWidget(m_progressLabel);
+    status->addWidget(m_pageLabel, 1);
+
+    auto* box = new QVBoxLayout(this);
+    box->setContentsMargins(0, 0, 0, 0);
+    box->setSpacing(0);
+    box->addWidget(m_toolBar);
+    box->addWidget(m_scroll, 1);
+    box->addWidget(status);
+
+    m_progress.reset();
+    updateState();
+}
+
+ReportPreview::~ReportPreview() = default;
+
+QAction* ReportPreview::addCommand(const QString& name, const QString& toolTip, const QString& glyph) {
+    auto* action = new QAction(toolTip, this);
+    action->setObjectName(name);
+    action->setToolTip(toolTip);
+    if (!glyph.isEmpty())
+        action->setIcon(glyphIcon(glyph));
+    m_toolBar->addAction(action);
+    if (QWidget* button = m_toolBar->widgetForAction(action))
+        button->setFocusPolicy(Qt::NoFocus);
+    return action;
+}
+
+void ReportPreview::start() {
+    m_producer = std::make_unique<ReportProducer>(m_layout, m_table);
+    connect(m_producer.get(), &ReportProducer::pageReady, this, &ReportPreview::pageArrived);
+    connect(m_producer.get(), &ReportProducer::progress, this,
+            [this](int done) { m_progress.rowsDone(done, m_producer->totalRows()); });
+    connect(m_producer.get(), &ReportProducer::finished, this, &ReportPreview::whenProduced);
+    m_showingLoaded = false;
+    m_progress.reset();
+    m_producer->start();
+    updateState();
+}
+
+QSizeF ReportPreview::paperMm() const {
+    if (m_showingLoaded)
+        return m_loaded.paperMm;
+    return QSizeF(m_layout.page.paperWidth / 10.0, m_layout.page.paperHeight / 10.0);
+}
+
+int ReportPreview::pageCount() const {
+    return int(pages().size());
+}
+
+const QVector<QPicture>& ReportPreview::pages() const {
+    static const QVector<QPicture> none;
+    if (m_showingLoaded)
+        return m_loaded.pages;
+    return m_producer ? m_producer->pages() : none;
+}
+
+bool ReportPreview::isProduced() const {
+    return m_showingLoaded || (m_producer && m_producer->isFinished());
+}
+
+void ReportPreview::pageArrived(int index) {
+    if (m_showingLoaded)
+        return;
+    if (m_current < 0 || index == m_current)
+        showPage(std::max(m_current, 0));
+    else
+        updateState();
+}
+
+void ReportPreview::whenProduced() {
+    m_progress.rowsDone(m_producer->totalRows(), m_producer->totalRows());
+    updateState();
+    emit produced();
+}
+
+void ReportPreview::showPage(int index) {
+    const int count = pageCount();
+    if (count == 0) {
+        m_current = -1;
+        m_view->setPage(nullptr);
+    } else {
+        const int page = std::clamp(index, 0, count - 1);
+        if (page != m_current)
+            m_scroll->verticalScrollBar()->setValue(0);
+        m_current = page;
+        m_view->setPage(&pages().at(page));
+    }
+    updateState();
+}
+
+void ReportPreview::updateState() {
+    const int count = pageCount();
+    m_pageLabel->setText(count == 0 ? QString()
+                                    : QStringLiteral("Page %1 of %2").arg(m_current + 1).arg(count));
+    m_first->setEnabled(m_current > 0);
+    m_prior->setEnabled(m_current > 0);
+    m_next->setEnabled(m_current >= 0 && m_current < count - 1);
+    m_last->setEnabled(m_current >= 0 && m_current < count - 1);
+    const bool produced = isProduced();
+    m_setup->setEnabled(produced);
+    m_print->setEnabled(produced);
+    m_save->setEnabled(produced);
+}
+
+void ReportPreview::setZoom(Zoom zoom) {
+    m_zoom = zoom;
+    QAction* checked = zoom == Zoom::Fit ? m_zoomFit : zoom == Zoom::Actual ? m_zoom100 : m_zoomWidth;
+    checked->setChecked(true);
+    applyZoom();
+}
+
+void ReportPreview::applyZoom() {
+    const QSize room = m_scroll->maximumViewportSize();
+    const QSizeF paper = paperMm();
+    const double across = room.width() - 2 * PageView::gap;
+    double scale = logicalDpiX() / 25.4;
+    if (m_zoom == Zoom::Fit)
+        scale = std::min(across / paper.width(), (room.height() - 2 * PageView::gap) / paper.height());
+    else if (m_zoom == Zoom::Width)
+        scale = (across - m_scroll->verticalScrollBar()->sizeHint().width()) / paper.width();
+    m_view->setPixelsPerMm(std::max(scale, 0.1));
+}
+
+bool ReportPreview::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == m_scroll->viewport() && e->type() == QEvent::Resize)
+        applyZoom();
+    return Form::eventFilter(watched, e);
+}
+
+void ReportPreview::keyPressEvent(QKeyEvent* e) {
+    const bool ctrl = e->modifiers() & Qt::ControlModifier;
+    switch (e->key()) {
+    case Qt::Key_Escape:
+        close();
+        break;
+    case Qt::Key_PageUp:
+        showPage(ctrl ? 0 : m_current - 1);
+        break;
+    case Qt::Key_PageDown:
+        showPage(ctrl ? pageCount() - 1 : m_current + 1);
+        break;
+    case Qt::Key_Home:
+        showPage(0);
+        break;
+    case Qt::Key_End:
+        showPage(pageCount() - 1);
+        break;
+    default:
+        Form::keyPressEvent(e);
+        return;
+    }
+    e->accept();
+}
+
+void ReportPreview::stopProducing() {
+    if (m_producer && m_producer->isRunning())
+        m_producer->cancel();
+}
+
+void ReportPreview::hideEvent(QHideEvent* e) {
+    // Closing before the last page stops the worker before its next row.
+    guarded([this]() { stopProducing(); });
+    Form::hideEvent(e);
+}
+
+void ReportPreview::printerSetup() {
+    if (QPrinterInfo::availablePrinterNames().isEmpty())
+        dialogs().warning(QStringLiteral("Printer setup"),
+                          QStringLiteral("Принтер не установлен. Отчёт можно напечатать только в файл."));
+    QPrintDialog dialog(&m_printer, this);
+    dialog.setWindowTitle(QStringLiteral("Printer setup"));
+    dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintPageRange |
+                      QAbstractPrintDialog::PrintCollateCopies | QAbstractPrintDialog::PrintShowPageSize);
+    dialog.setMinMax(1, std::max(1, pageCount()));
+    dialog.exec();
+}
+
+void ReportPreview::print() {
+    if (!isProduced() || !printerAvailable(m_printer))
+        return;
+    if (m_showingLoaded)
+        printPages(m_printer, m_loaded.pages, this);
+    else
+        printReport(m_printer, m_layout, m_table, this);
+}
+
+void ReportPreview::saveReport() {
+    if (!isProduced())
+        return;
+    QString chosen;
+    QString path = dialogs().saveFileName(this, QStringLiteral("Save Report"),
+                                          reportFilter + QStringLiteral(";;") + pdfFilter, &chosen);
+    if (path.isEmpty())
+        return;
+    QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix.isEmpty()) {
+        suffix = chosen == pdfFilter ? QStringLiteral("pdf") : fileSuffix;
+        path += QLatin1Char('.') + suffix;
+    }
+    SavedReport report = m_showingLoaded ? m_loaded : SavedReport{};
+    if (!m_showingLoaded) {
+        report.paperMm = paperMm();
+        report.pages = pages();
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const auto restore = qScopeGuard([]() { QApplication::restoreOverrideCursor(); });
+    if (suffix == QLatin1String("pdf"))
+        savePdf(path, report);
+    else
+        report::saveReport(path, report);
+}
+
+void ReportPreview::loadReport() {
+    const QString path = dialogs().openFileName(this, QStringLiteral("Load Report"), reportFilter);
+    if (path.isEmpty())
+        return;
+    SavedReport loaded = report::loadReport(path); // a bad file changes nothing
+    stopProducing();
+    m_loaded = std::move(loaded);
+    m_showingLoaded = true;
+    m_progressLabel->clear();
+    m_view->setPaper(m_loaded.paperMm);
+    applyZoom();
+    m_current = -1;
+    showPage(0);
+}
+
+} // namespace report

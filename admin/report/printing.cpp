@@ -1,0 +1,162 @@
+#include "printing.h"
+
+#include "pagepainter.h"
+#include "producer.h"
+
+#include "app/services/dialogs.h"
+#include "app/services/failure.h"
+#include "app/services/guard.h"
+
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace report {
+
+PrintProgress::PrintProgress(QWidget* parent)
+    : Form(QStringLiteral("PrintProgress"), QStringLiteral("Printing progress"), 0, 0, 260, 90, parent),
+      m_bar(new QProgressBar(this)), m_cancel(new QPushButton(QStringLiteral("Cancel"), this)) {
+    m_bar->setObjectName(QStringLiteral("ProgressBar"));
+    m_bar->setRange(0, 100);
+    m_bar->setValue(0);
+    m_cancel->setObjectName(QStringLiteral("CancelButton"));
+    auto* box = new QVBoxLayout(this);
+    box->addWidget(m_bar);
+    box->addWidget(m_cancel, 0, Qt::AlignHCenter);
+    connect(m_cancel, &QPushButton::clicked, this, &PrintProgress::cancelRequested);
+    if (parent)
+        move(parent->geometry().center() - rect().center());
+}
+
+PrintJob::PrintJob(QPrinter& printer) : m_printer(printer) {
+    m_printer.setFullPage(true);
+    m_printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+    if (!m_printer.supportsMultipleCopies())
+        m_copiesHere = std::max(1, m_printer.copyCount());
+    if (!m_painter.begin(&m_printer))
+        throw Failure(
+            QStringLiteral("Не удалось начать печать на принтере «%1».").arg(m_printer.printerName()));
+}
+
+bool PrintJob::inRange(int index) const {
+    if (m_printer.printRange() != QPrinter::PageRange || m_printer.fromPage() == 0)
+        return true;
+    const int number = index + 1;
+    return number >= m_printer.fromPage() && (m_printer.toPage() == 0 || number <= m_printer.toPage());
+}
+
+void PrintJob::put(const QPicture& page) {
+    if (m_printed > 0)
+        m_printer.newPage();
+    playPage(m_painter, page, m_printer.resolution() / 25.4);
+    ++m_printed;
+}
+
+void PrintJob::addPage(int index, const QPicture& page) {
+    if (m_done || !inRange(index))
+        return;
+    // Uncollated copies come one after another; collated ones wait until the whole report is out.
+    const int times = m_printer.collateCopies() ? 1 : m_copiesHere;
+    for (int i = 0; i < times; ++i)
+        put(page);
+}
+
+void PrintJob::finish(const QVector<QPicture>& pages) {
+    if (m_done)
+        return;
+    if (m_printer.collateCopies())
+        for (int copy = 1; copy < m_copiesHere; ++copy)
+            for (int i = 0; i < pages.size(); ++i)
+                if (inRange(i))
+                    put(pages.at(i));
+    m_done = true;
+    m_painter.end();
+}
+
+void PrintJob::abort() {
+    if (m_done)
+        return;
+    m_done = true;
+    m_printer.abort();
+    m_painter.end();
+}
+
+bool printerAvailable(const QPrinter& printer) {
+    if (printer.outputFormat() != QPrinter::NativeFormat || !QPrinterInfo::availablePrinterNames().isEmpty())
+        return true;
+    dialogs().warning(QStringLiteral("Print"),
+                      QStringLiteral("Принтер не установлен. Установите принтер или "
+                                     "выберите печать в файл в окне «Printer setup»."));
+    return false;
+}
+
+void printReport(QPrinter& printer, const ReportLayout& layout, Table* table, QWidget* parent) {
+    PrintJob job(printer);
+    ReportProducer producer(layout, table);
+    PrintProgress window(parent);
+    QObject::connect(&producer, &ReportProducer::pageReady, &window,
+                     [&](int index) { guarded([&]() { job.addPage(index, producer.pages().at(index)); }); });
+    QObject::connect(&producer, &ReportProducer::progress, &window, [&](int done) {
+        window.bar()->setValue(producer.totalRows() == 0 ? 100
+                                                         : int(qint64(done) * 100 / producer.totalRows()));
+    });
+    QObject::connect(&producer, &ReportProducer::finished, &window, [&]() {
+        guarded([&]() { job.finish(producer.pages()); });
+        window.bar()->setValue(100);
+        window.setModalResult(Form::mrOk);
+    });
+    QObject::connect(&window, &PrintProgress::cancelRequested, &window, [&]() {
+        guarded([&]() { producer.cancel(); });
+        job.abort();
+        window.setModalResult(Form::mrCancel);
+    });
+    try {
+        producer.start();
+    } catch (...) {
+        job.abort();
+        throw;
+    }
+    window.showModal();
+    // Closed by its title bar's close box: that is a cancel too.
+    if (producer.isRunning()) {
+        job.abort();
+        producer.cancel();
+    }
+}
+
+void printPages(QPrinter& printer, const QVector<QPicture>& pages, QWidget* parent) {
+    PrintJob job(printer);
+    PrintProgress window(parent);
+    bool cancelled = false;
+    QObject::connect(&window, &PrintProgress::cancelRequested, &window, [&]() {
+        cancelled = true;
+        window.setModalResult(Form::mrCancel);
+    });
+    // One page per pass of the event loop, so that "Cancel" is heard between pages.
+    int next = 0;
+    QTimer timer;
+    timer.setInterval(0);
+    QObject::connect(&timer, &QTimer::timeout, &window, [&]() {
+        if (cancelled)
+            return;
+        if (next < pages.size()) {
+            guarded([&]() { job.addPage(next, pages.at(next)); });
+            ++next;
+            window.bar()->setValue(int(qint64(next) * 100 / pages.size()));
+            return;
+        }
+        timer.stop();
+        guarded([&]() { job.finish(pages); });
+        window.setModalResult(Form::mrOk);
+    });
+    timer.start();
+    window.showModal();
+    timer.stop();
+    if (window.modalResult() != Form::mrOk)
+        job.abort();
+}
+
+} // namespace report

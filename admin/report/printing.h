@@ -1,0 +1,67 @@
+#pragma once
+
+#include "reportfile.h"
+#include "reportlayout.h"
+
+#include "app/services/form.h"
+
+#include <QPainter>
+
+class QPrinter;
+class QProgressBar;
+class QPushButton;
+class Table;
+
+namespace report {
+
+// The small window shown while a report prints: a progress bar and "Cancel".
+class PrintProgress : public Form {
+    Q_OBJECT
+public:
+    explicit PrintProgress(QWidget* parent = nullptr);
+    QProgressBar* bar() const { return m_bar; }
+    QPushButton* cancelButton() const { return m_cancel; }
+
+signals:
+    void cancelRequested();
+
+private:
+    QProgressBar* m_bar;
+    QPushButton* m_cancel;
+};
+
+// Sends pages to a printer: the full paper with no margins, millimetres turned into the printer's pixels,
+// the chosen page range and, where the driver does not make copies itself, the copies.
+class PrintJob {
+public:
+    // Throws Failure when the printer cannot be started.
+    explicit PrintJob(QPrinter& printer);
+    // Page `index` (0-based) of the report; skipped when outside the chosen range.
+    void addPage(int index, const QPicture& page);
+    // Prints the further copies (from the pages kept) and ends the job.
+    void finish(const QVector<QPicture>& pages);
+    void abort();
+    int pagesPrinted() const { return m_printed; }
+
+private:
+    bool inRange(int index) const;
+    void put(const QPicture& page);
+
+    QPrinter& m_printer;
+    QPainter m_painter;
+    int m_copiesHere = 1; // copies this job makes itself
+    int m_printed = 0;
+    bool m_done = false;
+};
+
+// Produces the report afresh from the first visible row of `table` straight to `printer`, with the printing
+// progress window; returns when done or cancelled.
+void printReport(QPrinter& printer, const ReportLayout& layout, Table* table, QWidget* parent);
+// Prints pages already produced (a loaded report), with the same window.
+void printPages(QPrinter& printer, const QVector<QPicture>& pages, QWidget* parent);
+
+// True when printing to `printer` can go ahead; warns (Russian text) and returns false when it would go
+// to a printer and none is installed.
+bool printerAvailable(const QPrinter& printer);
+
+} // namespace report

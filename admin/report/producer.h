@@ -1,0 +1,75 @@
+#pragma once
+
+#include "reportlayout.h"
+#include "rowfeed.h"
+
+#include <QObject>
+#include <QPicture>
+#include <QPointer>
+#include <QVector>
+
+#include <atomic>
+#include <memory>
+
+class QThread;
+class QTimer;
+class Table;
+
+namespace report {
+
+// Produces the pages of a report from the visible rows of a table. On the GUI thread it moves the table
+// to its first row and reads the rows' display texts in chunks (a small first chunk at once, the rest from
+// the event loop); a worker thread lays the rows out and paints the pages into pictures, which arrive here
+// one by one. When the last page is there the table's cursor stands on its last row.
+class ReportProducer : public QObject {
+    Q_OBJECT
+public:
+    ReportProducer(const ReportLayout& layout, Table* table, QObject* parent = nullptr);
+    ~ReportProducer() override; // cancels and waits for the worker
+
+    // Starts production; throws the table's failure (a closed table, say) before anything starts.
+    void start();
+    // Stops the worker before its next row; the cursor is left on the first row not printed.
+    void cancel();
+
+    bool isRunning() const { return m_running; }
+    bool isFinished() const { return m_finished; }
+    int totalRows() const { return m_totalRows; }
+    int rowsDone() const { return m_rowsDone; }
+    const QVector<QPicture>& pages() const { return m_pages; }
+
+    // How many rows the GUI thread reads at once from the event loop.
+    static constexpr int chunkRows = 2000;
+    // How many it reads before the worker starts: enough for the first page.
+    static constexpr int firstChunkRows = 64;
+
+signals:
+    void pageReady(int index);
+    void progress(int rowsDone);
+    void finished();
+
+private:
+    void takeRows(int count);
+    void takeMore();
+    void run(); // the worker
+    void stopWorker();
+    void whenDone();
+
+    const ReportLayout m_layout;
+    QPointer<Table> m_table;
+    QVector<int> m_fieldPositions;
+    std::shared_ptr<RowFeed> m_feed;
+    std::unique_ptr<QThread> m_thread;
+    QTimer* m_reader = nullptr;
+    QString m_dateText;
+    int m_totalRows = 0;
+    int m_rowsTaken = 0;
+    int m_rowsDone = 0;
+    bool m_running = false;
+    bool m_finished = false;
+    std::atomic<bool> m_cancelled{false};
+    std::atomic<int> m_rowsPlaced{0}; // by the worker
+    QVector<QPicture> m_pages;
+};
+
+} // namespace report

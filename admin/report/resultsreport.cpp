@@ -1,0 +1,18 @@
+#include "resultsreport.h"
+
+#include "preview.h"
+
+#include "admin/form10.h"
+#include "app/services/failure.h"
+#include "data/engine/datasource.h"
+
+void runResultsReport(QWidget* parent) {
+    if (!Form10)
+        throw Failure(QStringLiteral("Макет отчёта не создан."));
+    DataSource* source = DataSourceRegistry::instance().find(Form10->dataSourceName());
+    if (!source || !source->table())
+        throw Failure(QStringLiteral("Нет данных для отчёта: %1 не создан.").arg(Form10->dataSourceName()));
+    report::ReportPreview preview(Form10->layout(), source->table(), parent);
+    preview.start();
+    preview.showModal();
+}
