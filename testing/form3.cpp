@@ -1,6 +1,257 @@
 #include "form3.h"
 
+#include "app/services/guard.h"
+#include "app/services/ui.h"
+#include "data/datamodule.h"
+#include "data/engine/table.h"
+#include "data/widgets/dbtext.h"
+#include "gradescale.h"
+#include "radiogroup.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+
 TForm3* Form3 = nullptr;
 
+namespace {
+
+const QString Arial = QStringLiteral("Arial");
+const QString TimeLeft = QStringLiteral("До окончания теста:");
+
+QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text, const QRect& place) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setGeometry(place);
+    ui::setFont(label, QStringLiteral("Arial Narrow"), 19, ui::Bold | ui::Italic, ui::blue);
+    return label;
+}
+
+QPushButton* makeButton(QWidget* parent, const QString& name, const QString& text, const QRect& place) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(name);
+    button->setGeometry(place);
+    ui::setFont(button, Arial, 19, ui::Regular, Qt::black);
+    return button;
+}
+
+} // namespace
+
 TForm3::TForm3(QWidget* parent)
-    : Form(QStringLiteral("Form3"), QStringLiteral("Тестирование"), 358, 3, 802, 627, parent) {}
+    : Form(QStringLiteral("Form3"), QStringLiteral("Тестирование"), 358, 3, 802, 627, parent) {
+    Label2 = makeLabel(this, QStringLiteral("Label2"),
+                       QStringLiteral("Проверь свои знания, пройдя ТЕСТИРОВАНИЕ!"), {184, 8, 372, 23});
+    Label4 = makeLabel(this, QStringLiteral("Label4"),
+                       QStringLiteral("На данный тест тебе дается определенное время!"), {160, 40, 421, 23});
+    Label5 = makeLabel(this, QStringLiteral("Label5"),
+                       QStringLiteral("Когда время закончится, твой тест считается не пройденным!"),
+                       {112, 72, 530, 23});
+    Label3 = makeLabel(this, QStringLiteral("Label3"),
+                       QStringLiteral("На каждый вопрос, выбери ОДИН вариант ответа, на предыдущий вопрос "
+                                      "вернуться НЕЛЬЗЯ!"),
+                       {16, 104, 773, 23});
+
+    GroupBox1 = new QGroupBox(QStringLiteral("Вопрос:"), this);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    GroupBox1->setGeometry(24, 136, 761, 193);
+    ui::setFont(GroupBox1, Arial, 16, ui::Regular, palette().color(QPalette::WindowText));
+
+    DBText1 = new TDBText(GroupBox1);
+    DBText1->setObjectName(QStringLiteral("DBText1"));
+    DBText1->setGeometry(16, 32, 713, 169);
+    ui::setFont(DBText1, Arial, 16, ui::Regular, Qt::black);
+    DBText1->setDataSource(QStringLiteral("DataSource4"));
+    DBText1->setDataField(QStringLiteral("вопрос"));
+
+    RadioGroup1 = new RadioGroup(this);
+    RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
+    RadioGroup1->setTitle(QStringLiteral("Ответы:"));
+    RadioGroup1->setGeometry(24, 352, 761, 177);
+    ui::setFont(RadioGroup1, Arial, 16, ui::Regular, Qt::black);
+
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setGeometry(16, 544, 769, 65);
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    Panel1->setLineWidth(1);
+
+    Label1 = new QLabel(Panel1);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(312, 24, 176, 22);
+    ui::setFont(Label1, Arial, 19, ui::Regular, ui::blue);
+    setLabel1(TimeLeft);
+
+    Button1 = makeButton(Panel1, QStringLiteral("Button1"), QStringLiteral("Начать тест"), {0, 16, 121, 33});
+    Button2 =
+        makeButton(Panel1, QStringLiteral("Button2"), QStringLiteral("Следующий вопрос"), {128, 16, 177, 33});
+    Button3 = makeButton(Panel1, QStringLiteral("Button3"), QStringLiteral("Закончить"), {656, 16, 107, 33});
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(1000);
+
+    connect(Button1, &QPushButton::clicked, this, GUARD(this, Button1Click));
+    connect(Button2, &QPushButton::clicked, this, GUARD(this, Button2Click));
+    connect(Button3, &QPushButton::clicked, this, GUARD(this, Button3Click));
+    connect(RadioGroup1, &RadioGroup::clicked, this, GUARD(this, RadioGroup1Click));
+    connect(Timer1, &QTimer::timeout, this, GUARD(this, Timer1Timer));
+    // A stored result belongs to a finished test: the next showing offers a new one.
+    connect(this, &Form::shown, this, [this]() {
+        if (m_stored)
+            guarded([this]() { startFreshTest(); });
+    });
+
+    orderTabs();
+    FormCreate();
+}
+
+void TForm3::FormCreate() {
+    m_countdown = TestSeconds;
+}
+
+void TForm3::Button1Click() {
+    Timer1->start();
+    Button1->hide();
+    Button3->show();
+    Button3->setEnabled(false);
+    Button2->setEnabled(true);
+    loadAnswers();
+    DBText1->show();
+}
+
+void TForm3::Timer1Timer() {
+    --m_countdown;
+    const int seconds = m_countdown % 60;
+    const int minutes = (m_countdown / 60) % 60;
+    setLabel1(TimeLeft + QString::number(minutes) + QLatin1Char(':') + QString::number(seconds));
+    if (m_countdown == 0) {
+        Timer1->stop();
+        // Time is up: no more answering; "Закончить" is left to close the window.
+        endWalk();
+        storeResult();
+    }
+}
+
+void TForm3::RadioGroup1Click() {
+    if (RadioGroup1->itemIndex() != -1)
+        Button2->setEnabled(true);
+}
+
+void TForm3::Button2Click() {
+    Table* ans = DataModule11->ans;
+    ans->first();
+    const int answers = ans->recordCount();
+    for (int i = 0; i < answers; ++i) {
+        const QString chosen = RadioGroup1->item(RadioGroup1->itemIndex());
+        if (ans->value(QStringLiteral("ответ")).toString() == chosen &&
+            ans->value(QStringLiteral("статус")).toBool())
+            ++m_correct;
+        ans->next();
+    }
+    ++m_questions;
+
+    Table* quest = DataModule11->quest;
+    const int m = quest->recordCount();
+    if (m > m_questions)
+        GroupBox1->setTitle(QStringLiteral("Вопрос %1 из %2").arg(m_questions + 1).arg(m));
+    else
+        setLabel1(QStringLiteral("Тест закончен, Набранные баллы : %1").arg(m_correct));
+    if (m == m_questions)
+        endWalk();
+    quest->next();
+    RadioGroup1->clearItems();
+    loadAnswers();
+    Button2->setEnabled(false);
+}
+
+void TForm3::Button3Click() {
+    if (!m_stored)
+        storeResult();
+    close();
+}
+
+void TForm3::loadAnswers() {
+    Table* ans = DataModule11->ans;
+    ans->first();
+    const int answers = ans->recordCount();
+    for (int i = 0; i < answers; ++i) {
+        RadioGroup1->addItem(ans->value(QStringLiteral("ответ")).toString());
+        ans->next();
+    }
+    orderTabs();
+}
+
+// The answers come before the panel's buttons, as the controls are laid out.
+void TForm3::orderTabs() {
+    QList<QWidget*> chain;
+    for (int i = 0; i < RadioGroup1->count(); ++i)
+        chain.append(RadioGroup1->button(i));
+    chain << Button1 << Button2 << Button3;
+    for (int i = 1; i < chain.size(); ++i)
+        setTabOrder(chain.at(i - 1), chain.at(i));
+}
+
+// Only "Закончить" stays usable.
+void TForm3::endWalk() {
+    Button2->setEnabled(false);
+    Button3->show();
+    Button3->setEnabled(true);
+    DBText1->setEnabled(false);
+    RadioGroup1->setEnabled(false);
+    Timer1->stop();
+}
+
+void TForm3::storeResult() {
+    const TDataModule11* dm = DataModule11;
+    const int grade = gradescale::grade(gradescale::percentage(m_correct, dm->quest->recordCount()));
+    Table* rez = dm->rez;
+    // Fields are reached by name, so a column dragged in a grid cannot redirect a write. The class is the
+    // pupil's own.
+    try {
+        rez->insert();
+        rez->setValue(QStringLiteral("Оценка"), grade);
+        rez->setValue(QStringLiteral("Баллы"), QString::number(m_correct));
+        rez->setValue(QStringLiteral("Дата"), QDate::currentDate().startOfDay());
+        rez->setValue(QStringLiteral("id_темы"), dm->tema->value(QStringLiteral("id_темы")));
+        rez->setValue(QStringLiteral("id_ученика"), dm->ych->value(QStringLiteral("id_ученика")));
+        rez->setValue(QStringLiteral("id_класса"), dm->ych->value(QStringLiteral("id_класса")));
+        if (rez->modified())
+            rez->post();
+    } catch (const Failure&) {
+        // A half-made row would block the next attempt to store: drop it, the result stays unsaved.
+        if (rez->state() == Table::State::Insert)
+            rez->cancel();
+        throw;
+    }
+    m_stored = true;
+}
+
+void TForm3::startFreshTest() {
+    Timer1->stop();
+    FormCreate();
+    m_questions = 0;
+    m_correct = 0;
+    m_stored = false;
+    GroupBox1->setTitle(QStringLiteral("Вопрос:"));
+    setLabel1(TimeLeft);
+    RadioGroup1->clearItems();
+    RadioGroup1->setEnabled(true);
+    DBText1->setEnabled(true);
+    DBText1->show();
+    for (QPushButton* b : {Button1, Button2, Button3}) {
+        b->show();
+        b->setEnabled(true);
+    }
+    DataModule11->quest->first();
+}
+
+// The label sizes itself to its caption, keeping its left and top.
+void TForm3::setLabel1(const QString& text) {
+    Label1->setText(text);
+    Label1->adjustSize();
+}

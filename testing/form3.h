@@ -2,10 +2,63 @@
 
 #include "app/services/form.h"
 
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QTimer;
+class RadioGroup;
+class TDBText;
+
+// The timed test: walks the current topic's questions one way, counts the chosen answers that are marked
+// correct, and stores one result row when the pupil finishes or the countdown runs out.
 class TForm3 : public Form {
     Q_OBJECT
 public:
+    static constexpr int TestSeconds = 900;
+
     explicit TForm3(QWidget* parent = nullptr);
+
+    QLabel* Label2;
+    QLabel* Label4;
+    QLabel* Label5;
+    QLabel* Label3;
+    QGroupBox* GroupBox1;
+    TDBText* DBText1;
+    RadioGroup* RadioGroup1;
+    QFrame* Panel1;
+    QLabel* Label1;
+    QPushButton* Button1;
+    QPushButton* Button2;
+    QPushButton* Button3;
+    QTimer* Timer1;
+
+    // Handlers; each throws Failure, and the controls reach them through guarded().
+    void FormCreate();
+    void Button1Click(); // the start command
+    void Timer1Timer();  // the one-second tick
+    void RadioGroup1Click();
+    void Button2Click(); // the next-question command
+    void Button3Click(); // the finish command
+
+    int countdown() const { return m_countdown; }
+    int questionCounter() const { return m_questions; }
+    int correctCounter() const { return m_correct; }
+    // Whether this test's result row has been stored (the next showing then starts a fresh test).
+    bool resultStored() const { return m_stored; }
+
+private:
+    void loadAnswers();
+    void orderTabs();
+    void endWalk();
+    void storeResult();
+    void startFreshTest();
+    void setLabel1(const QString& text);
+
+    int m_countdown = 0;
+    int m_questions = 0;
+    int m_correct = 0;
+    bool m_stored = false;
 };
 
 extern TForm3* Form3;

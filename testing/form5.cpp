@@ -1,6 +1,66 @@
 #include "form5.h"
 
+#include "app/services/jpeg.h"
+#include "app/services/ui.h"
+#include "data/widgets/dbgrid.h"
+#include "data/widgets/dbnavigator.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+
 TForm5* Form5 = nullptr;
 
+namespace {
+
+const QString Backdrop = QStringLiteral(":/pictures/results.jpg");
+
+// A picture drawn at its natural size from the control's top-left corner, clipped to the control.
+class Picture : public QWidget {
+public:
+    using QWidget::QWidget;
+    void setImage(const QImage& image) {
+        m_image = image;
+        update();
+    }
+    const QImage& image() const { return m_image; }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        if (!m_image.isNull())
+            QPainter(this).drawImage(0, 0, m_image);
+    }
+
+private:
+    QImage m_image;
+};
+
+} // namespace
+
 TForm5::TForm5(QWidget* parent)
-    : Form(QStringLiteral("Form5"), QStringLiteral("Результаты"), 96, 108, 843, 491, parent) {}
+    : Form(QStringLiteral("Form5"), QStringLiteral("Результаты"), 96, 108, 843, 491, parent) {
+    auto* picture = new Picture(this);
+    picture->setObjectName(QStringLiteral("Image1"));
+    picture->setGeometry(-64, -24, 905, 505);
+    // The window works without its backdrop when a build lacks the picture.
+    if (QFile::exists(Backdrop))
+        picture->setImage(loadJpeg(Backdrop));
+    Image1 = picture;
+
+    DBGrid1 = new TDBGrid(this);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    DBGrid1->setGeometry(192, 80, 473, 209);
+    ui::setFont(DBGrid1, QStringLiteral("Arial"), 12, ui::Regular, Qt::black);
+    DBGrid1->setTitleFont(ui::font(QStringLiteral("MS Sans Serif"), 11));
+    DBGrid1->setFixedColor(QApplication::palette().color(QPalette::ToolTipBase));
+    DBGrid1->setDataSource(QStringLiteral("DataSource6"));
+
+    DBNavigator1 = new TDBNavigator(this);
+    DBNavigator1->setObjectName(QStringLiteral("DBNavigator1"));
+    DBNavigator1->setGeometry(328, 288, 184, 25);
+    DBNavigator1->setVisibleButtons(TDBNavigator::nbPrior | TDBNavigator::nbNext);
+    DBNavigator1->setDataSource(QStringLiteral("DataSource6"));
+
+    setTabOrder(DBGrid1, DBNavigator1);
+}
