@@ -221,6 +221,7 @@ struct TableData : public filter::RowSource {
     QVector<QVariant> buffer;
     QVector<bool> assigned;
     bool modified = false;
+    bool noticeGiven = false; // updatingRecord already emitted for the post under way
     int savedCur = -1;
     bool savedBof = true;
     bool savedEof = true;
@@ -257,7 +258,10 @@ struct TableData : public filter::RowSource {
             const int found = other->active ? other->lookupRow(b.lookupKeyPos, key) : -1;
             if (found < 0)
                 return {};
-            const QVariant result = other->rowValue(found, b.resultPos);
+            // The stored row: a pending edit of the lookup table is not yet what others see.
+            const QVariant result = other->fields[b.resultPos].isLookup()
+                                        ? other->rowValue(found, b.resultPos)
+                                        : other->columns[size_t(b.resultPos)].value(found);
             if (result.isNull())
                 return {};
             return QVariant(formats::displayText(other->fields[b.resultPos].kind, result)
@@ -580,11 +584,30 @@ struct TableData : public filter::RowSource {
     // Ends a pending edit or insert: posted when modified, else cancelled.
     void checkBrowse() {
         if (state == Table::State::Edit || state == Table::State::Insert) {
-            if (modified)
-                q->post();
-            else
+            emit q->updatingRecord();
+            if (!modified) {
                 q->cancel();
+                return;
+            }
+            noticeGiven = true;
+            try {
+                q->post();
+            } catch (...) {
+                noticeGiven = false;
+                throw;
+            }
+            noticeGiven = false;
         }
+    }
+
+    // A detail's new row needs its master's key: a modified pending master row is stored first.
+    void storeMaster() {
+        if (!master || !master->isActive() || master->state() == Table::State::Browse)
+            return;
+        if (master->modified())
+            master->post();
+        else if (master->state() == Table::State::Insert)
+            fail(QStringLiteral("Cannot add a row under a record that is not stored yet"));
     }
 
     void followMaster() {
@@ -1061,7 +1084,10 @@ QVariant Table::lookup(const QString& keyField, const QVariant& key, const QStri
     if (keyPos < 0 || resultPos < 0 || d->fields[keyPos].isLookup())
         return {};
     const int row = d->lookupRow(keyPos, key);
-    return row < 0 ? QVariant() : d->rowValue(row, resultPos);
+    if (row < 0)
+        return {};
+    return d->fields[resultPos].isLookup() ? d->rowValue(row, resultPos)
+                                           : d->columns[size_t(resultPos)].value(row);
 }
 
 // --- editing -----------------------------------------------------------------------------------------
@@ -1087,12 +1113,14 @@ void Table::edit() {
 
 void Table::insert() {
     d->checkActive();
+    d->storeMaster();
     d->checkBrowse();
     d->beginPending(false);
 }
 
 void Table::append() {
     d->checkActive();
+    d->storeMaster();
     d->checkBrowse();
     d->beginPending(true);
 }
@@ -1106,6 +1134,10 @@ QString TableData::writeError(const QSqlError& error, bool deleting, qint64 rowi
 
 void Table::post() {
     d->checkActive();
+    if (d->state != State::Edit && d->state != State::Insert)
+        return;
+    if (!d->noticeGiven)
+        emit updatingRecord();
     if (d->state != State::Edit && d->state != State::Insert)
         return;
     const bool inserting = d->state == State::Insert;

@@ -120,6 +120,9 @@ signals:
     void layoutChanged();
     // Stored values changed (open, close, refresh, post, delete): tables whose lookups read this one repaint.
     void contentChanged();
+    // Emitted (directly) at the start of post() and before the engine itself ends a pending edit, so that
+    // widgets holding typed but unwritten values write them into the record first.
+    void updatingRecord();
 
 private:
     friend struct TableData;
