@@ -1,0 +1,67 @@
+// The browser module: page views over QtWebEngine, built as a separate library and loaded on the first
+// navigation, so that the program does not link the browser engine and its start-up does not pay for it.
+#include "materials/browsermodule.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QUrl>
+#include <QWebEngineView>
+
+#include <unistd.h>
+
+namespace {
+
+class WebEngineBrowser final : public BrowserEngine {
+public:
+    explicit WebEngineBrowser(QWidget* parent) : m_view(new QWebEngineView(parent)) {
+        m_view->setObjectName(QStringLiteral("view"));
+        QObject::connect(m_view, &QWebEngineView::loadStarted, m_view, [this] { m_loaded = false; });
+        QObject::connect(m_view, &QWebEngineView::loadFinished, m_view, [this](bool ok) {
+            m_loaded = true;
+            m_succeeded = ok;
+        });
+    }
+    ~WebEngineBrowser() override { delete m_view; }
+
+    QWidget* widget() override { return m_view; }
+
+    QString navigate(const QString& localPath) override {
+        const QUrl url = QUrl::fromLocalFile(localPath);
+        if (localPath.isEmpty() || !url.isValid())
+            return QStringLiteral("Invalid page location \"%1\"").arg(localPath);
+        m_location = localPath;
+        m_loaded = false;
+        m_succeeded = false;
+        // Loading the page shown again reloads it.
+        m_view->load(url);
+        return {};
+    }
+
+    QString location() const override { return m_location; }
+    QString title() const override { return m_loaded && m_succeeded ? m_view->title() : QString(); }
+    bool isLoaded() const override { return m_loaded; }
+    bool loadSucceeded() const override { return m_succeeded; }
+
+private:
+    QPointer<QWebEngineView> m_view;
+    QString m_location;
+    bool m_loaded = false;
+    bool m_succeeded = false;
+};
+
+} // namespace
+
+class WebEngineModule final : public QObject, public BrowserModule {
+    Q_OBJECT
+    Q_PLUGIN_METADATA(IID BrowserModule_iid)
+    Q_INTERFACES(BrowserModule)
+public:
+    BrowserEngine* createEngine(QWidget* parent) override {
+        // The browser engine refuses to run as root inside its sandbox; it reads this before its first view.
+        if (geteuid() == 0)
+            qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+        return new WebEngineBrowser(parent);
+    }
+};
+
+#include "webenginemodule.moc"

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "mediadevice.h"
+
+#include <QHash>
+#include <QPointer>
+#include <QVideoWidget>
+
+class QAudioOutput;
+class QMediaPlayer;
+
+// The multimedia device over QtMultimedia: a QMediaPlayer per opened file, its video drawn by a
+// QVideoWidget placed inside the display window.
+class QtMediaDevice final : public MediaDevice {
+    Q_OBJECT
+public:
+    // Error codes of this device besides QMediaPlayer::Error.
+    enum { OpenTimedOut = 1000, NotOpen = 1001 };
+
+    explicit QtMediaDevice(QObject* parent = nullptr);
+    ~QtMediaDevice() override;
+
+    // Picks the FFmpeg backend unless one was chosen already; must run before the first multimedia call.
+    static void chooseBackend();
+    // How long open waits for the file to load.
+    static constexpr int openTimeoutMs = 15000;
+
+    int open(const QString& path) override;
+    void close() override;
+    bool isOpen() const override { return m_player != nullptr; }
+    bool canPlay() const override;
+    bool hasVideo() const override;
+    qint64 length() const override;
+    qint64 position() const override;
+    Mode mode() const override;
+    int attachDisplay(QWidget* window) override;
+    int seekToStart() override;
+    int play() override;
+    int pause() override;
+    int resume() override;
+    QString errorText(int code) const override { return m_errorTexts.value(code); }
+
+    QVideoWidget* videoWidget() const { return m_video; }
+    bool hasAudioOutput() const { return m_audio != nullptr; }
+
+private:
+    void checkCompleted();
+    void recordError(int code, const QString& text);
+
+    QMediaPlayer* m_player = nullptr;
+    QAudioOutput* m_audio = nullptr;
+    QPointer<QVideoWidget> m_video;
+    bool m_notifyPending = false;
+    int m_playerError = 0;
+    QHash<int, QString> m_errorTexts;
+};
