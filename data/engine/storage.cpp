@@ -10,20 +10,14 @@ void Column::clear() {
     nulls = {};
 }
 
-void Column::reserve(int rows) {
-    nulls.reserve(rows);
+void Column::resize(int rows) {
+    if (!isStored())
+        return;
+    nulls.resize(size_t(rows), true);
     if (isText())
-        texts.reserve(rows);
+        texts.resize(size_t(rows));
     else
-        ints.reserve(rows);
-}
-
-void Column::appendNull() {
-    nulls.push_back(true);
-    if (isText())
-        texts.emplace_back();
-    else
-        ints.push_back(0);
+        ints.resize(size_t(rows), 0);
 }
 
 void Column::set(int row, const QVariant& value) {
@@ -61,7 +55,50 @@ QVariant Column::value(int row) const {
 }
 
 qint64 Column::encodeDateTime(const QDateTime& value) {
-    return value.date().toJulianDay() * secondsPerDay + value.time().msecsSinceStartOfDay() / 1000;
+    return encode(value.date(), value.time().msecsSinceStartOfDay() / 1000);
+}
+
+qint64 Column::encode(const QDate& date, int secondsOfDay) {
+    return date.toJulianDay() * secondsPerDay + secondsOfDay;
+}
+
+bool Column::parseStoredDateTime(const char* text, int length, qint64* seconds) {
+    while (length > 0 && text[length - 1] == ' ')
+        --length;
+    bool ok = true;
+    auto number = [&](int from, int count) {
+        int value = 0;
+        for (int i = from; i < from + count; ++i) {
+            if (i >= length || text[i] < '0' || text[i] > '9') {
+                ok = false;
+                return 0;
+            }
+            value = value * 10 + (text[i] - '0');
+        }
+        return value;
+    };
+    if (length < 10 || text[4] != '-' || text[7] != '-')
+        return false;
+    const QDate date(number(0, 4), number(5, 2), number(8, 2));
+    if (!ok || !date.isValid())
+        return false;
+    int secs = 0;
+    if (length > 10) {
+        if ((text[10] != ' ' && text[10] != 'T') || length < 16 || text[13] != ':')
+            return false;
+        const int hour = number(11, 2);
+        const int minute = number(14, 2);
+        const int second = length >= 19 && text[16] == ':' ? number(17, 2) : 0;
+        if (length > 16 && text[16] != ':')
+            return false;
+        if (length > 19 && text[19] != '.')
+            return false;
+        if (!ok || hour > 23 || minute > 59 || second > 59)
+            return false;
+        secs = hour * 3600 + minute * 60 + second;
+    }
+    *seconds = encode(date, secs);
+    return true;
 }
 
 QDateTime Column::decodeDateTime(qint64 seconds) {

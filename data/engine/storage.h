@@ -18,18 +18,23 @@ struct Column {
 
     bool isText() const { return kind == FieldKind::Text; }
     int size() const { return int(nulls.size()); }
+    bool isStored() const { return kind != FieldKind::Lookup; }
     bool isNull(int row) const { return nulls[row]; }
     qint64 intAt(int row) const { return ints[row]; }
     const QString& textAt(int row) const { return texts[row]; }
 
     void clear();
-    void reserve(int rows);
-    // Adds a null row; set() fills it.
-    void appendNull();
+    // Makes the column `rows` long; new rows are null. A lookup field has no stored column and stays empty.
+    void resize(int rows);
+    void appendNull() { resize(size() + 1); }
     // Stores a value already converted to the column's kind (see Table::convert); null stores null.
     void set(int row, const QVariant& value);
     QVariant value(int row) const;
 
     static qint64 encodeDateTime(const QDateTime& value);
+    static qint64 encode(const QDate& date, int secondsOfDay);
+    // The stored ISO text ("YYYY-MM-DD" or "YYYY-MM-DD HH:MM:SS", "T" and fractions allowed) as encoded
+    // seconds; false if malformed. Works on the bytes, as opening a large table reads many dates.
+    static bool parseStoredDateTime(const char* text, int length, qint64* seconds);
     static QDateTime decodeDateTime(qint64 seconds);
 };

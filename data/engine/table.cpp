@@ -326,7 +326,7 @@ struct TableData : public filter::RowSource {
         return QStringLiteral("SELECT %1 FROM %2").arg(cols.join(u','), quoted(realTable));
     }
 
-    void readRow(sqlite3_stmt* stmt, int row, std::vector<QHash<QString, QString>>& interned) {
+    void readRow(sqlite3_stmt* stmt, int row, std::vector<QHash<QByteArray, QString>>& interned) {
         rowids[size_t(row)] = sqlite3_column_int64(stmt, 0);
         int col = 1;
         for (int pos = 0; pos < fields.size(); ++pos) {
@@ -339,15 +339,20 @@ struct TableData : public filter::RowSource {
                 continue;
             }
             if (c.isText()) {
-                const auto* text = static_cast<const QChar*>(sqlite3_column_text16(stmt, col));
-                QString value(text, sqlite3_column_bytes16(stmt, col) / 2);
-                // Repeated short values (marks, class names) share one string.
+                // Repeated short values (marks, class names) share one string, found by their bytes.
+                const char* utf8 = reinterpret_cast<const char*>(sqlite3_column_text(stmt, col));
+                const int length = sqlite3_column_bytes(stmt, col);
                 auto& pool = interned[size_t(pos)];
-                const auto it = pool.constFind(value);
-                if (it != pool.cend())
+                QString value;
+                const auto it =
+                    length <= 32 ? pool.constFind(QByteArray::fromRawData(utf8, length)) : pool.cend();
+                if (it != pool.cend()) {
                     value = *it;
-                else if (pool.size() < 4096 && value.size() <= 32)
-                    pool.insert(value, value);
+                } else {
+                    value = QString::fromUtf8(utf8, length);
+                    if (length <= 32 && pool.size() < 4096)
+                        pool.insert(QByteArray(utf8, length), value);
+                }
                 c.texts[size_t(row)] = std::move(value);
                 c.nulls[size_t(row)] = false;
             } else {
@@ -358,18 +363,16 @@ struct TableData : public filter::RowSource {
                 } else if (type == SQLITE_FLOAT) {
                     v = qint64(sqlite3_column_double(stmt, col));
                 } else {
-                    const QString text =
-                        QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, col)),
-                                          sqlite3_column_bytes(stmt, col));
+                    const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, col));
+                    const int length = sqlite3_column_bytes(stmt, col);
                     if (c.kind == FieldKind::DateTime) {
-                        const QDateTime dt = formats::parseIso(text);
-                        ok = dt.isValid();
-                        v = ok ? Column::encodeDateTime(dt) : 0;
-                    } else if (c.kind == FieldKind::Boolean && !text.trimmed().isEmpty() &&
-                               !text.trimmed().at(0).isDigit() && text.trimmed().at(0) != u'-') {
-                        v = text.trimmed().startsWith(u't', Qt::CaseInsensitive) ? 1 : 0;
+                        ok = Column::parseStoredDateTime(text, length, &v);
                     } else {
-                        v = text.trimmed().toLongLong(&ok);
+                        const QByteArray word = QByteArray(text, length).trimmed().toLower();
+                        if (c.kind == FieldKind::Boolean && (word.startsWith('t') || word.startsWith('f')))
+                            v = word.startsWith('t');
+                        else
+                            v = word.toLongLong(&ok);
                     }
                 }
                 if (c.kind == FieldKind::Boolean)
@@ -403,20 +406,24 @@ struct TableData : public filter::RowSource {
         deleted.clear();
         sqlite3_stmt* stmt = nullptr;
         prepare(&stmt, selectSql());
-        for (Column& c : columns)
-            c.reserve(expected);
-        rowids.reserve(size_t(expected));
-        deleted.reserve(size_t(expected));
-        std::vector<QHash<QString, QString>> interned(columns.size());
-        int rc = SQLITE_ROW;
-        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-            const int row = int(rowids.size());
-            rowids.push_back(0);
-            deleted.push_back(false);
+        // Sized once for the counted rows; rows written meanwhile by someone else grow it.
+        int capacity = expected;
+        auto resize = [&](int rows) {
             for (Column& c : columns)
-                c.appendNull();
-            readRow(stmt, row, interned);
+                c.resize(rows);
+            rowids.resize(size_t(rows));
+            deleted.resize(size_t(rows), false);
+        };
+        resize(capacity);
+        std::vector<QHash<QByteArray, QString>> interned(columns.size());
+        int rc = SQLITE_ROW;
+        int row = 0;
+        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+            if (row == capacity)
+                resize(capacity = capacity * 2 + 16);
+            readRow(stmt, row++, interned);
         }
+        resize(row);
         sqlite3_finalize(stmt);
         if (rc != SQLITE_DONE)
             fail(QString::fromUtf8(sqlite3_errmsg(h)));
@@ -428,7 +435,7 @@ struct TableData : public filter::RowSource {
         sqlite3_stmt* stmt = nullptr;
         prepare(&stmt, selectSql() + QStringLiteral(" WHERE rowid=?"));
         sqlite3_bind_int64(stmt, 1, rowids[size_t(row)]);
-        std::vector<QHash<QString, QString>> interned(columns.size());
+        std::vector<QHash<QByteArray, QString>> interned(columns.size());
         if (sqlite3_step(stmt) == SQLITE_ROW) {
             for (int pos = 0; pos < fields.size(); ++pos)
                 if (!columnNames[pos].isEmpty())
@@ -499,22 +506,50 @@ struct TableData : public filter::RowSource {
         return 0;
     }
 
+    // One numeric key, nulls first, stable. Keys within a small range (topics, pupils, grades) are counted
+    // into buckets in linear time; others sort as (key, row) pairs.
+    void sortByNumber(const Column& key) {
+        qint64 low = LLONG_MAX;
+        qint64 high = LLONG_MIN;
+        for (int row : visible)
+            if (!key.isNull(row)) {
+                low = std::min(low, key.intAt(row));
+                high = std::max(high, key.intAt(row));
+            }
+        const size_t n = visible.size();
+        if (low > high || quint64(high) - quint64(low) <= 2 * n + 1024) {
+            const size_t buckets = low > high ? 1 : size_t(high - low) + 2; // bucket 0 holds the nulls
+            std::vector<int> start(buckets + 1, 0);
+            auto bucket = [&](int row) {
+                return key.isNull(row) ? size_t(0) : size_t(key.intAt(row) - low) + 1;
+            };
+            for (int row : visible)
+                ++start[bucket(row) + 1];
+            for (size_t i = 1; i <= buckets; ++i)
+                start[i] += start[i - 1];
+            std::vector<int> sorted(n);
+            for (int row : visible)
+                sorted[size_t(start[bucket(row)]++)] = row;
+            visible.swap(sorted);
+            return;
+        }
+        std::vector<std::pair<qint64, int>> pairs;
+        pairs.reserve(n);
+        for (int row : visible)
+            pairs.emplace_back(key.isNull(row) ? LLONG_MIN : key.intAt(row), row);
+        std::stable_sort(pairs.begin(), pairs.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (size_t i = 0; i < n; ++i)
+            visible[i] = pairs[i].second;
+    }
+
     void sortVisible() {
         const QVector<int> keys = effectiveSort();
         if (keys.isEmpty() || visible.size() < 2)
             return;
         const Column& first = columns[size_t(keys[0])];
         if (keys.size() == 1 && !fields[keys[0]].isLookup() && !first.isText()) {
-            // One numeric key: sort (key, row) pairs, nulls first; stable keeps the table's order within a
-            // key.
-            std::vector<std::pair<qint64, int>> pairs;
-            pairs.reserve(visible.size());
-            for (int row : visible)
-                pairs.emplace_back(first.isNull(row) ? LLONG_MIN : first.intAt(row), row);
-            std::stable_sort(pairs.begin(), pairs.end(),
-                             [](const auto& a, const auto& b) { return a.first < b.first; });
-            for (size_t i = 0; i < pairs.size(); ++i)
-                visible[i] = pairs[i].second;
+            sortByNumber(first);
             return;
         }
         std::stable_sort(visible.begin(), visible.end(),

@@ -1,0 +1,255 @@
+// The data engine on a large results table: a million generated result rows (plus pupils, classes and
+// topics) in a temporary SQLite file, read through a table object set up like the program's `rez` with its
+// four lookup fields. Measures opening, the results filter for one pupil, the sort by topic, the display
+// text of the four lookup columns for every row, and the raw sqlite3 C API scanning the same table, then
+// the peak resident memory. Run on demand: bench_engine [rows]
+#include "data/engine/connection.h"
+#include "data/engine/table.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+constexpr int pupils = 1000;
+constexpr int classes = 30;
+constexpr int topics = 50;
+
+void exec(sqlite3* db, const char* sql) {
+    char* error = nullptr;
+    if (sqlite3_exec(db, sql, nullptr, nullptr, &error) != SQLITE_OK) {
+        std::fprintf(stderr, "SQL failed: %s\n", error);
+        std::exit(1);
+    }
+}
+
+void makeDatabase(const QString& path, int rows) {
+    sqlite3* db = nullptr;
+    sqlite3_open(QFile::encodeName(path).constData(), &db);
+    exec(db,
+         "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; BEGIN;"
+         "CREATE TABLE \"класс\" (\"id_класса\" INTEGER PRIMARY KEY AUTOINCREMENT, \"класс\" VARCHAR(255));"
+         "CREATE TABLE \"Ученики\" (\"id_ученика\" INTEGER PRIMARY KEY AUTOINCREMENT, \"Имя\" VARCHAR(255), "
+         "\"Фамилия\" VARCHAR(255), \"Отчество\" VARCHAR(255), \"id_класса\" INTEGER, \"ключ\" VARCHAR(255), "
+         "\"права\" BOOLEAN DEFAULT 0);"
+         "CREATE TABLE \"Тема\" (\"id_темы\" INTEGER PRIMARY KEY AUTOINCREMENT, \"тема\" VARCHAR(255));"
+         "CREATE TABLE \"результаты\" (\"id_результата\" INTEGER PRIMARY KEY AUTOINCREMENT, \"Дата\" "
+         "DATETIME, "
+         "\"Баллы\" VARCHAR(255), \"Оценка\" INTEGER, \"id_ученика\" INTEGER, \"id_темы\" INTEGER, "
+         "\"id_класса\" INTEGER);");
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(db, "INSERT INTO \"класс\" VALUES (?, ?)", -1, &stmt, nullptr);
+    for (int i = 1; i <= classes; ++i) {
+        const QByteArray name = QStringLiteral("%1%2").arg(5 + i % 7).arg(QChar(u'А' + i % 4)).toUtf8();
+        sqlite3_bind_int(stmt, 1, i);
+        sqlite3_bind_text(stmt, 2, name.constData(), int(name.size()), SQLITE_TRANSIENT);
+        sqlite3_step(stmt);
+        sqlite3_reset(stmt);
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_prepare_v2(db, "INSERT INTO \"Ученики\" VALUES (?, ?, ?, 'Иванович', ?, 'ключ', 0)", -1, &stmt,
+                       nullptr);
+    for (int i = 1; i <= pupils; ++i) {
+        const QByteArray first = QStringLiteral("Имя%1").arg(i).toUtf8();
+        const QByteArray last = QStringLiteral("Константинопольский-%1").arg(i).toUtf8();
+        sqlite3_bind_int(stmt, 1, i);
+        sqlite3_bind_text(stmt, 2, first.constData(), int(first.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(stmt, 3, last.constData(), int(last.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_int(stmt, 4, 1 + i % classes);
+        sqlite3_step(stmt);
+        sqlite3_reset(stmt);
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_prepare_v2(db, "INSERT INTO \"Тема\" VALUES (?, ?)", -1, &stmt, nullptr);
+    for (int i = 1; i <= topics; ++i) {
+        const QByteArray name = QStringLiteral("Тема номер %1").arg(i).toUtf8();
+        sqlite3_bind_int(stmt, 1, i);
+        sqlite3_bind_text(stmt, 2, name.constData(), int(name.size()), SQLITE_TRANSIENT);
+        sqlite3_step(stmt);
+        sqlite3_reset(stmt);
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_prepare_v2(db, "INSERT INTO \"результаты\" VALUES (NULL, ?, ?, ?, ?, ?, ?)", -1, &stmt, nullptr);
+    quint32 seed = 12345;
+    auto random = [&seed](int n) {
+        seed = seed * 1103515245u + 12345u;
+        return int((seed >> 8) % quint32(n));
+    };
+    for (int i = 0; i < rows; ++i) {
+        const QByteArray date = QDate(2020, 1, 1).addDays(random(2000)).toString(Qt::ISODate).toUtf8();
+        const QByteArray score = QByteArray::number(random(13));
+        sqlite3_bind_text(stmt, 1, date.constData(), int(date.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(stmt, 2, score.constData(), int(score.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_int(stmt, 3, 2 + random(4));
+        sqlite3_bind_int(stmt, 4, 1 + random(pupils));
+        sqlite3_bind_int(stmt, 5, 1 + random(topics));
+        sqlite3_bind_int(stmt, 6, 1 + random(classes));
+        sqlite3_step(stmt);
+        sqlite3_reset(stmt);
+    }
+    sqlite3_finalize(stmt);
+    exec(db, "COMMIT;");
+    sqlite3_close(db);
+}
+
+// Every column of every row through the C API, the floor the engine's opening is held against.
+int rawScan(const QString& path) {
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(
+        db,
+        "SELECT rowid, \"Дата\", \"Баллы\", \"Оценка\", \"id_ученика\", \"id_темы\", \"id_класса\" "
+        "FROM \"результаты\"",
+        -1, &stmt, nullptr);
+    int rows = 0;
+    qint64 sum = 0;
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+        sum += sqlite3_column_int64(stmt, 0);
+        sum += sqlite3_column_bytes(stmt, 1) + sqlite3_column_bytes(stmt, 2);
+        for (int c = 3; c < 7; ++c)
+            sum += sqlite3_column_int64(stmt, c);
+        ++rows;
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return sum == 0 ? 0 : rows;
+}
+
+double timed(const std::function<void()>& work) {
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+QString peakResidentMemory() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return QStringLiteral("unknown");
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return QString::fromLatin1(line.mid(6).trimmed());
+    return QStringLiteral("unknown");
+}
+
+FieldDef field(const QString& name, FieldKind kind) {
+    FieldDef f;
+    f.name = name;
+    f.kind = kind;
+    f.size = kind == FieldKind::Text ? 255 : 0;
+    return f;
+}
+
+FieldDef lookupField(const QString& name, const QString& key, Table* table, const QString& result) {
+    FieldDef f = field(name, FieldKind::Lookup);
+    f.size = 20;
+    f.keyField = key;
+    f.lookupTable = table;
+    f.lookupKeyField = key;
+    f.lookupResultField = result;
+    return f;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const int rows = argc > 1 ? QByteArray(argv[1]).toInt() : 1000000;
+    QTemporaryDir dir;
+    QDir::setCurrent(dir.path());
+    const QString path = dir.filePath(QStringLiteral("Primer.mdb"));
+    std::printf("generating %d result rows...\n", rows);
+    makeDatabase(path, rows);
+
+    double raw = 1e9;
+    for (int i = 0; i < 3; ++i)
+        raw = std::min(raw, timed([&] { rawScan(path); }));
+
+    Connection connection(QStringLiteral("ADOConnection1"));
+    connection.setConnectionString(
+        QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;User ID=Admin;Data Source=Primer.mdb"));
+    Table ych(QStringLiteral("ych"), &connection, QStringLiteral("Ученики"));
+    for (const char* name : {"Имя", "Фамилия", "Отчество"})
+        ych.addField(field(QString::fromUtf8(name), FieldKind::Text));
+    ych.addField(field(QStringLiteral("id_ученика"), FieldKind::AutoInc));
+    ych.addField(field(QStringLiteral("id_класса"), FieldKind::Integer));
+    Table klass(QStringLiteral("klass"), &connection, QStringLiteral("класс"));
+    klass.addField(field(QStringLiteral("id_класса"), FieldKind::AutoInc));
+    klass.addField(field(QStringLiteral("класс"), FieldKind::Text));
+    Table tema(QStringLiteral("tema"), &connection, QStringLiteral("Тема"));
+    tema.addField(field(QStringLiteral("id_темы"), FieldKind::AutoInc));
+    tema.addField(field(QStringLiteral("тема"), FieldKind::Text));
+    Table rez(QStringLiteral("rez"), &connection, QStringLiteral("результаты"));
+    rez.addField(field(QStringLiteral("id_результата"), FieldKind::AutoInc));
+    rez.addField(lookupField(QStringLiteral("Фамилия"), QStringLiteral("id_ученика"), &ych,
+                             QStringLiteral("Фамилия")));
+    rez.addField(
+        lookupField(QStringLiteral("Имя"), QStringLiteral("id_ученика"), &ych, QStringLiteral("Имя")));
+    rez.addField(
+        lookupField(QStringLiteral("Класс"), QStringLiteral("id_класса"), &klass, QStringLiteral("класс")));
+    rez.addField(
+        lookupField(QStringLiteral("Тема"), QStringLiteral("id_темы"), &tema, QStringLiteral("тема")));
+    rez.addField(field(QStringLiteral("Дата"), FieldKind::DateTime));
+    rez.addField(field(QStringLiteral("Баллы"), FieldKind::Text));
+    rez.addField(field(QStringLiteral("Оценка"), FieldKind::Integer));
+    rez.addField(field(QStringLiteral("id_ученика"), FieldKind::Integer));
+    rez.addField(field(QStringLiteral("id_темы"), FieldKind::Integer));
+    rez.addField(field(QStringLiteral("id_класса"), FieldKind::Integer));
+
+    const double lookupsOpen = timed([&] {
+        ych.open();
+        klass.open();
+        tema.open();
+    });
+    const double open = timed([&] { rez.open(); });
+    const double filter = timed([&] {
+        rez.setFilterText(QStringLiteral("id_ученика ='7'"));
+        rez.setFiltered(true);
+    });
+    const int filteredRows = rez.recordCount();
+    rez.setFiltered(false);
+    const double sort = timed([&] { rez.setSort(QStringLiteral("id_темы")); });
+    const double sortFiltered = timed([&] {
+        rez.setSort(QString());
+        rez.setFiltered(true);
+        rez.setSort(QStringLiteral("id_темы"));
+    });
+    rez.setFiltered(false);
+
+    qint64 characters = 0;
+    auto lookups = [&](int count) {
+        return timed([&] {
+            for (int row = 0; row < count; ++row)
+                for (int pos = 1; pos <= 4; ++pos)
+                    characters += rez.displayTextAt(row, pos).size();
+        });
+    };
+    const int tenth = std::max(1, rows / 10);
+    const double lookupsTenth = lookups(tenth);
+    const double lookupsAll = lookups(rows);
+
+    std::printf("\n| Measurement (%d result rows) | Time |\n|---|---|\n", rows);
+    std::printf("| raw sqlite3 scan of the results table (best of 3) | %.0f ms |\n", raw);
+    std::printf("| open `rez` (all rows into the table object) | %.0f ms (%.2fx the raw scan) |\n", open,
+                open / raw);
+    std::printf("| open the lookup tables `ych`, `klass`, `tema` | %.1f ms |\n", lookupsOpen);
+    std::printf("| results filter `id_ученика ='7'` (%d rows) | %.1f ms |\n", filteredRows, filter);
+    std::printf("| sort by `id_темы`, whole table | %.1f ms |\n", sort);
+    std::printf("| filter on again, then sort the filtered rows | %.1f ms |\n", sortFiltered);
+    std::printf("| display text of the 4 lookup columns, first %d rows | %.0f ms (%.0f ns per row) |\n",
+                tenth, lookupsTenth, lookupsTenth * 1e6 / tenth);
+    std::printf("| display text of the 4 lookup columns, all rows | %.0f ms (%.0f ns per row) |\n",
+                lookupsAll, lookupsAll * 1e6 / rows);
+    std::printf("| peak resident memory (VmHWM) with the table open | %s |\n",
+                qPrintable(peakResidentMemory()));
+    return characters > 0 ? 0 : 1;
+}
