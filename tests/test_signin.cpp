@@ -1,0 +1,551 @@
+#include "admin/form9.h"
+#include "app/form14.h"
+#include "data/datamodule.h"
+#include "data/engine/connection.h"
+#include "data/engine/query.h"
+#include "data/engine/table.h"
+#include "signin/form1.h"
+#include "tests/support/instances.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+namespace {
+
+const QString apostropheRows = QStringLiteral(R"sql(
+INSERT INTO "Ученики" VALUES (5, 'Шарль', 'Д''Артаньян', '', 1, 'mushket', 0);
+)sql");
+
+// Types the way a pupil does: a click in the surname box, the surname, then the password.
+void type(const QString& surname, const QString& password) {
+    QTest::mouseClick(Form1->Edit2, Qt::LeftButton);
+    typeText(Form1->Edit2, surname);
+    typeText(Form1->Edit1, password);
+}
+
+// The direct variant's "Войти": returns the window it showed modally (nullptr for none); `whileOpen` runs
+// inside that window before it is closed again.
+Form* enterDirect(const std::function<void()>& whileOpen = {}) {
+    Form* opened = nullptr;
+    later([&] {
+        for (Form* w : {static_cast<Form*>(Form14), static_cast<Form*>(Form9)}) {
+            if (w->isModal()) {
+                opened = w;
+                if (whileOpen)
+                    whileOpen();
+                w->close();
+            }
+        }
+    });
+    QTest::mouseClick(Form1->Button1, Qt::LeftButton);
+    QCoreApplication::processEvents(); // when nothing was shown, the check above runs now
+    return opened;
+}
+
+// After every direct attempt the window is signed out.
+void verifySignedOut() {
+    QVERIFY(Form1->Edit1->text().isEmpty());
+    QVERIFY(Form1->Edit2->text().isEmpty());
+    QVERIFY(!Form1->Edit1->isEnabled());
+    QVERIFY(!DataModule11->ych->filtered());
+    QCOMPARE(DataModule11->ych->recNo(), 0);
+}
+
+} // namespace
+
+// The sign-in window in both of its variants, the surname filter, and the connection file.
+class SignInTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void windowAndControls() {
+        ProgramInstances program;
+        QCOMPARE(Form1->windowTitle(), QStringLiteral("Авторизация"));
+        QCOMPARE(Form1->size(), QSize(442, 299));
+        QCOMPARE(Form1->pos(), QPoint(772, 187));
+        QCOMPARE(Form1->minimumSize(), Form1->maximumSize());
+        QCOMPARE(Form1->font().family(), QStringLiteral("Liberation Sans"));
+        QCOMPARE(Form1->font().pixelSize(), 16);
+        QCOMPARE(Form1->palette().color(QPalette::Window), QApplication::palette().color(QPalette::Base));
+
+        QCOMPARE(Form1->Image1->geometry(), QRect(-8, -8, 513, 369));
+        QCOMPARE(Form1->Image1->picture().size(), QSize(449, 305));
+        QCOMPARE(Form1->children().indexOf(Form1->Image1), 0); // beneath every other control
+
+        const QList<QPair<QWidget*, QRect>> places{
+            {Form1->Label1, {80, 56, 101, 27}},   {Form1->Label2, {80, 128, 83, 27}},
+            {Form1->Edit2, {192, 56, 193, 26}},   {Form1->Edit1, {192, 128, 193, 26}},
+            {Form1->Button1, {184, 192, 89, 41}}, {Form1->Button3, {184, 192, 89, 41}},
+            {Form1->Button2, {0, 0, 177, 33}}};
+        for (const auto& [control, place] : places) {
+            QCOMPARE(control->geometry(), place);
+            QCOMPARE(Form1->findChild<QWidget*>(control->objectName()), control);
+        }
+        QCOMPARE(Form1->Label1->text(), QStringLiteral("Фамилия"));
+        QCOMPARE(Form1->Label2->text(), QStringLiteral("Пароль"));
+        for (QLabel* label : {Form1->Label1, Form1->Label2}) {
+            QCOMPARE(label->font().pixelSize(), 24);
+            QVERIFY(!label->font().bold());
+            QVERIFY(label->autoFillBackground()); // opaque on the window colour
+        }
+        for (QPushButton* b : {Form1->Button1, Form1->Button3}) {
+            QCOMPARE(b->text(), QStringLiteral("Войти"));
+            QCOMPARE(b->font().family(), QStringLiteral("Liberation Sans Narrow"));
+            QCOMPARE(b->font().pixelSize(), 24);
+            QVERIFY(b->font().bold());
+            QCOMPARE(b->palette().color(QPalette::ButtonText), QColor(0, 0, 255));
+        }
+        QCOMPARE(Form1->Button2->text(), QStringLiteral("Подключиться к БД"));
+        QCOMPARE(Form1->Button2->font().pixelSize(), 19);
+        QCOMPARE(Form1->Edit2->font().pixelSize(), 16);
+
+        QCOMPARE(nextTabStop(Form1->Edit1), Form1->Edit2);
+        QCOMPARE(nextTabStop(Form1->Edit2), Form1->Button1);
+        QCOMPARE(nextTabStop(Form1->Button1), Form1->Button2);
+        QCOMPARE(nextTabStop(Form1->Button2), Form1->Button3);
+        QVERIFY(Form1->Edit1->isEnabled());
+        QCOMPARE(Form1->Edit1->echoMode(), QLineEdit::Normal);
+    }
+
+    void focusIsInThePasswordBoxAtOpening() {
+        ProgramInstances program;
+        QWidget* focused = nullptr;
+        later([&] {
+            focused = Form1->focusWidget();
+            Form1->close();
+        });
+        QCOMPARE(Form1->showModal(), int(Form::mrCancel));
+        QCOMPARE(focused, Form1->Edit1);
+    }
+
+    void directVariantWithoutConnectFile() {
+        ProgramInstances program;
+        QVERIFY(!Form1->Button1->isHidden());
+        QVERIFY(Form1->Button3->isHidden());
+        QVERIFY(Form1->Button2->isEnabled());
+    }
+
+    void queryVariantWithConnectFile() {
+        ProgramInstances program(ProgramInstances::Query);
+        QVERIFY(Form1->Button1->isHidden());
+        QVERIFY(!Form1->Button3->isHidden());
+        QVERIFY(!Form1->Button2->isEnabled());
+    }
+
+    void passwordTypedBeforeTheFirstClickShowsInClear() {
+        ProgramInstances program;
+        Form1->showModeless();
+        typeText(Form1->Edit1, QStringLiteral("nota"));
+        QCOMPARE(Form1->Edit1->displayText(), QStringLiteral("nota"));
+        QTest::mouseClick(Form1->Edit2, Qt::LeftButton);
+        QVERIFY(Form1->Edit1->text().isEmpty());
+        typeText(Form1->Edit1, QStringLiteral("nota"));
+        QCOMPARE(Form1->Edit1->text(), QStringLiteral("nota"));
+        QVERIFY(Form1->Edit1->displayText() != QStringLiteral("nota"));
+        QCOMPARE(Form1->Edit1->echoMode(), QLineEdit::Password);
+    }
+
+    void clickInTheSurnameBoxStartsAfresh() {
+        ProgramInstances program;
+        Form1->showModeless();
+        type(QStringLiteral("Петрова"), QStringLiteral("x"));
+        QVERIFY(DataModule11->ych->filtered());
+        Form1->Edit1->setEnabled(false);
+        QTest::mouseClick(Form1->Edit2, Qt::LeftButton);
+        QVERIFY(Form1->Edit1->isEnabled());
+        QVERIFY(Form1->Edit1->text().isEmpty());
+        QVERIFY(Form1->Edit2->text().isEmpty());
+        QVERIFY(!DataModule11->ych->filtered());
+        // Reaching the box by Tab is no click: nothing is emptied.
+        typeText(Form1->Edit1, QStringLiteral("abc"));
+        Form1->Edit1->setFocus();
+        QTest::keyClick(Form1->Edit1, Qt::Key_Tab);
+        QCOMPARE(Form1->Edit1->text(), QStringLiteral("abc"));
+    }
+
+    void surnameFilterFollowsEveryKeystroke() {
+        ProgramInstances program;
+        Table* ych = DataModule11->ych;
+        Form1->showModeless();
+        QTest::mouseClick(Form1->Edit2, Qt::LeftButton);
+        typeText(Form1->Edit2, QStringLiteral("Соко"));
+        QVERIFY(ych->filtered());
+        QCOMPARE(ych->filterText(), QStringLiteral("Фамилия ='Соко'"));
+        QCOMPARE(ych->recordCount(), 0); // only the complete surname selects a pupil
+        typeText(Form1->Edit2, QStringLiteral("лов"));
+        QCOMPARE(ych->recordCount(), 2);
+        QCOMPARE(ych->value(0).toInt(), 2); // the first of the two is the current pupil
+        QTest::keyClick(Form1->Edit2, Qt::Key_Backspace);
+        QCOMPARE(ych->recordCount(), 0);
+        Form1->Edit2->clear();
+        QVERIFY(!ych->filtered());
+        QCOMPARE(ych->recordCount(), 4);
+        QCOMPARE(program.dialogs.failures(), QStringList());
+    }
+
+    void directPupilGetsTheMainWindowModally() {
+        ProgramInstances program;
+        Form1->showModeless();
+        type(QStringLiteral("Петрова"), QStringLiteral("nota"));
+        bool inside = false;
+        QCOMPARE(enterDirect([&] {
+                     inside = Form14->isVisible() && Form14->isEnabled() && !Form1->isEnabled() &&
+                              !Form9->isVisible() && DataModule11->ych->value(0).toInt() == 1;
+                 }),
+                 Form14);
+        QVERIFY(inside);
+        QVERIFY(!Form14->isVisible());
+        QVERIFY(Form1->isEnabled());
+        verifySignedOut();
+        QCOMPARE(program.dialogs.shown.size(), 0);
+    }
+
+    void directTeacherGetsTheManagementWindow() {
+        ProgramInstances program;
+        Form1->showModeless();
+        type(QStringLiteral("Ивановна"), QStringLiteral("teach"));
+        bool inside = false;
+        QCOMPARE(enterDirect([&] { inside = !Form14->isVisible() && !Form1->isEnabled(); }), Form9);
+        QVERIFY(inside);
+        verifySignedOut();
+    }
+
+    void directWrongPasswordSignsOutSilently() {
+        ProgramInstances program;
+        Form1->showModeless();
+        type(QStringLiteral("Петрова"), QStringLiteral("NOTA")); // letter case counts
+        QCOMPARE(enterDirect(), nullptr);
+        verifySignedOut();
+        QCOMPARE(program.dialogs.shown.size(), 0);
+    }
+
+    void directUnknownSurnameIsRefusedWhateverThePassword_data() {
+        QTest::addColumn<QString>("password");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("a pupil's key") << "nota";
+        QTest::newRow("the teacher's key") << "teach";
+    }
+    void directUnknownSurnameIsRefusedWhateverThePassword() {
+        QFETCH(QString, password);
+        ProgramInstances program;
+        Form1->showModeless();
+        type(QStringLiteral("Никто"), password);
+        QCOMPARE(enterDirect(), nullptr);
+        verifySignedOut();
+        QCOMPARE(program.dialogs.shown.size(), 0);
+    }
+
+    void directEmptySurnameComparesWithTheFirstRow() {
+        ProgramInstances program;
+        Form1->showModeless();
+        QTest::mouseClick(Form1->Edit2, Qt::LeftButton);
+        typeText(Form1->Edit1, QStringLiteral("do-re-mi")); // the second row's key
+        QCOMPARE(enterDirect(), nullptr);
+        verifySignedOut();
+        QTest::mouseClick(Form1->Edit2, Qt::LeftButton);
+        typeText(Form1->Edit1, QStringLiteral("nota")); // the first row's key
+        QCOMPARE(enterDirect(), Form14);
+        verifySignedOut();
+    }
+
+    void directTwoPupilsOfOneSurname() {
+        ProgramInstances program;
+        Form1->showModeless();
+        type(QStringLiteral("Соколов"), QStringLiteral("sol")); // the second Соколов's key
+        QCOMPARE(enterDirect(), nullptr);
+        type(QStringLiteral("Соколов"), QStringLiteral("do-re-mi"));
+        int pupil = 0;
+        QCOMPARE(enterDirect([&] { pupil = DataModule11->ych->value(0).toInt(); }), Form14);
+        QCOMPARE(pupil, 2);
+    }
+
+    void directSignInAgainAfterReturning() {
+        ProgramInstances program;
+        Form1->showModeless();
+        type(QStringLiteral("Петрова"), QStringLiteral("nota"));
+        QCOMPARE(enterDirect(), Form14);
+        type(QStringLiteral("Соколов"), QStringLiteral("do-re-mi"));
+        QCOMPARE(enterDirect(), Form14);
+        QCOMPARE(program.dialogs.shown.size(), 0);
+    }
+
+    void queryUnknownSurname() {
+        ProgramInstances program(ProgramInstances::Query);
+        later([] {
+            type(QStringLiteral("Никто"), QStringLiteral("nota"));
+            QTest::mouseClick(Form1->Button3, Qt::LeftButton);
+            QVERIFY(Form1->isVisible());
+            Form1->close();
+        });
+        QCOMPARE(Form1->showModal(), int(Form::mrCancel));
+        QCOMPARE(program.dialogs.messages(), QStringList{"Введён неверный логин!"});
+        QCOMPARE(Form1->Edit2->text(), QStringLiteral("Никто"));
+        QCOMPARE(Form1->Edit1->text(), QStringLiteral("nota"));
+        QCOMPARE(program.dialogs.failures(), QStringList());
+    }
+
+    void queryWrongPassword() {
+        ProgramInstances program(ProgramInstances::Query);
+        Form1->showModeless();
+        type(QStringLiteral("Петрова"), QStringLiteral("NOTA"));
+        QTest::mouseClick(Form1->Button3, Qt::LeftButton);
+        QCOMPARE(program.dialogs.messages(), QStringList{"Неверный пароль!"});
+        QVERIFY(Form1->isVisible());
+        QCOMPARE(Form1->Edit2->text(), QStringLiteral("Петрова"));
+        QCOMPARE(Form1->Edit1->text(), QStringLiteral("NOTA"));
+        QCOMPARE(Form1->modalResult(), int(Form::mrNone));
+    }
+
+    void querySuccessClosesWithOk_data() {
+        QTest::addColumn<QString>("surname");
+        QTest::addColumn<QString>("password");
+        QTest::newRow("pupil") << "Петрова"
+                               << "nota";
+        QTest::newRow("teacher") << "Ивановна"
+                                 << "teach";
+    }
+    void querySuccessClosesWithOk() {
+        QFETCH(QString, surname);
+        QFETCH(QString, password);
+        ProgramInstances program(ProgramInstances::Query);
+        later([&] {
+            type(surname, password);
+            QTest::mouseClick(Form1->Button3, Qt::LeftButton);
+        });
+        QCOMPARE(Form1->showModal(), int(Form::mrOk));
+        QVERIFY(!Form1->isVisible());
+        QVERIFY(!Form9->isVisible()); // the rights flag plays no part here
+        QCOMPARE(program.dialogs.shown.size(), 0);
+        // The surname filter outlives the window.
+        QVERIFY(DataModule11->ych->filtered());
+        QCOMPARE(DataModule11->ych->asText(2), surname);
+        QVERIFY(DataModule11->ADOQuery1->isActive());
+    }
+
+    void queryTwoPupilsOfOneSurname() {
+        ProgramInstances program(ProgramInstances::Query);
+        Form1->showModeless();
+        type(QStringLiteral("Соколов"), QStringLiteral("sol"));
+        QTest::mouseClick(Form1->Button3, Qt::LeftButton);
+        QCOMPARE(program.dialogs.messages(), QStringList{"Неверный пароль!"});
+        Form1->Edit1->clear();
+        typeText(Form1->Edit1, QStringLiteral("do-re-mi"));
+        QTest::mouseClick(Form1->Button3, Qt::LeftButton);
+        QCOMPARE(Form1->modalResult(), int(Form::mrOk));
+        QCOMPARE(DataModule11->ych->value(0).toInt(), 2);
+    }
+
+    // A surname with an apostrophe signs in like any other, in both variants.
+    void apostropheInTheSurname() {
+        {
+            ProgramInstances program(ProgramInstances::Direct, TestDatabase::smallRowsSql() + apostropheRows);
+            Form1->showModeless();
+            type(QStringLiteral("Д'Артаньян"), QStringLiteral("mushket"));
+            QCOMPARE(DataModule11->ych->recordCount(), 1);
+            int pupil = 0;
+            QCOMPARE(enterDirect([&] { pupil = DataModule11->ych->value(0).toInt(); }), Form14);
+            QCOMPARE(pupil, 5);
+            QCOMPARE(program.dialogs.shown.size(), 0);
+        }
+        {
+            ProgramInstances program(ProgramInstances::Query, TestDatabase::smallRowsSql() + apostropheRows);
+            Form1->showModeless();
+            type(QStringLiteral("Д'Артаньян"), QStringLiteral("mushket"));
+            QTest::mouseClick(Form1->Button3, Qt::LeftButton);
+            QCOMPARE(program.dialogs.shown.size(), 0);
+            QCOMPARE(Form1->modalResult(), int(Form::mrOk));
+        }
+    }
+
+    // Letter case of the surname does not matter in either variant, as the database compares text.
+    void surnameLetterCaseIsIgnored() {
+        {
+            ProgramInstances program;
+            Form1->showModeless();
+            type(QStringLiteral("пЕТРОВА"), QStringLiteral("nota"));
+            QCOMPARE(DataModule11->ych->recordCount(), 1);
+            QCOMPARE(enterDirect(), Form14);
+        }
+        {
+            ProgramInstances program(ProgramInstances::Query);
+            Form1->showModeless();
+            type(QStringLiteral("пЕТРОВА"), QStringLiteral("nota"));
+            QTest::mouseClick(Form1->Button3, Qt::LeftButton);
+            QCOMPARE(program.dialogs.shown.size(), 0);
+            QCOMPARE(Form1->modalResult(), int(Form::mrOk));
+        }
+    }
+
+    // Typed text never changes what the filter or the query means.
+    void textThatLooksLikeSql_data() {
+        QTest::addColumn<QString>("surname");
+        QTest::newRow("or") << "' OR '1'='1";
+        QTest::newRow("or without quote") << "x' OR 'a'='a";
+        QTest::newRow("comment") << "Петрова'--";
+        QTest::newRow("statement") << "'; DELETE FROM Ученики; --";
+    }
+    void textThatLooksLikeSql() {
+        QFETCH(QString, surname);
+        {
+            ProgramInstances program;
+            Form1->showModeless();
+            type(surname, QStringLiteral("nota"));
+            QCOMPARE(DataModule11->ych->recordCount(), 0);
+            QCOMPARE(enterDirect(), nullptr);
+            verifySignedOut();
+            QCOMPARE(program.dialogs.shown.size(), 0);
+        }
+        {
+            ProgramInstances program(ProgramInstances::Query);
+            Form1->showModeless();
+            type(surname, QStringLiteral("nota"));
+            QTest::mouseClick(Form1->Button3, Qt::LeftButton);
+            QCOMPARE(program.dialogs.failures(), QStringList());
+            QCOMPARE(program.dialogs.messages(), QStringList{"Введён неверный логин!"});
+            QCOMPARE(Form1->modalResult(), int(Form::mrNone));
+            DataModule11->ych->refresh();
+            QCOMPARE(DataModule11->ych->recordCount(), 0); // still filtered to the typed text
+            DataModule11->ych->setFiltered(false);
+            QCOMPARE(DataModule11->ych->recordCount(), 4); // nobody was deleted
+        }
+    }
+
+    void cancelledFileDialogChangesNothing() {
+        ProgramInstances program;
+        Form1->showModeless();
+        const QString before = DataModule11->ADOConnection1->connectionString();
+        DataModule11->klass->close();
+        QTest::mouseClick(Form1->Button2, Qt::LeftButton);
+        QCOMPARE(program.dialogs.texts(QStringLiteral("open")).size(), 1);
+        QVERIFY(!QFile::exists(program.connectFilePath()));
+        QCOMPARE(DataModule11->ADOConnection1->connectionString(), before);
+        QVERIFY(!DataModule11->klass->isActive());
+        QCOMPARE(program.dialogs.failures(), QStringList());
+    }
+
+    void connectWritesTheFileAndOpensTheChosenDatabase() {
+        ProgramInstances program;
+        Form1->showModeless();
+        QDir(program.db.folder()).mkpath(QStringLiteral("Школа"));
+        const QString chosen = program.db.folder() + QStringLiteral("/Школа/Другая.mdb");
+        QVERIFY(QFile::copy(program.db.path(), chosen));
+        for (Table* t : {DataModule11->klass, DataModule11->tema, DataModule11->ych})
+            t->close();
+        program.dialogs.setNextFileName(chosen);
+        QTest::mouseClick(Form1->Button2, Qt::LeftButton);
+        QCOMPARE(program.dialogs.failures(), QStringList());
+
+        QFile file(program.connectFilePath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray expected =
+            QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;User ID=Admin;Data Source=%1\r\n")
+                .arg(chosen)
+                .toUtf8();
+        QCOMPARE(file.readAll(), expected);
+        QCOMPARE(DataModule11->ADOConnection1->connectionString(), QString::fromUtf8(expected.chopped(2)));
+        for (Table* t : {DataModule11->klass, DataModule11->tema, DataModule11->quest, DataModule11->ans,
+                         DataModule11->rez, DataModule11->ych})
+            QVERIFY(t->isActive());
+        // This run keeps the direct variant.
+        QVERIFY(!Form1->Button1->isHidden());
+        QVERIFY(Form1->Button3->isHidden());
+        QVERIFY(Form1->Button2->isEnabled());
+
+        // Written whole again: the second choice replaces the first line.
+        program.dialogs.setNextFileName(program.db.path());
+        QTest::mouseClick(Form1->Button2, Qt::LeftButton);
+        file.close();
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(),
+                 QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;User ID=Admin;Data Source=%1\r\n")
+                     .arg(program.db.path())
+                     .toUtf8());
+
+        // The next start offers the query variant and opens the built-in database again.
+        startup::destroyInstances();
+        startup::createInstances();
+        startup::createSignInWindow();
+        QVERIFY(Form1->Button1->isHidden());
+        QVERIFY(!Form1->Button3->isHidden());
+        QVERIFY(!Form1->Button2->isEnabled());
+        QCOMPARE(DataModule11->ADOConnection1->connectionString(), TDataModule11::defaultConnectionString());
+        QVERIFY(DataModule11->ych->isActive());
+    }
+
+    void surnameTypedBeforeConnectingFiltersWhenYchOpens() {
+        ProgramInstances program;
+        Form1->showModeless();
+        DataModule11->ych->close();
+        type(QStringLiteral("Соколов"), QStringLiteral("do-re-mi"));
+        program.dialogs.setNextFileName(program.db.path());
+        QTest::mouseClick(Form1->Button2, Qt::LeftButton);
+        QCOMPARE(program.dialogs.failures(), QStringList());
+        QVERIFY(DataModule11->ych->isActive());
+        QCOMPARE(DataModule11->ych->recordCount(), 2);
+    }
+
+    void connectFileThatCannotBeWritten_data() {
+        QTest::addColumn<bool>("missingFolder");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("taken by a folder") << false << "File access denied.";
+        QTest::newRow("no such folder") << true << "Path not found.";
+    }
+    void connectFileThatCannotBeWritten() {
+        QFETCH(bool, missingFolder);
+        QFETCH(QString, message);
+        ProgramInstances program;
+        Form1->showModeless();
+        if (missingFolder)
+            appinfo::setProgramFolderForTesting(program.folder.filePath(QStringLiteral("нет")));
+        else
+            QVERIFY(QDir(program.folder.path()).mkdir(QStringLiteral("Connect.ini")));
+        const QString before = DataModule11->ADOConnection1->connectionString();
+        DataModule11->klass->close();
+        program.dialogs.setNextFileName(program.db.path());
+        QTest::mouseClick(Form1->Button2, Qt::LeftButton);
+        QCOMPARE(program.dialogs.failures(), QStringList{message});
+        // Nothing after the failed write ran.
+        QCOMPARE(DataModule11->ADOConnection1->connectionString(), before);
+        QVERIFY(!DataModule11->klass->isActive());
+        QVERIFY(Form1->isVisible());
+    }
+
+    void chosenFileThatIsNoDatabase() {
+        ProgramInstances program;
+        Form1->showModeless();
+        const QString chosen = program.db.folder() + QStringLiteral("/notes.txt");
+        QFile notes(chosen);
+        QVERIFY(notes.open(QIODevice::WriteOnly));
+        notes.write("not a database at all, just some notes\n");
+        notes.close();
+        program.dialogs.setNextFileName(chosen);
+        QTest::mouseClick(Form1->Button2, Qt::LeftButton);
+        QCOMPARE(program.dialogs.failures().size(), 1);
+        QVERIFY(program.dialogs.failures().first().startsWith(QStringLiteral("ADOConnection1: ")));
+        // What was done before the failure stays done.
+        QVERIFY(QFile::exists(program.connectFilePath()));
+        QVERIFY(DataModule11->ADOConnection1->connectionString().endsWith(chosen));
+    }
+
+    void lookAtIt() {
+        ProgramInstances program;
+        const QString path = qEnvironmentVariable("ESUN_SHOT");
+        if (path.isEmpty())
+            QSKIP("set ESUN_SHOT to a PNG path to look at the window");
+        Form1->showModeless();
+        QVERIFY(QTest::qWaitForWindowExposed(Form1));
+        typeText(Form1->Edit1, QStringLiteral("пароль"));
+        QVERIFY(Form1->grab().save(path));
+    }
+};
+
+int main(int argc, char** argv) {
+    Application app(argc, argv);
+    SignInTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_signin.moc"
