@@ -26,9 +26,12 @@ void setFont(QWidget* w, const QString& family, int pixelSize, int style, const 
 
 void setTextColor(QWidget* w, const QColor& color) {
     QPalette p = w->palette();
-    p.setColor(QPalette::WindowText, color);
-    p.setColor(QPalette::ButtonText, color);
-    p.setColor(QPalette::Text, color);
+    // The disabled group keeps the style's grey, so a disabled control still looks disabled.
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        p.setColor(group, QPalette::WindowText, color);
+        p.setColor(group, QPalette::ButtonText, color);
+        p.setColor(group, QPalette::Text, color);
+    }
     w->setPalette(p);
 }
 
