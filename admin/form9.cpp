@@ -15,6 +15,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <algorithm>
+
 TForm9* Form9 = nullptr;
 
 namespace {
@@ -65,8 +67,9 @@ TForm9::TForm9(QWidget* parent)
 
     Label1 = new QLabel(QStringLiteral("Фильтр по оценке:"), GroupBox1);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(24, 256, 131, 18);
     ui::setFont(Label1, Arial, 16, ui::Regular, Qt::black);
+    // A label sizes itself to its text, so the colon is never clipped by a face a little wider than Arial.
+    Label1->setGeometry(24, 256, std::max(131, Label1->sizeHint().width()), 18);
 
     GroupBox2 = new QGroupBox(QStringLiteral("Название темы"), this);
     GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
