@@ -13,6 +13,8 @@ class MediaDevice : public QObject {
 public:
     enum Mode { NotReady, Stopped, Playing, Recording, Seeking, Paused, Open };
     enum Notice { Successful, Superseded, Aborted, NoticeFailure };
+    Q_ENUM(Mode)
+    Q_ENUM(Notice)
 
     using QObject::QObject;
 

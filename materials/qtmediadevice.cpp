@@ -3,6 +3,7 @@
 #include <QAudioDevice>
 #include <QAudioOutput>
 #include <QEventLoop>
+#include <QFile>
 #include <QMediaDevices>
 #include <QMediaPlayer>
 #include <QTimer>
@@ -52,7 +53,16 @@ int QtMediaDevice::open(const QString& path) {
         error = OpenTimedOut;
         loop.quit();
     });
-    player->setSource(QUrl::fromLocalFile(path));
+    // The file is handed over open: Qt 6.4's FFmpeg backend cannot open a path with non-ASCII letters
+    // (such as the lessons' own folder) from a URL.
+    auto* file = new QFile(path, player);
+    if (!file->open(QIODevice::ReadOnly)) {
+        recordError(QMediaPlayer::ResourceError, file->errorString());
+        m_audio = nullptr;
+        delete player;
+        return QMediaPlayer::ResourceError;
+    }
+    player->setSourceDevice(file, QUrl::fromLocalFile(path));
     // The device opens waiting; the pupil's input waits with it.
     if (error == 0 && !settled())
         loop.exec(QEventLoop::ExcludeUserInputEvents);

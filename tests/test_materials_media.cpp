@@ -1,0 +1,182 @@
+#include "app/services/appinfo.h"
+#include "app/services/bitbtn.h"
+#include "materials/form13.h"
+#include "materials/mediaplayer.h"
+#include "materials/qtmediadevice.h"
+#include "tests/support/recorder.h"
+
+#include <QCoreApplication>
+#include <QFrame>
+#include <QMediaPlayer>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QVideoWidget>
+#include <QtTest>
+
+// The video lessons played by the real multimedia backend, through the device and through the window.
+class MaterialsMediaTest : public QObject {
+    Q_OBJECT
+
+    static QString lesson(const char* name) {
+        return QCoreApplication::applicationDirPath() + QStringLiteral("/Видео/") + QLatin1String(name);
+    }
+
+    // Skips (saying why) when this machine has no multimedia backend able to open a lesson.
+    bool backendMissing(QtMediaDevice& device) {
+        const int code = device.open(lesson("dvoichaia.mp4"));
+        if (code == 0)
+            return false;
+        qWarning("The multimedia backend cannot open the lessons here: %s",
+                 qPrintable(device.errorText(code)));
+        return true;
+    }
+
+    static bool waitForCompletion(QSignalSpy& spy) { return spy.size() > 0 || spy.wait(20000); }
+
+private slots:
+    void initTestCase() {
+        QVERIFY2(QFileInfo::exists(lesson("dvoichaia.mp4")),
+                 "the lessons are copied into the program folder");
+        // The FFmpeg backend is chosen before the first player of the process, unless one was named already.
+        const QByteArray named = qgetenv("QT_MEDIA_BACKEND");
+        QtMediaDevice device;
+        QCOMPARE(qgetenv("QT_MEDIA_BACKEND"), named.isEmpty() ? QByteArray("ffmpeg") : named);
+        qInfo("Media backend: %s", qgetenv("QT_MEDIA_BACKEND").constData());
+    }
+
+    void lessonsAreSmallMp4Files() {
+        for (const char* name : {"dvoichaia.mp4", "logoper.mp4", "modelmetod.mp4", "znakmodel.mp4"}) {
+            QFile file(lesson(name));
+            QVERIFY2(file.open(QIODevice::ReadOnly), name);
+            QVERIFY(file.size() < 1024 * 1024);
+            QCOMPARE(file.read(12).mid(4, 4), QByteArray("ftyp"));
+        }
+    }
+
+    void opensEachLesson() {
+        QtMediaDevice device;
+        if (backendMissing(device))
+            QSKIP("no multimedia backend that opens H.264/AAC in MP4 (Qt FFmpeg media plugin)");
+        for (const char* name : {"dvoichaia.mp4", "logoper.mp4", "modelmetod.mp4", "znakmodel.mp4"}) {
+            QCOMPARE(device.open(lesson(name)), 0);
+            QVERIFY(device.isOpen());
+            QVERIFY(device.canPlay());
+            QVERIFY(device.hasVideo());
+            QVERIFY2(device.length() > 3000 && device.length() < 10000,
+                     qPrintable(QString::number(device.length())));
+            QCOMPARE(device.mode(), MediaDevice::Stopped);
+            QCOMPARE(device.position(), 0);
+        }
+        device.close();
+        QVERIFY(!device.isOpen());
+        QCOMPARE(device.play(), int(QtMediaDevice::NotOpen));
+    }
+
+    void missingAndUnplayableFiles() {
+        QtMediaDevice device;
+        if (backendMissing(device))
+            QSKIP("no multimedia backend that opens H.264/AAC in MP4 (Qt FFmpeg media plugin)");
+        QTemporaryDir dir;
+        int code = device.open(dir.filePath(QStringLiteral("нет такого.mp4")));
+        QVERIFY(code != 0);
+        QVERIFY(!device.isOpen());
+        QFile junk(dir.filePath(QStringLiteral("junk.mp4")));
+        QVERIFY(junk.open(QIODevice::WriteOnly));
+        junk.write(QByteArray(4096, 'x'));
+        junk.close();
+        code = device.open(junk.fileName());
+        QVERIFY(code != 0);
+        QVERIFY(!device.isOpen());
+    }
+
+    void playsToTheEndAndAgain() {
+        QtMediaDevice device;
+        if (backendMissing(device))
+            QSKIP("no multimedia backend that opens H.264/AAC in MP4 (Qt FFmpeg media plugin)");
+        QFrame panel;
+        panel.setFrameStyle(QFrame::Panel | QFrame::Raised);
+        panel.resize(849, 457);
+        panel.show();
+        QCOMPARE(device.attachDisplay(&panel), 0);
+        QVERIFY(device.videoWidget());
+        QCOMPARE(device.videoWidget()->parentWidget(), &panel);
+        QCOMPARE(device.videoWidget()->geometry(), panel.contentsRect());
+        QSignalSpy completed(&device, &MediaDevice::completed);
+        QCOMPARE(device.play(), 0);
+        QTRY_COMPARE(device.mode(), MediaDevice::Playing);
+        QTRY_VERIFY(device.position() > 0);
+        QCOMPARE(device.pause(), 0);
+        QTRY_COMPARE(device.mode(), MediaDevice::Paused);
+        QCOMPARE(device.resume(), 0);
+        QTRY_COMPARE(device.mode(), MediaDevice::Playing);
+        QVERIFY(waitForCompletion(completed));
+        QCOMPARE(completed.size(), 1);
+        QCOMPARE(completed.first().first().value<MediaDevice::Notice>(), MediaDevice::Successful);
+        QCOMPARE(device.mode(), MediaDevice::Stopped);
+        QCOMPARE(device.position(), device.length());
+        // From the beginning again.
+        QCOMPARE(device.seekToStart(), 0);
+        QCOMPARE(device.play(), 0);
+        QTRY_COMPARE(device.mode(), MediaDevice::Playing);
+        QVERIFY(device.position() < device.length());
+        device.close();
+        QVERIFY(!device.videoWidget());
+    }
+
+    // The window over the real backend: two lessons in a row, the second loaded while the first plays.
+    void twoLessonsInARowInTheWindow() {
+        {
+            QtMediaDevice probe;
+            if (backendMissing(probe))
+                QSKIP("no multimedia backend that opens H.264/AAC in MP4 (Qt FFmpeg media plugin)");
+        }
+        RecordingDialogs dialogs;
+        appinfo::setProgramFolderForTesting(QCoreApplication::applicationDirPath());
+        TForm13 window;
+        TMediaPlayer* bar = window.MediaPlayer1;
+        window.showModeless();
+        window.BitBtn1Click();
+        QVERIFY(bar->isButtonEnabled(TMediaPlayer::btPlay));
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->buttonRect(TMediaPlayer::btPlay).center());
+        QTRY_COMPARE(bar->device()->mode(), MediaDevice::Playing);
+        auto* device = qobject_cast<QtMediaDevice*>(bar->device());
+        QVERIFY(device);
+        QVERIFY(device->videoWidget());
+        QCOMPARE(device->videoWidget()->parentWidget(), window.Panel1);
+        QTest::mouseClick(window.BitBtn2, Qt::LeftButton);
+        QCOMPARE(bar->fileName(), lesson("logoper.mp4"));
+        QCOMPARE(bar->device()->mode(), MediaDevice::Stopped);
+        QVERIFY(bar->isButtonEnabled(TMediaPlayer::btPlay));
+        QVERIFY(!bar->isButtonEnabled(TMediaPlayer::btPause));
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->buttonRect(TMediaPlayer::btPlay).center());
+        QTRY_COMPARE(bar->device()->mode(), MediaDevice::Playing);
+        QTRY_VERIFY(bar->device()->position() > 0);
+        // Closing the window does not stop the lesson; it plays to its end.
+        window.close();
+        QCOMPARE(bar->device()->mode(), MediaDevice::Playing);
+        QTRY_VERIFY_WITH_TIMEOUT(bar->isButtonEnabled(TMediaPlayer::btPlay), 20000);
+        QVERIFY(!bar->isButtonEnabled(TMediaPlayer::btPause));
+        QCOMPARE(bar->device()->mode(), MediaDevice::Stopped);
+        QVERIFY(dialogs.shown.isEmpty());
+        appinfo::setProgramFolderForTesting({});
+    }
+
+    void missingLessonsFolderInTheWindow() {
+        RecordingDialogs dialogs;
+        QTemporaryDir folder;
+        appinfo::setProgramFolderForTesting(folder.path());
+        TForm13 window;
+        window.showModeless();
+        QTest::mouseClick(window.BitBtn3, Qt::LeftButton);
+        QCOMPARE(dialogs.failures().size(), 1);
+        QVERIFY(!dialogs.failures().first().isEmpty());
+        QVERIFY(!window.MediaPlayer1->isOpen());
+        QVERIFY(!window.MediaPlayer1->isButtonEnabled(TMediaPlayer::btPlay));
+        QVERIFY(!window.MediaPlayer1->isButtonEnabled(TMediaPlayer::btPause));
+        qInfo("The multimedia layer says: %s", qPrintable(dialogs.failures().first()));
+        appinfo::setProgramFolderForTesting({});
+    }
+};
+
+QTEST_MAIN(MaterialsMediaTest)
+#include "test_materials_media.moc"
