@@ -233,6 +233,37 @@ private slots:
         QVERIFY(m_dialogs->failures().isEmpty());
     }
 
+    void radioGroupItems() {
+        RadioGroup group;
+        group.resize(300, 120);
+        QCOMPARE(group.itemIndex(), -1);
+        group.addItem(QStringLiteral("До"));
+        group.addItem(QStringLiteral("Ре"));
+        QCOMPARE(group.count(), 2);
+        QVERIFY(group.button(0)->geometry().bottom() <= group.button(1)->y());
+        QVERIFY(group.button(1)->geometry().bottom() <= group.height());
+        QSignalSpy clicks(&group, &RadioGroup::clicked);
+        group.button(1)->click();
+        QCOMPARE(clicks.size(), 1);
+        QCOMPARE(group.itemIndex(), 1);
+        QCOMPARE(group.item(1), QStringLiteral("Ре"));
+        group.setItemIndex(-1);
+        QVERIFY(!group.button(1)->isChecked());
+        for (int bad : {-1, 2}) {
+            try {
+                group.item(bad);
+                QFAIL("an index outside the items must fail");
+            } catch (const Failure& f) {
+                QCOMPARE(f.text(), QStringLiteral("List index out of bounds (%1)").arg(bad));
+            }
+        }
+        group.setItemIndex(0);
+        group.clearItems();
+        QCOMPARE(group.count(), 0);
+        QCOMPARE(group.itemIndex(), -1);
+        QVERIFY(group.findChildren<QRadioButton*>().isEmpty());
+    }
+
     // --- the test window: layout and design state ----------------------------------------------------
 
     void testWindowDesignState() {
@@ -342,6 +373,9 @@ private slots:
         QCOMPARE(captionAfterLast, QStringLiteral("Вопрос 3 из 3"));
         QCOMPARE(endText, QStringLiteral("Тест закончен, Набранные баллы : 2"));
         QVERIFY(onlyFinishEnabled);
+        // Disabled controls look disabled although their text colour is set.
+        QVERIFY(Form3->Button2->palette().color(QPalette::Disabled, QPalette::ButtonText) !=
+                QColor(Qt::black));
         QVERIFY(m_dialogs->failures().isEmpty());
 
         const QList<StoredRow> rows = storedRows();
