@@ -77,8 +77,15 @@ void PageView::setPaper(QSizeF millimetres) {
     update();
 }
 
-void PageView::setPage(const QPicture* page) {
+void PageView::setPage(const QPicture& page) {
     m_page = page;
+    m_hasPage = true;
+    update();
+}
+
+void PageView::clearPage() {
+    m_page = QPicture();
+    m_hasPage = false;
     update();
 }
 
@@ -98,15 +105,15 @@ void PageView::paintEvent(QPaintEvent*) {
     const QRectF paper(gap, gap, m_paper.width() * m_scale, m_paper.height() * m_scale);
     painter.fillRect(paper.translated(3, 3), QColor(64, 64, 64));
     painter.fillRect(paper, Qt::white);
-    if (m_page) {
+    if (m_hasPage) {
         painter.setClipRect(paper);
-        playPage(painter, *m_page, m_scale, paper.topLeft());
+        playPage(painter, m_page, m_scale, paper.topLeft());
     }
 }
 
-ReportPreview::ReportPreview(const ReportLayout& layout, Table* table, QWidget* parent)
-    : Form(QStringLiteral("PrintPreview"), QStringLiteral("Print Preview"), 0, 0, 800, 600, parent),
-      m_layout(layout), m_table(table), m_printer(QPrinter::HighResolution), m_toolBar(new QToolBar(this)),
+ReportPreview::ReportPreview(const ReportLayout& layout, Table* table)
+    : Form(QStringLiteral("PrintPreview"), QStringLiteral("Print Preview"), 0, 0, 800, 600), m_layout(layout),
+      m_table(table), m_printer(QPrinter::HighResolution), m_toolBar(new QToolBar(this)),
       m_zoomGroup(new QActionGroup(this)), m_scroll(new QScrollArea(this)), m_view(new PageView),
       m_progressLabel(new QLabel), m_pageLabel(new QLabel), m_progress(m_progressLabel) {
     // Unlike the program's other windows the preview is resizable and opens maximised.
@@ -264,13 +271,13 @@ void ReportPreview::showPage(int index) {
     const int count = pageCount();
     if (count == 0) {
         m_current = -1;
-        m_view->setPage(nullptr);
+        m_view->clearPage();
     } else {
         const int page = std::clamp(index, 0, count - 1);
         if (page != m_current)
             m_scroll->verticalScrollBar()->setValue(0);
         m_current = page;
-        m_view->setPage(&pages().at(page));
+        m_view->setPage(pages().at(page));
     }
     updateState();
 }

@@ -43,7 +43,8 @@ class PageView : public QWidget {
 public:
     explicit PageView(QWidget* parent = nullptr);
     void setPaper(QSizeF millimetres);
-    void setPage(const QPicture* page); // nullptr: blank paper
+    void setPage(const QPicture& page);
+    void clearPage(); // blank paper
     void setPixelsPerMm(double scale);
     double pixelsPerMm() const { return m_scale; }
     QSize sizeHint() const override;
@@ -55,7 +56,8 @@ protected:
 
 private:
     QSizeF m_paper{210, 297};
-    const QPicture* m_page = nullptr;
+    QPicture m_page; // a shared copy: the page list may grow meanwhile
+    bool m_hasPage = false;
     double m_scale = 1;
 };
 
@@ -66,7 +68,8 @@ class ReportPreview : public Form {
 public:
     enum class Zoom { Fit, Actual, Width };
 
-    ReportPreview(const ReportLayout& layout, Table* table, QWidget* parent = nullptr);
+    // A window of its own, never a child: the modal showing disables the window it was opened from.
+    ReportPreview(const ReportLayout& layout, Table* table);
     ~ReportPreview() override;
 
     // Starts producing the pages (throws the table's failure); then showModal().

@@ -16,8 +16,8 @@
 
 namespace report {
 
-PrintProgress::PrintProgress(QWidget* parent)
-    : Form(QStringLiteral("PrintProgress"), QStringLiteral("Printing progress"), 0, 0, 260, 90, parent),
+PrintProgress::PrintProgress(QWidget* over)
+    : Form(QStringLiteral("PrintProgress"), QStringLiteral("Printing progress"), 0, 0, 260, 90),
       m_bar(new QProgressBar(this)), m_cancel(new QPushButton(QStringLiteral("Cancel"), this)) {
     m_bar->setObjectName(QStringLiteral("ProgressBar"));
     m_bar->setRange(0, 100);
@@ -27,8 +27,8 @@ PrintProgress::PrintProgress(QWidget* parent)
     box->addWidget(m_bar);
     box->addWidget(m_cancel, 0, Qt::AlignHCenter);
     connect(m_cancel, &QPushButton::clicked, this, &PrintProgress::cancelRequested);
-    if (parent)
-        move(parent->geometry().center() - rect().center());
+    if (over)
+        move(over->geometry().center() - rect().center());
 }
 
 PrintJob::PrintJob(QPrinter& printer) : m_printer(printer) {
@@ -85,7 +85,9 @@ void PrintJob::abort() {
 }
 
 bool printerAvailable(const QPrinter& printer) {
-    if (printer.outputFormat() != QPrinter::NativeFormat || !QPrinterInfo::availablePrinterNames().isEmpty())
+    // Without a printer Qt falls back to PDF output, which needs a file chosen in the print dialog.
+    if (printer.outputFormat() == QPrinter::PdfFormat ? !printer.outputFileName().isEmpty()
+                                                      : !QPrinterInfo::availablePrinterNames().isEmpty())
         return true;
     dialogs().warning(QStringLiteral("Print"),
                       QStringLiteral("Принтер не установлен. Установите принтер или "
@@ -93,10 +95,10 @@ bool printerAvailable(const QPrinter& printer) {
     return false;
 }
 
-void printReport(QPrinter& printer, const ReportLayout& layout, Table* table, QWidget* parent) {
+void printReport(QPrinter& printer, const ReportLayout& layout, Table* table, QWidget* over) {
     PrintJob job(printer);
     ReportProducer producer(layout, table);
-    PrintProgress window(parent);
+    PrintProgress window(over);
     QObject::connect(&producer, &ReportProducer::pageReady, &window,
                      [&](int index) { guarded([&]() { job.addPage(index, producer.pages().at(index)); }); });
     QObject::connect(&producer, &ReportProducer::progress, &window, [&](int done) {
@@ -127,9 +129,9 @@ void printReport(QPrinter& printer, const ReportLayout& layout, Table* table, QW
     }
 }
 
-void printPages(QPrinter& printer, const QVector<QPicture>& pages, QWidget* parent) {
+void printPages(QPrinter& printer, const QVector<QPicture>& pages, QWidget* over) {
     PrintJob job(printer);
-    PrintProgress window(parent);
+    PrintProgress window(over);
     bool cancelled = false;
     QObject::connect(&window, &PrintProgress::cancelRequested, &window, [&]() {
         cancelled = true;

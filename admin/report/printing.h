@@ -14,11 +14,12 @@ class Table;
 
 namespace report {
 
-// The small window shown while a report prints: a progress bar and "Cancel".
+// The small window shown while a report prints: a progress bar and "Cancel". A window of its own, centred
+// over `over`: a child window would be disabled together with the window that the modal showing disables.
 class PrintProgress : public Form {
     Q_OBJECT
 public:
-    explicit PrintProgress(QWidget* parent = nullptr);
+    explicit PrintProgress(QWidget* over = nullptr);
     QProgressBar* bar() const { return m_bar; }
     QPushButton* cancelButton() const { return m_cancel; }
 
@@ -56,9 +57,9 @@ private:
 
 // Produces the report afresh from the first visible row of `table` straight to `printer`, with the printing
 // progress window; returns when done or cancelled.
-void printReport(QPrinter& printer, const ReportLayout& layout, Table* table, QWidget* parent);
+void printReport(QPrinter& printer, const ReportLayout& layout, Table* table, QWidget* over);
 // Prints pages already produced (a loaded report), with the same window.
-void printPages(QPrinter& printer, const QVector<QPicture>& pages, QWidget* parent);
+void printPages(QPrinter& printer, const QVector<QPicture>& pages, QWidget* over);
 
 // True when printing to `printer` can go ahead; warns (Russian text) and returns false when it would go
 // to a printer and none is installed.

@@ -12,7 +12,10 @@ void runResultsReport(QWidget* parent) {
     DataSource* source = DataSourceRegistry::instance().find(Form10->dataSourceName());
     if (!source || !source->table())
         throw Failure(QStringLiteral("Нет данных для отчёта: %1 не создан.").arg(Form10->dataSourceName()));
-    report::ReportPreview preview(Form10->layout(), source->table(), parent);
+    report::ReportPreview preview(Form10->layout(), source->table());
+    // Maximised on the screen of the window it was opened from.
+    if (parent)
+        preview.move(parent->geometry().topLeft());
     preview.start();
     preview.showModal();
 }
