@@ -92,11 +92,9 @@ bool signIn() {
 }
 
 int runEventLoop() {
-    // Closing the main window ends the program unless it is only shown modally from the sign-in window.
-    const QMetaObject::Connection ending = QObject::connect(Form14, &Form::hidden, qApp, [] {
-        if (!Form14->isModal())
-            QCoreApplication::quit();
-    });
+    // Closing the main window ends the program, whatever other windows are on screen.
+    const QMetaObject::Connection ending =
+        QObject::connect(Form14, &Form::hidden, qApp, &QCoreApplication::quit);
     Form14->show();
     const int code = QCoreApplication::exec();
     QObject::disconnect(ending);

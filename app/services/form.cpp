@@ -58,11 +58,15 @@ int Form::showModal() {
 
 void Form::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
-    emit shown();
+    if (!e->spontaneous())
+        emit shown();
 }
 
 void Form::hideEvent(QHideEvent* e) {
     QWidget::hideEvent(e);
+    // Minimising hides the window only in the window system's eyes: it is not closed.
+    if (e->spontaneous())
+        return;
     if (m_loop)
         m_loop->quit();
     emit hidden();
