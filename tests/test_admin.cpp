@@ -12,17 +12,21 @@
 #include "data/widgets/dblookupcombobox.h"
 #include "data/widgets/dbnavigator.h"
 #include "signin/form1.h"
+#include "testing/form3.h"
 #include "testing/form5.h"
 #include "testing/form7.h"
+#include "testing/radiogroup.h"
 #include "testing/resultsfilter.h"
 #include "tests/support/recorder.h"
 #include "tests/support/testdb.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTimer>
 #include <QtTest>
 
@@ -646,6 +650,114 @@ private slots:
             QCOMPARE(cellText(Form9->DBGrid2, row, QStringLiteral("Имя")).isEmpty(), hers);
             QVERIFY(!cellText(Form9->DBGrid2, row, QStringLiteral("Тема")).isEmpty());
         }
+    }
+
+    // --- the whole road ------------------------------------------------------------------------------------
+
+    // The teacher filters and sorts the results, adds a topic, a question with three answers one of which is
+    // correct, and a pupil with a class and a password; that pupil then signs in and takes the new test.
+    void aNewPupilTakesTheTestOfANewTopic() {
+        whileModal(
+            Form9, [this] { signIn(QStringLiteral("Смирнова"), QStringLiteral("музыка")); },
+            [this] {
+                typeGrade(QStringLiteral("5"));
+                QTest::mouseClick(Form9->Button2, Qt::LeftButton);
+                QTest::keyClick(Form9->Edit1, Qt::Key_Backspace);
+                QCOMPARE(rez()->recordCount(), 7);
+
+                press(Form9->DBNavigator1, TDBNavigator::nbInsert);
+                typeIntoCell(Form9->DBGrid1, QStringLiteral("Лад"));
+                press(Form9->DBNavigator1, TDBNavigator::nbPost);
+
+                whileModal(
+                    Form8, [] { QTest::mouseClick(Form9->Button1, Qt::LeftButton); },
+                    [] {
+                        QCOMPARE(DataModule11->quest->recordCount(), 0);
+                        press(Form8->DBNavigator1, TDBNavigator::nbInsert);
+                        typeIntoCell(Form8->DBGrid1, QStringLiteral("Какой лад звучит светло и радостно?"));
+                        press(Form8->DBNavigator1, TDBNavigator::nbPost);
+                        for (const char* answer : {"Минор", "Мажор", "Пентатоника"}) {
+                            press(Form8->DBNavigator2, TDBNavigator::nbInsert);
+                            typeIntoCell(Form8->DBGrid2, QString::fromUtf8(answer));
+                        }
+                        press(Form8->DBNavigator2, TDBNavigator::nbNext); // stores the last one
+                        QCOMPARE(DataModule11->ans->recordCount(), 3);
+                        for (int row = 0; row < 3; ++row)
+                            if (cellText(Form8->DBGrid2, row, QStringLiteral("ответ")) ==
+                                QStringLiteral("Мажор"))
+                                clickRow(Form8->DBGrid2, row);
+                        QCOMPARE(DataModule11->ans->asText(1), QStringLiteral("Мажор"));
+                        QTest::mouseClick(Form8->DBCheckBox1, Qt::LeftButton);
+                        press(Form8->DBNavigator2, TDBNavigator::nbPrior);
+                    });
+
+                whileModal(
+                    Form12, [] { QTest::mouseClick(Form9->Button4, Qt::LeftButton); },
+                    [] {
+                        TDBGrid* grid = Form12->DBGrid1;
+                        press(Form12->DBNavigator1, TDBNavigator::nbInsert);
+                        grid->setCurrentColumn(columnOf(grid, QStringLiteral("Имя")));
+                        typeIntoCell(grid, QStringLiteral("Пётр"));
+                        grid->setCurrentColumn(columnOf(grid, QStringLiteral("Фамилия")));
+                        typeIntoCell(grid, QStringLiteral("Новиков"));
+                        grid->setCurrentColumn(columnOf(grid, QStringLiteral("ключ")));
+                        typeIntoCell(grid, QStringLiteral("лад"));
+                        // The class is chosen from the drop-down list of class names: the second one.
+                        grid->setCurrentColumn(columnOf(grid, QStringLiteral("Класс")));
+                        QTest::keyClick(grid, Qt::Key_Down, Qt::AltModifier);
+                        QWidget* list = QApplication::activePopupWidget();
+                        QVERIFY(list);
+                        QTest::keyClick(list, Qt::Key_Down);
+                        QTest::keyClick(list, Qt::Key_Return);
+                        QCOMPARE(DataModule11->ych->value(QStringLiteral("id_класса")).toInt(), 2);
+                        press(Form12->DBNavigator1, TDBNavigator::nbPost);
+                    });
+                QVERIFY2(m_dialogs->shown.isEmpty(),
+                         qPrintable(m_dialogs->failures().join(QLatin1Char('\n'))));
+            });
+        QCOMPARE(fileValue(m_db->path(),
+                           QStringLiteral("SELECT \"ключ\" || ' ' || \"id_класса\" || ' ' || "
+                                          "\"права\" FROM \"Ученики\" WHERE \"Фамилия\" = 'Новиков'"))
+                     .toString(),
+                 QStringLiteral("лад 2 0"));
+        QCOMPARE(fileValue(m_db->path(),
+                           QStringLiteral("SELECT a.\"ответ\" FROM \"Ответы\" a JOIN \"Вопрос\" q ON "
+                                          "a.\"id_вопроса\" = q.\"id_вопроса\" JOIN \"Тема\" t ON "
+                                          "q.\"id_темы\" = t.\"id_темы\" WHERE t.\"тема\" = 'Лад' "
+                                          "AND a.\"статус\" = 1"))
+                     .toString(),
+                 QStringLiteral("Мажор"));
+
+        // The new pupil signs in, chooses the new topic and answers its one question correctly.
+        whileModal(
+            Form14, [this] { signIn(QStringLiteral("Новиков"), QStringLiteral("лад")); },
+            [] {
+                Form7->showModeless();
+                typeText(Form7->DBLookupComboBox1, QStringLiteral("Лад"));
+                QCOMPARE(DataModule11->tema->asText(1), QStringLiteral("Лад"));
+                whileModal(
+                    Form3, [] { QTest::mouseClick(Form7->Button1, Qt::LeftButton); },
+                    [] {
+                        QTest::mouseClick(Form3->Button1, Qt::LeftButton);
+                        const int correct = Form3->RadioGroup1->items().indexOf(QStringLiteral("Мажор"));
+                        QVERIFY(correct >= 0);
+                        QRadioButton* choice = Form3->RadioGroup1->button(correct);
+                        // On the round mark: a radio button takes clicks on its mark and caption only.
+                        QTest::mouseClick(choice, Qt::LeftButton, {}, QPoint(8, choice->height() / 2));
+                        QTest::mouseClick(Form3->Button2, Qt::LeftButton);
+                        QTest::mouseClick(Form3->Button3, Qt::LeftButton);
+                    });
+                Form7->hide();
+            });
+        QVERIFY2(m_dialogs->shown.isEmpty(), qPrintable(m_dialogs->failures().join(QLatin1Char('\n'))));
+        QCOMPARE(fileValue(m_db->path(),
+                           QStringLiteral(
+                               "SELECT r.\"Баллы\" || ' ' || r.\"Оценка\" || ' ' || r.\"id_класса\" FROM "
+                               "\"результаты\" r JOIN \"Ученики\" u ON r.\"id_ученика\" = u.\"id_ученика\" "
+                               "JOIN \"Тема\" t ON r.\"id_темы\" = t.\"id_темы\" WHERE u.\"Фамилия\" = "
+                               "'Новиков' AND t.\"тема\" = 'Лад'"))
+                     .toString(),
+                 QStringLiteral("1 5 2"));
     }
 
     // --- reopening ---------------------------------------------------------------------------------------
