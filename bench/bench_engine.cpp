@@ -15,6 +15,7 @@
 #include <sqlite3.h>
 
 #include <cstdio>
+#include <ctime>
 #include <functional>
 
 namespace {
@@ -124,11 +125,19 @@ int rawScan(const QString& path) {
     return sum == 0 ? 0 : rows;
 }
 
+// Milliseconds of this thread's processor time: the machine may be shared, and waiting for a processor
+// is no cost of the engine's. Wall-clock time is summed separately.
+double wallTotal = 0;
 double timed(const std::function<void()>& work) {
     QElapsedTimer timer;
+    timespec start{};
+    timespec end{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &start);
     timer.start();
     work();
-    return double(timer.nsecsElapsed()) / 1e6;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &end);
+    wallTotal += double(timer.nsecsElapsed()) / 1e6;
+    return double(end.tv_sec - start.tv_sec) * 1e3 + double(end.tv_nsec - start.tv_nsec) / 1e6;
 }
 
 QString peakResidentMemory() {
@@ -210,7 +219,11 @@ int main(int argc, char** argv) {
         klass.open();
         tema.open();
     });
-    const double open = timed([&] { rez.open(); });
+    double open = 1e9;
+    for (int i = 0; i < 3; ++i) {
+        rez.close();
+        open = std::min(open, timed([&] { rez.open(); }));
+    }
     const double filter = timed([&] {
         rez.setFilterText(QStringLiteral("id_ученика ='7'"));
         rez.setFiltered(true);
@@ -218,11 +231,9 @@ int main(int argc, char** argv) {
     const int filteredRows = rez.recordCount();
     rez.setFiltered(false);
     const double sort = timed([&] { rez.setSort(QStringLiteral("id_темы")); });
-    const double sortFiltered = timed([&] {
-        rez.setSort(QString());
-        rez.setFiltered(true);
-        rez.setSort(QStringLiteral("id_темы"));
-    });
+    rez.setSort(QString());
+    rez.setFiltered(true);
+    const double sortFiltered = timed([&] { rez.setSort(QStringLiteral("id_темы")); });
     rez.setFiltered(false);
 
     qint64 characters = 0;
@@ -237,14 +248,14 @@ int main(int argc, char** argv) {
     const double lookupsTenth = lookups(tenth);
     const double lookupsAll = lookups(rows);
 
-    std::printf("\n| Measurement (%d result rows) | Time |\n|---|---|\n", rows);
+    std::printf("\n| Measurement (%d result rows) | Processor time |\n|---|---|\n", rows);
     std::printf("| raw sqlite3 scan of the results table (best of 3) | %.0f ms |\n", raw);
-    std::printf("| open `rez` (all rows into the table object) | %.0f ms (%.2fx the raw scan) |\n", open,
-                open / raw);
+    std::printf("| open `rez`, all rows into the table object (best of 3) | %.0f ms (%.2fx the raw scan) |\n",
+                open, open / raw);
     std::printf("| open the lookup tables `ych`, `klass`, `tema` | %.1f ms |\n", lookupsOpen);
     std::printf("| results filter `id_ученика ='7'` (%d rows) | %.1f ms |\n", filteredRows, filter);
     std::printf("| sort by `id_темы`, whole table | %.1f ms |\n", sort);
-    std::printf("| filter on again, then sort the filtered rows | %.1f ms |\n", sortFiltered);
+    std::printf("| sort by `id_темы` with the results filter on | %.1f ms |\n", sortFiltered);
     std::printf("| display text of the 4 lookup columns, first %d rows | %.0f ms (%.0f ns per row) |\n",
                 tenth, lookupsTenth, lookupsTenth * 1e6 / tenth);
     std::printf("| display text of the 4 lookup columns, all rows | %.0f ms (%.0f ns per row) |\n",

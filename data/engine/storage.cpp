@@ -79,9 +79,20 @@ bool Column::parseStoredDateTime(const char* text, int length, qint64* seconds) 
     };
     if (length < 10 || text[4] != '-' || text[7] != '-')
         return false;
-    const QDate date(number(0, 4), number(5, 2), number(8, 2));
-    if (!ok || !date.isValid())
+    const int year = number(0, 4);
+    const int month = number(5, 2);
+    const int day = number(8, 2);
+    static constexpr int monthDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (!ok || year < 1 || month < 1 || month > 12 || day < 1 || day > monthDays[month - 1])
         return false;
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    if (month == 2 && day == 29 && !leap)
+        return false;
+    // The Julian day number of a Gregorian date (Fliegel and Van Flandern), as QDate counts it.
+    const int a = (14 - month) / 12;
+    const qint64 y = year + 4800 - a;
+    const qint64 m = month + 12 * a - 3;
+    const qint64 julianDay = day + (153 * m + 2) / 5 + 365 * y + y / 4 - y / 100 + y / 400 - 32045;
     int secs = 0;
     if (length > 10) {
         if ((text[10] != ' ' && text[10] != 'T') || length < 16 || text[13] != ':')
@@ -97,7 +108,7 @@ bool Column::parseStoredDateTime(const char* text, int length, qint64* seconds) 
             return false;
         secs = hour * 3600 + minute * 60 + second;
     }
-    *seconds = encode(date, secs);
+    *seconds = julianDay * secondsPerDay + secs;
     return true;
 }
 

@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <cstring>
 #include <unordered_set>
 
 namespace {
@@ -172,6 +173,37 @@ QString columnKindName(const Connection::ColumnInfo& c, bool singleKey, FieldKin
         return QStringLiteral("Blob");
     return QStringLiteral("Numeric");
 }
+
+// Repeated short texts of one column (marks, class names) share one string while rows are read. Texts of
+// up to 7 bytes are found by their bytes packed into one number, longer ones by the bytes themselves.
+class TextPool {
+public:
+    QString text(const char* utf8, int length) {
+        if (length < 8) {
+            quint64 key = quint64(length) << 56;
+            std::memcpy(&key, utf8, size_t(length));
+            if (const auto it = m_short.constFind(key); it != m_short.cend())
+                return *it;
+            QString value = QString::fromUtf8(utf8, length);
+            if (m_short.size() < limit)
+                m_short.insert(key, value);
+            return value;
+        }
+        if (length > 32)
+            return QString::fromUtf8(utf8, length);
+        if (const auto it = m_long.constFind(QByteArray::fromRawData(utf8, length)); it != m_long.cend())
+            return *it;
+        QString value = QString::fromUtf8(utf8, length);
+        if (m_long.size() < limit)
+            m_long.insert(QByteArray(utf8, length), value);
+        return value;
+    }
+
+private:
+    static constexpr int limit = 4096;
+    QHash<quint64, QString> m_short;
+    QHash<QByteArray, QString> m_long;
+};
 
 // Lookups find a row by key through a hash over all stored rows, built on first use after each change.
 struct LookupIndex {
@@ -326,61 +358,48 @@ struct TableData : public filter::RowSource {
         return QStringLiteral("SELECT %1 FROM %2").arg(cols.join(u','), quoted(realTable));
     }
 
-    void readRow(sqlite3_stmt* stmt, int row, std::vector<QHash<QByteArray, QString>>& interned) {
+    // One row of the SELECT into the columns. Each value is taken once through sqlite3_column_value (one
+    // lock of the connection instead of one per accessor); the connection is used by this thread only.
+    void readRow(sqlite3_stmt* stmt, int row, std::vector<TextPool>& interned) {
         rowids[size_t(row)] = sqlite3_column_int64(stmt, 0);
-        int col = 1;
+        int col = 0;
         for (int pos = 0; pos < fields.size(); ++pos) {
             if (columnNames[pos].isEmpty())
                 continue;
             Column& c = columns[size_t(pos)];
-            const int type = sqlite3_column_type(stmt, col);
-            if (type == SQLITE_NULL) {
-                ++col;
+            sqlite3_value* value = sqlite3_column_value(stmt, ++col);
+            const int type = sqlite3_value_type(value);
+            if (type == SQLITE_NULL)
+                continue;
+            if (c.isText()) {
+                const char* utf8 = reinterpret_cast<const char*>(sqlite3_value_text(value));
+                c.texts[size_t(row)] = interned[size_t(pos)].text(utf8, sqlite3_value_bytes(value));
+                c.nulls[size_t(row)] = false;
                 continue;
             }
-            if (c.isText()) {
-                // Repeated short values (marks, class names) share one string, found by their bytes.
-                const char* utf8 = reinterpret_cast<const char*>(sqlite3_column_text(stmt, col));
-                const int length = sqlite3_column_bytes(stmt, col);
-                auto& pool = interned[size_t(pos)];
-                QString value;
-                const auto it =
-                    length <= 32 ? pool.constFind(QByteArray::fromRawData(utf8, length)) : pool.cend();
-                if (it != pool.cend()) {
-                    value = *it;
-                } else {
-                    value = QString::fromUtf8(utf8, length);
-                    if (length <= 32 && pool.size() < 4096)
-                        pool.insert(QByteArray(utf8, length), value);
-                }
-                c.texts[size_t(row)] = std::move(value);
-                c.nulls[size_t(row)] = false;
+            bool ok = true;
+            qint64 v = 0;
+            if (type == SQLITE_INTEGER) {
+                v = sqlite3_value_int64(value);
+            } else if (type == SQLITE_FLOAT) {
+                v = qint64(sqlite3_value_double(value));
             } else {
-                bool ok = true;
-                qint64 v = 0;
-                if (type == SQLITE_INTEGER) {
-                    v = sqlite3_column_int64(stmt, col);
-                } else if (type == SQLITE_FLOAT) {
-                    v = qint64(sqlite3_column_double(stmt, col));
+                const char* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+                const int length = sqlite3_value_bytes(value);
+                if (c.kind == FieldKind::DateTime) {
+                    ok = Column::parseStoredDateTime(text, length, &v);
                 } else {
-                    const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, col));
-                    const int length = sqlite3_column_bytes(stmt, col);
-                    if (c.kind == FieldKind::DateTime) {
-                        ok = Column::parseStoredDateTime(text, length, &v);
-                    } else {
-                        const QByteArray word = QByteArray(text, length).trimmed().toLower();
-                        if (c.kind == FieldKind::Boolean && (word.startsWith('t') || word.startsWith('f')))
-                            v = word.startsWith('t');
-                        else
-                            v = word.toLongLong(&ok);
-                    }
+                    const QByteArray word = QByteArray(text, length).trimmed().toLower();
+                    if (c.kind == FieldKind::Boolean && (word.startsWith('t') || word.startsWith('f')))
+                        v = word.startsWith('t');
+                    else
+                        v = word.toLongLong(&ok);
                 }
-                if (c.kind == FieldKind::Boolean)
-                    v = v != 0;
-                c.ints[size_t(row)] = v;
-                c.nulls[size_t(row)] = !ok;
             }
-            ++col;
+            if (c.kind == FieldKind::Boolean)
+                v = v != 0;
+            c.ints[size_t(row)] = v;
+            c.nulls[size_t(row)] = !ok;
         }
     }
 
@@ -395,10 +414,19 @@ struct TableData : public filter::RowSource {
 
     void loadRows() {
         sqlite3* h = q->connection()->handle();
-        sqlite3_stmt* count = nullptr;
-        prepare(&count, QStringLiteral("SELECT count(*) FROM %1").arg(quoted(realTable)));
-        const int expected = sqlite3_step(count) == SQLITE_ROW ? sqlite3_column_int(count, 0) : 0;
-        sqlite3_finalize(count);
+        // The largest rowid estimates the row count in logarithmic time (counting would read the whole
+        // table once more); only a sparse table is counted.
+        auto single = [&](const QString& sql) {
+            sqlite3_stmt* stmt = nullptr;
+            prepare(&stmt, sql);
+            const qint64 value = sqlite3_step(stmt) == SQLITE_ROW ? sqlite3_column_int64(stmt, 0) : 0;
+            sqlite3_finalize(stmt);
+            return value;
+        };
+        qint64 estimate = single(QStringLiteral("SELECT max(rowid) FROM %1").arg(quoted(realTable)));
+        if (estimate > 4'000'000 || estimate < 0)
+            estimate = single(QStringLiteral("SELECT count(*) FROM %1").arg(quoted(realTable)));
+        const int expected = int(std::min<qint64>(estimate, INT_MAX / 2));
 
         for (Column& c : columns)
             c.clear();
@@ -415,7 +443,7 @@ struct TableData : public filter::RowSource {
             deleted.resize(size_t(rows), false);
         };
         resize(capacity);
-        std::vector<QHash<QByteArray, QString>> interned(columns.size());
+        std::vector<TextPool> interned(columns.size());
         int rc = SQLITE_ROW;
         int row = 0;
         while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
@@ -424,10 +452,22 @@ struct TableData : public filter::RowSource {
             readRow(stmt, row++, interned);
         }
         resize(row);
+        if (capacity > row + row / 4 + 1024)
+            shrink();
         sqlite3_finalize(stmt);
         if (rc != SQLITE_DONE)
             fail(QString::fromUtf8(sqlite3_errmsg(h)));
         invalidateIndexes();
+    }
+
+    void shrink() {
+        for (Column& c : columns) {
+            c.ints.shrink_to_fit();
+            c.texts.shrink_to_fit();
+            c.nulls.shrink_to_fit();
+        }
+        rowids.shrink_to_fit();
+        deleted.shrink_to_fit();
     }
 
     // Re-reads one stored row after it was written, so defaults and conversions show as stored.
@@ -435,7 +475,7 @@ struct TableData : public filter::RowSource {
         sqlite3_stmt* stmt = nullptr;
         prepare(&stmt, selectSql() + QStringLiteral(" WHERE rowid=?"));
         sqlite3_bind_int64(stmt, 1, rowids[size_t(row)]);
-        std::vector<QHash<QByteArray, QString>> interned(columns.size());
+        std::vector<TextPool> interned(columns.size());
         if (sqlite3_step(stmt) == SQLITE_ROW) {
             for (int pos = 0; pos < fields.size(); ++pos)
                 if (!columnNames[pos].isEmpty())
@@ -684,7 +724,8 @@ struct TableData : public filter::RowSource {
     }
 
     // --- writing ---
-    QString writeError(const QSqlError& error, bool deleting, qint64 rowid) const;
+    QString writeError(const QSqlError& error, bool deleting, qint64 rowid,
+                       const QHash<QString, QVariant>& values = {}) const;
 };
 
 Table::Table(const QString& objectName, Connection* connection, const QString& tableName, QObject* parent)
@@ -1160,11 +1201,12 @@ void Table::append() {
     d->beginPending(true);
 }
 
-QString TableData::writeError(const QSqlError& error, bool deleting, qint64 rowid) const {
+QString TableData::writeError(const QSqlError& error, bool deleting, qint64 rowid,
+                              const QHash<QString, QVariant>& values) const {
     const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
     const QString prefix =
         deleting ? QStringLiteral("Запись нельзя удалить: ") : QStringLiteral("Запись нельзя сохранить: ");
-    return prefix + explainWriteError(*q->connection(), realTable, text, deleting, rowid);
+    return prefix + explainWriteError(*q->connection(), realTable, text, deleting, rowid, values);
 }
 
 void Table::post() {
@@ -1178,11 +1220,13 @@ void Table::post() {
     const bool inserting = d->state == State::Insert;
     QStringList cols;
     QVariantList values;
+    QHash<QString, QVariant> written;
     for (int pos = 0; pos < d->fields.size(); ++pos) {
         if (!d->assigned[pos] || d->fields[pos].isLookup() || d->fields[pos].readOnly())
             continue;
         cols.append(quoted(d->columnNames[pos]));
         values.append(storedForm(d->fields[pos].kind, d->buffer[pos]));
+        written.insert(d->columnNames[pos], values.back());
     }
     QSqlQuery query(m_connection->database());
     QString sql;
@@ -1203,11 +1247,11 @@ void Table::post() {
     }
     if (!sql.isEmpty()) {
         if (!query.prepare(sql))
-            fail(d->writeError(query.lastError(), false, rowid));
+            fail(d->writeError(query.lastError(), false, rowid, written));
         for (const QVariant& v : std::as_const(values))
             query.addBindValue(v);
         if (!query.exec())
-            fail(d->writeError(query.lastError(), false, rowid));
+            fail(d->writeError(query.lastError(), false, rowid, written));
     }
     if (inserting) {
         const int row = int(d->rowids.size());

@@ -36,17 +36,44 @@ QString referencingTable(const Connection& connection, const QString& realTable,
     return {};
 }
 
+// The first written key whose row is missing from the table it refers to, as a sentence.
+QString missingParent(const Connection& connection, const QString& realTable,
+                      const QHash<QString, QVariant>& values) {
+    const QSqlDatabase db = connection.database();
+    QSqlQuery keys(db);
+    keys.prepare(QStringLiteral("SELECT \"table\", \"from\", \"to\" FROM pragma_foreign_key_list(?)"));
+    keys.addBindValue(realTable);
+    keys.exec();
+    while (keys.next()) {
+        const QString parent = keys.value(0).toString();
+        const QString from = keys.value(1).toString();
+        const QString to = keys.value(2).toString();
+        const QVariant value = values.value(from);
+        if (value.isNull())
+            continue;
+        QSqlQuery probe(db);
+        probe.prepare(QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ? LIMIT 1")
+                          .arg(quoted(parent), to.isEmpty() ? QStringLiteral("rowid") : quoted(to)));
+        probe.addBindValue(value);
+        if (probe.exec() && !probe.next())
+            return QStringLiteral("в таблице «%1» нет записи, на которую ссылается поле «%2» (%3).")
+                .arg(parent, from, value.toString());
+    }
+    return {};
+}
+
 } // namespace
 
 QString explainWriteError(const Connection& connection, const QString& realTable, const QString& text,
-                          bool deleting, qint64 rowid) {
+                          bool deleting, qint64 rowid, const QHash<QString, QVariant>& values) {
     if (text.contains(QLatin1String("FOREIGN KEY constraint failed"))) {
         if (deleting) {
             const QString other = referencingTable(connection, realTable, rowid);
             return other.isEmpty() ? QStringLiteral("на неё ссылаются записи другой таблицы.")
                                    : QStringLiteral("на неё ссылаются записи таблицы «%1».").arg(other);
         }
-        return QStringLiteral("в связанной таблице нет записи с таким ключом.");
+        const QString missing = missingParent(connection, realTable, values);
+        return missing.isEmpty() ? QStringLiteral("в связанной таблице нет записи с таким ключом.") : missing;
     }
     const QString column = text.section(u'.', -1).trimmed();
     if (text.contains(QLatin1String("UNIQUE constraint failed")))
