@@ -204,7 +204,7 @@ private slots:
         m_db.reset();
     }
 
-    // --- the windows as laid out -----------------------------------------------------------------------
+    // --- the windows as laid out ---
 
     void managementWindowControls() {
         QCOMPARE(Form9->windowTitle(), QStringLiteral("Управление"));
@@ -282,7 +282,7 @@ private slots:
                  (QStringList{"Имя", "Фамилия", "Отчество", "ключ", "права", "Класс"}));
     }
 
-    // --- the grade filter --------------------------------------------------------------------------------
+    // --- the grade filter ---
 
     void gradeFilterShowsOnlyThatGrade() {
         Form9->showModeless();
@@ -339,7 +339,7 @@ private slots:
         QVERIFY(!rez()->filtered());
     }
 
-    // --- the sort -----------------------------------------------------------------------------------------
+    // --- the sort ---
 
     void sortReordersTheFilteredRowsByTopic() {
         Form9->showModeless();
@@ -357,7 +357,7 @@ private slots:
         QVERIFY(m_dialogs->shown.isEmpty());
     }
 
-    // --- state left by other windows -------------------------------------------------------------------
+    // --- state left by other windows ---
 
     void aPupilsResultsFilterStaysUntilTheGradeChanges() {
         // A pupil looked at his own results earlier in the run.
@@ -386,7 +386,7 @@ private slots:
         QCOMPARE(cellText(Form9->DBGrid2, 1, QStringLiteral("Фамилия")), QStringLiteral("Соколов"));
     }
 
-    // --- topics and the question editor ------------------------------------------------------------------
+    // --- topics and the question editor ---
 
     void theSelectedTopicsQuestionsAreListed() {
         Form9->showModeless();
@@ -576,7 +576,7 @@ private slots:
                  0);
     }
 
-    // --- the pupil list editor and the sign-in -----------------------------------------------------------
+    // --- the pupil list editor and the sign-in ---
 
     void theTeachersNamesakesAreListed() {
         QStringList listed;
@@ -652,7 +652,7 @@ private slots:
         }
     }
 
-    // --- the whole road ------------------------------------------------------------------------------------
+    // --- the whole road ---
 
     // The teacher filters and sorts the results, adds a topic, a question with three answers one of which is
     // correct, and a pupil with a class and a password; that pupil then signs in and takes the new test.
@@ -760,7 +760,7 @@ private slots:
                  QStringLiteral("1 5 2"));
     }
 
-    // --- reopening ---------------------------------------------------------------------------------------
+    // --- reopening ---
 
     void reopeningShowsTheWindowAsItWasLeft() {
         whileModal(

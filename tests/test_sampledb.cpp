@@ -121,7 +121,7 @@ private slots:
         QVERIFY(!QFile::exists(m_file + QStringLiteral(".new")));
     }
 
-    // --- the tool ---------------------------------------------------------------------------------------
+    // --- the tool ---
 
     void refusesToOverwriteWithoutForce() {
         const QByteArray before = digest(m_file);
@@ -180,8 +180,17 @@ private slots:
         QVERIFY(QDir(locked.path()).entryList(QDir::Files).isEmpty());
     }
 
-    // --- the rows
-    // -------------------------------------------------------------------------------------------
+    void aFailedBuildLeavesNoFileBehind() {
+        // The file is built under a temporary name first; here that name is taken by a folder.
+        const QString path = m_dir.filePath(QStringLiteral("blocked.mdb"));
+        QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("blocked.mdb.new")));
+        const ToolRun run = runTool({path});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.errors.contains(QStringLiteral("cannot make ") + path), qPrintable(run.errors));
+        QVERIFY(!QFile::exists(path));
+    }
+
+    // --- the rows ---
 
     void classesAndPupils() {
         const Db db(m_file);
@@ -319,7 +328,7 @@ private slots:
         QVERIFY(dates.size() >= 10);
     }
 
-    // --- the relations stored in the file -----------------------------------------------------------------
+    // --- the relations stored in the file ---
 
     void deletingAQuestionDeletesItsAnswers() {
         const QString copy = m_dir.filePath(QStringLiteral("relations.mdb"));
@@ -340,7 +349,7 @@ private slots:
         QCOMPARE(db.number(QStringLiteral("SELECT COUNT(*) FROM \"результаты\"")), before);
     }
 
-    // --- through the program's own data module ------------------------------------------------------------
+    // --- through the program's own data module ---
 
     void opensInTheDataModuleWithEveryLookupFound() {
         const QString previous = QDir::currentPath();
