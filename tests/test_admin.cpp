@@ -357,6 +357,27 @@ private slots:
         QVERIFY(m_dialogs->shown.isEmpty());
     }
 
+    void printOpensTheReportPreviewModally() {
+        Form9->showModeless();
+        typeGrade(QStringLiteral("5"));
+        bool previewed = false;
+        QTimer::singleShot(0, Form9, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                auto* preview = qobject_cast<Form*>(w);
+                if (preview && preview != Form9 && preview->isModal()) {
+                    previewed = !Form9->isEnabled();
+                    preview->close();
+                }
+            }
+        });
+        QTest::mouseClick(Form9->Button3, Qt::LeftButton);
+        QVERIFY(previewed);
+        QVERIFY(Form9->isEnabled());
+        QVERIFY2(m_dialogs->shown.isEmpty(), qPrintable(m_dialogs->failures().join(QLatin1Char('\n'))));
+        // The report leaves the results as it found them.
+        QCOMPARE(visibleKeys(rez()), (QList<int>{1, 3, 6}));
+    }
+
     // --- state left by other windows ---
 
     void aPupilsResultsFilterStaysUntilTheGradeChanges() {
