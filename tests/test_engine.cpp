@@ -203,6 +203,7 @@ private slots:
     void newDetailRowGetsMasterKey();
     void masterWithoutRowGivesNullLinkedRows();
     void detailUnderUnsavedMaster();
+    void detailFailureReachesTheMasterMove();
 
     void lookupsReadAllRowsWithoutMoving();
     void lookupMissAndCutTo20();
@@ -829,6 +830,22 @@ void TestEngine::detailUnderUnsavedMaster() {
     const int topic = s.tema->value(0).toInt();
     QVERIFY(topic > 3);
     QCOMPARE(s.quest->value(2).toInt(), topic);
+}
+
+void TestEngine::detailFailureReachesTheMasterMove() {
+    TestDatabase db(TestDatabase::smallRowsSql());
+    Schema s;
+    s.openAll();
+    s.quest->append();
+    s.quest->setValue(1, QStringLiteral("Вопрос"));
+    s.quest->setValue(2, 99); // no such topic: the database refuses the row
+    QVERIFY(
+        failureText([&] { s.tema->next(); }).startsWith(QStringLiteral("quest: Запись нельзя сохранить: ")));
+    QCOMPARE(s.tema->recNo(), 1); // the master has moved; the detail keeps its pending row
+    QCOMPARE(s.quest->state(), Table::State::Insert);
+    s.quest->cancel(); // now the detail catches up with its master
+    QCOMPARE(s.quest->recordCount(), 1);
+    QCOMPARE(s.quest->value(2).toInt(), 2);
 }
 
 void TestEngine::lookupsReadAllRowsWithoutMoving() {

@@ -12,6 +12,7 @@
 #include <QCollator>
 #include <QHash>
 #include <QMutex>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -222,7 +223,8 @@ struct TableData : public filter::RowSource {
     QVector<int> order;
 
     // master-detail
-    Table* master = nullptr;
+    QPointer<Table> master;
+    std::vector<QPointer<Table>> details;
     QString linkField;
     QString masterField;
     int linkPos = -1;
@@ -339,6 +341,16 @@ struct TableData : public filter::RowSource {
     void invalidateIndexes() {
         for (auto& index : indexes)
             index->ready.store(false);
+    }
+
+    // Announces a change, then lets the details follow. They follow by a plain call rather than through
+    // the signal, so that a detail's failing post reaches the caller of this operation and never unwinds
+    // through Qt's signal machinery.
+    void notify(void (Table::*notice)()) {
+        emit(q->*notice)();
+        for (const QPointer<Table>& detail : std::vector<QPointer<Table>>(details))
+            if (detail)
+                detail->d->followMaster();
     }
 
     [[noreturn]] void fail(const QString& text) const {
@@ -640,15 +652,15 @@ struct TableData : public filter::RowSource {
         bof = atBof;
         eof = atEof;
         if (changed)
-            emit q->dataSetChanged();
+            notify(&Table::dataSetChanged);
     }
 
-    void goFirst(bool notify) {
+    void goFirst(bool announce) {
         cur = count() > 0 ? 0 : -1;
         bof = true;
         eof = count() == 0;
-        if (notify)
-            emit q->dataSetChanged();
+        if (announce)
+            notify(&Table::dataSetChanged);
     }
 
     int findVisible(int row) const {
@@ -692,6 +704,8 @@ struct TableData : public filter::RowSource {
         if (value == masterValue && value.isNull() == masterValue.isNull())
             return;
         checkBrowse();
+        if (value == masterValue && value.isNull() == masterValue.isNull())
+            return; // ending the edit already followed
         masterValue = value;
         rebuild();
         goFirst(true);
@@ -714,8 +728,8 @@ struct TableData : public filter::RowSource {
         bof = false;
         eof = atEnd;
         state = Table::State::Insert;
-        emit q->editingChanged();
-        emit q->dataSetChanged();
+        notify(&Table::editingChanged);
+        notify(&Table::dataSetChanged);
     }
 
     void contentChanged() {
@@ -753,25 +767,22 @@ void Table::addField(const FieldDef& field) {
     if (field.isLookup() && field.lookupTable && d->lookupSources.insert(field.lookupTable).second)
         connect(field.lookupTable, &Table::contentChanged, this, [this] {
             if (d->active)
-                emit dataSetChanged();
+                emit dataSetChanged(); // repaint only: the key values, so the details, are unchanged
         });
 }
 
 void Table::setMaster(DataSource* master, const QString& linkField, const QString& masterField) {
     if (d->active)
         fail(QStringLiteral("Cannot perform this operation on an open dataset"));
-    if (d->master)
-        disconnect(d->master, nullptr, this, nullptr);
+    if (d->master) {
+        auto& list = d->master->d->details;
+        list.erase(std::remove(list.begin(), list.end(), QPointer<Table>(this)), list.end());
+    }
     d->master = master ? master->table() : nullptr;
     d->linkField = linkField;
     d->masterField = masterField;
-    if (!d->master)
-        return;
-    auto follow = [this] { d->followMaster(); };
-    connect(d->master, &Table::activeChanged, this, follow);
-    connect(d->master, &Table::dataSetChanged, this, follow);
-    connect(d->master, &Table::recordChanged, this, follow);
-    connect(d->master, &Table::editingChanged, this, follow);
+    if (d->master)
+        d->master->d->details.emplace_back(this);
 }
 
 // --- opening -------------------------------------------------------------------------------------------
@@ -850,7 +861,7 @@ void Table::open() {
     }
     d->rebuild();
     d->goFirst(false);
-    emit activeChanged();
+    d->notify(&Table::activeChanged);
     emit contentChanged();
     if (!filterFailure.isEmpty())
         throw Failure(filterFailure);
@@ -871,7 +882,7 @@ void Table::close() {
     d->indexes.clear();
     d->cur = -1;
     d->bof = d->eof = true;
-    emit activeChanged();
+    d->notify(&Table::activeChanged);
     emit contentChanged();
 }
 
@@ -896,7 +907,7 @@ void Table::refresh() {
     if (at >= 0) {
         d->cur = at;
         d->bof = d->eof = false;
-        emit dataSetChanged();
+        d->notify(&Table::dataSetChanged);
     } else {
         d->goFirst(true);
     }
@@ -1184,7 +1195,7 @@ void Table::edit() {
     d->assigned = QVector<bool>(d->fields.size(), false);
     d->modified = false;
     d->state = State::Edit;
-    emit editingChanged();
+    d->notify(&Table::editingChanged);
 }
 
 void Table::insert() {
@@ -1275,8 +1286,9 @@ void Table::post() {
     d->assigned.clear();
     d->modified = false;
     d->contentChanged();
-    emit editingChanged();
-    emit recordChanged();
+    d->notify(&Table::editingChanged);
+    d->notify(&Table::recordChanged);
+    d->followMaster(); // the master may have moved while this row could not be stored
 }
 
 void Table::cancel() {
@@ -1293,12 +1305,13 @@ void Table::cancel() {
         d->cur = std::min(d->savedCur, d->count() - 1);
         d->bof = d->count() == 0 || d->savedBof;
         d->eof = d->count() == 0 || d->savedEof;
-        emit editingChanged();
-        emit dataSetChanged();
+        d->notify(&Table::editingChanged);
+        d->notify(&Table::dataSetChanged);
     } else {
-        emit editingChanged();
-        emit recordChanged();
+        d->notify(&Table::editingChanged);
+        d->notify(&Table::recordChanged);
     }
+    d->followMaster();
 }
 
 void Table::remove() {
@@ -1322,7 +1335,7 @@ void Table::remove() {
     d->cur = std::min(d->cur, d->count() - 1);
     d->bof = d->eof = d->count() == 0;
     d->contentChanged();
-    emit dataSetChanged();
+    d->notify(&Table::dataSetChanged);
 }
 
 bool Table::modified() const {
@@ -1345,7 +1358,7 @@ void Table::setValue(int pos, const QVariant& value) {
     d->buffer[pos] = std::move(converted);
     d->assigned[pos] = true;
     d->modified = true;
-    emit recordChanged();
+    d->notify(&Table::recordChanged);
 }
 
 void Table::setText(int pos, const QString& text) {
@@ -1438,7 +1451,7 @@ void Table::setSort(const QString& fieldNames) {
     if (at >= 0) {
         d->cur = at;
         d->bof = d->eof = false;
-        emit dataSetChanged();
+        d->notify(&Table::dataSetChanged);
     } else {
         d->goFirst(true);
     }
