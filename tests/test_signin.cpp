@@ -19,13 +19,6 @@ const QString apostropheRows = QStringLiteral(R"sql(
 INSERT INTO "Ученики" VALUES (5, 'Шарль', 'Д''Артаньян', '', 1, 'mushket', 0);
 )sql");
 
-// Types the way a pupil does: a click in the surname box, the surname, then the password.
-void type(const QString& surname, const QString& password) {
-    QTest::mouseClick(Form1->Edit2, Qt::LeftButton);
-    typeText(Form1->Edit2, surname);
-    typeText(Form1->Edit1, password);
-}
-
 // The direct variant's "Войти": returns the window it showed modally (nullptr for none); `whileOpen` runs
 // inside that window before it is closed again.
 Form* enterDirect(const std::function<void()>& whileOpen = {}) {
@@ -151,7 +144,7 @@ private slots:
     void clickInTheSurnameBoxStartsAfresh() {
         ProgramInstances program;
         Form1->showModeless();
-        type(QStringLiteral("Петрова"), QStringLiteral("x"));
+        typeSignIn(QStringLiteral("Петрова"), QStringLiteral("x"));
         QVERIFY(DataModule11->ych->filtered());
         Form1->Edit1->setEnabled(false);
         QTest::mouseClick(Form1->Edit2, Qt::LeftButton);
@@ -189,7 +182,7 @@ private slots:
     void directPupilGetsTheMainWindowModally() {
         ProgramInstances program;
         Form1->showModeless();
-        type(QStringLiteral("Петрова"), QStringLiteral("nota"));
+        typeSignIn(QStringLiteral("Петрова"), QStringLiteral("nota"));
         bool inside = false;
         QCOMPARE(enterDirect([&] {
                      inside = Form14->isVisible() && Form14->isEnabled() && !Form1->isEnabled() &&
@@ -206,7 +199,7 @@ private slots:
     void directTeacherGetsTheManagementWindow() {
         ProgramInstances program;
         Form1->showModeless();
-        type(QStringLiteral("Ивановна"), QStringLiteral("teach"));
+        typeSignIn(QStringLiteral("Ивановна"), QStringLiteral("teach"));
         bool inside = false;
         QCOMPARE(enterDirect([&] { inside = !Form14->isVisible() && !Form1->isEnabled(); }), Form9);
         QVERIFY(inside);
@@ -216,7 +209,7 @@ private slots:
     void directWrongPasswordSignsOutSilently() {
         ProgramInstances program;
         Form1->showModeless();
-        type(QStringLiteral("Петрова"), QStringLiteral("NOTA")); // letter case counts
+        typeSignIn(QStringLiteral("Петрова"), QStringLiteral("NOTA")); // letter case counts
         QCOMPARE(enterDirect(), nullptr);
         verifySignedOut();
         QCOMPARE(program.dialogs.shown.size(), 0);
@@ -232,7 +225,7 @@ private slots:
         QFETCH(QString, password);
         ProgramInstances program;
         Form1->showModeless();
-        type(QStringLiteral("Никто"), password);
+        typeSignIn(QStringLiteral("Никто"), password);
         QCOMPARE(enterDirect(), nullptr);
         verifySignedOut();
         QCOMPARE(program.dialogs.shown.size(), 0);
@@ -254,9 +247,9 @@ private slots:
     void directTwoPupilsOfOneSurname() {
         ProgramInstances program;
         Form1->showModeless();
-        type(QStringLiteral("Соколов"), QStringLiteral("sol")); // the second Соколов's key
+        typeSignIn(QStringLiteral("Соколов"), QStringLiteral("sol")); // the second Соколов's key
         QCOMPARE(enterDirect(), nullptr);
-        type(QStringLiteral("Соколов"), QStringLiteral("do-re-mi"));
+        typeSignIn(QStringLiteral("Соколов"), QStringLiteral("do-re-mi"));
         int pupil = 0;
         QCOMPARE(enterDirect([&] { pupil = DataModule11->ych->value(0).toInt(); }), Form14);
         QCOMPARE(pupil, 2);
@@ -265,9 +258,9 @@ private slots:
     void directSignInAgainAfterReturning() {
         ProgramInstances program;
         Form1->showModeless();
-        type(QStringLiteral("Петрова"), QStringLiteral("nota"));
+        typeSignIn(QStringLiteral("Петрова"), QStringLiteral("nota"));
         QCOMPARE(enterDirect(), Form14);
-        type(QStringLiteral("Соколов"), QStringLiteral("do-re-mi"));
+        typeSignIn(QStringLiteral("Соколов"), QStringLiteral("do-re-mi"));
         QCOMPARE(enterDirect(), Form14);
         QCOMPARE(program.dialogs.shown.size(), 0);
     }
@@ -275,7 +268,7 @@ private slots:
     void queryUnknownSurname() {
         ProgramInstances program(ProgramInstances::Query);
         later([] {
-            type(QStringLiteral("Никто"), QStringLiteral("nota"));
+            typeSignIn(QStringLiteral("Никто"), QStringLiteral("nota"));
             QTest::mouseClick(Form1->Button3, Qt::LeftButton);
             QVERIFY(Form1->isVisible());
             Form1->close();
@@ -290,7 +283,7 @@ private slots:
     void queryWrongPassword() {
         ProgramInstances program(ProgramInstances::Query);
         Form1->showModeless();
-        type(QStringLiteral("Петрова"), QStringLiteral("NOTA"));
+        typeSignIn(QStringLiteral("Петрова"), QStringLiteral("NOTA"));
         QTest::mouseClick(Form1->Button3, Qt::LeftButton);
         QCOMPARE(program.dialogs.messages(), QStringList{"Неверный пароль!"});
         QVERIFY(Form1->isVisible());
@@ -299,20 +292,13 @@ private slots:
         QCOMPARE(Form1->modalResult(), int(Form::mrNone));
     }
 
-    void querySuccessClosesWithOk_data() {
-        QTest::addColumn<QString>("surname");
-        QTest::addColumn<QString>("password");
-        QTest::newRow("pupil") << "Петрова"
-                               << "nota";
-        QTest::newRow("teacher") << "Ивановна"
-                                 << "teach";
-    }
+    void querySuccessClosesWithOk_data() { addSignInRows(); }
     void querySuccessClosesWithOk() {
         QFETCH(QString, surname);
         QFETCH(QString, password);
         ProgramInstances program(ProgramInstances::Query);
         later([&] {
-            type(surname, password);
+            typeSignIn(surname, password);
             QTest::mouseClick(Form1->Button3, Qt::LeftButton);
         });
         QCOMPARE(Form1->showModal(), int(Form::mrOk));
@@ -328,7 +314,7 @@ private slots:
     void queryTwoPupilsOfOneSurname() {
         ProgramInstances program(ProgramInstances::Query);
         Form1->showModeless();
-        type(QStringLiteral("Соколов"), QStringLiteral("sol"));
+        typeSignIn(QStringLiteral("Соколов"), QStringLiteral("sol"));
         QTest::mouseClick(Form1->Button3, Qt::LeftButton);
         QCOMPARE(program.dialogs.messages(), QStringList{"Неверный пароль!"});
         Form1->Edit1->clear();
@@ -343,7 +329,7 @@ private slots:
         {
             ProgramInstances program(ProgramInstances::Direct, TestDatabase::smallRowsSql() + apostropheRows);
             Form1->showModeless();
-            type(QStringLiteral("Д'Артаньян"), QStringLiteral("mushket"));
+            typeSignIn(QStringLiteral("Д'Артаньян"), QStringLiteral("mushket"));
             QCOMPARE(DataModule11->ych->recordCount(), 1);
             int pupil = 0;
             QCOMPARE(enterDirect([&] { pupil = DataModule11->ych->value(0).toInt(); }), Form14);
@@ -353,7 +339,7 @@ private slots:
         {
             ProgramInstances program(ProgramInstances::Query, TestDatabase::smallRowsSql() + apostropheRows);
             Form1->showModeless();
-            type(QStringLiteral("Д'Артаньян"), QStringLiteral("mushket"));
+            typeSignIn(QStringLiteral("Д'Артаньян"), QStringLiteral("mushket"));
             QTest::mouseClick(Form1->Button3, Qt::LeftButton);
             QCOMPARE(program.dialogs.shown.size(), 0);
             QCOMPARE(Form1->modalResult(), int(Form::mrOk));
@@ -365,14 +351,14 @@ private slots:
         {
             ProgramInstances program;
             Form1->showModeless();
-            type(QStringLiteral("пЕТРОВА"), QStringLiteral("nota"));
+            typeSignIn(QStringLiteral("пЕТРОВА"), QStringLiteral("nota"));
             QCOMPARE(DataModule11->ych->recordCount(), 1);
             QCOMPARE(enterDirect(), Form14);
         }
         {
             ProgramInstances program(ProgramInstances::Query);
             Form1->showModeless();
-            type(QStringLiteral("пЕТРОВА"), QStringLiteral("nota"));
+            typeSignIn(QStringLiteral("пЕТРОВА"), QStringLiteral("nota"));
             QTest::mouseClick(Form1->Button3, Qt::LeftButton);
             QCOMPARE(program.dialogs.shown.size(), 0);
             QCOMPARE(Form1->modalResult(), int(Form::mrOk));
@@ -392,7 +378,7 @@ private slots:
         {
             ProgramInstances program;
             Form1->showModeless();
-            type(surname, QStringLiteral("nota"));
+            typeSignIn(surname, QStringLiteral("nota"));
             QCOMPARE(DataModule11->ych->recordCount(), 0);
             QCOMPARE(enterDirect(), nullptr);
             verifySignedOut();
@@ -401,7 +387,7 @@ private slots:
         {
             ProgramInstances program(ProgramInstances::Query);
             Form1->showModeless();
-            type(surname, QStringLiteral("nota"));
+            typeSignIn(surname, QStringLiteral("nota"));
             QTest::mouseClick(Form1->Button3, Qt::LeftButton);
             QCOMPARE(program.dialogs.failures(), QStringList());
             QCOMPARE(program.dialogs.messages(), QStringList{"Введён неверный логин!"});
@@ -479,7 +465,7 @@ private slots:
         ProgramInstances program;
         Form1->showModeless();
         DataModule11->ych->close();
-        type(QStringLiteral("Соколов"), QStringLiteral("do-re-mi"));
+        typeSignIn(QStringLiteral("Соколов"), QStringLiteral("do-re-mi"));
         program.dialogs.setNextFileName(program.db.path());
         QTest::mouseClick(Form1->Button2, Qt::LeftButton);
         QCOMPARE(program.dialogs.failures(), QStringList());

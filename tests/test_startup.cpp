@@ -28,12 +28,6 @@ QList<QObject*> instances() {
     return {Form14, Form2, Form3, Form5, Form7, Form8, Form9, Form10, DataModule11, Form12, Form13};
 }
 
-void type(const QString& surname, const QString& password) {
-    QTest::mouseClick(Form1->Edit2, Qt::LeftButton);
-    typeText(Form1->Edit2, surname);
-    typeText(Form1->Edit1, password);
-}
-
 // Ends a run that would otherwise wait for a person, and says so.
 class Watchdog {
 public:
@@ -153,14 +147,7 @@ private slots:
     }
 
     // Query variant: the sign-in window closes with OK and the main window runs the event loop.
-    void querySignInRunsTheMainWindow_data() {
-        QTest::addColumn<QString>("surname");
-        QTest::addColumn<QString>("password");
-        QTest::newRow("pupil") << "Петрова"
-                               << "nota";
-        QTest::newRow("teacher") << "Ивановна"
-                                 << "teach";
-    }
+    void querySignInRunsTheMainWindow_data() { addSignInRows(); }
     void querySignInRunsTheMainWindow() {
         QFETCH(QString, surname);
         QFETCH(QString, password);
@@ -169,7 +156,7 @@ private slots:
         bool running = false;
         bool studyShown = false;
         later([&] {
-            type(surname, password);
+            typeSignIn(surname, password);
             later([&] {
                 // Now in the application's event loop: the sign-in window is gone for good.
                 running = !Form1 && Form14->isVisible() && Form14->isEnabled() && !Form14->isModal() &&
@@ -192,7 +179,7 @@ private slots:
         ProgramInstances program(ProgramInstances::Query, TestDatabase::smallRowsSql(), false);
         Watchdog watchdog;
         later([&] {
-            type(QStringLiteral("Петрова"), QStringLiteral("wrong"));
+            typeSignIn(QStringLiteral("Петрова"), QStringLiteral("wrong"));
             QTest::mouseClick(Form1->Button3, Qt::LeftButton);
             Form1->close();
         });
@@ -208,7 +195,7 @@ private slots:
         bool inside = false;
         bool afterwards = false;
         later([&] {
-            type(QStringLiteral("Петрова"), QStringLiteral("nota"));
+            typeSignIn(QStringLiteral("Петрова"), QStringLiteral("nota"));
             later([&] {
                 inside = Form14->isModal() && !Form1->isEnabled();
                 QTest::mouseClick(Form14->BitBtn4, Qt::LeftButton);
@@ -232,7 +219,7 @@ private slots:
         QStringList road;
         later([&] {
             QVERIFY(Form1->Edit2->isEnabled() && Form1->isEnabled());
-            type(QStringLiteral("Петрова"), QStringLiteral("nota"));
+            typeSignIn(QStringLiteral("Петрова"), QStringLiteral("nota"));
             road << QStringLiteral("sign-in");
             later([&] {
                 QVERIFY(Form14->isEnabled() && !Form1->isEnabled());
@@ -269,7 +256,7 @@ private slots:
     void theSignInWindowCannotBeReachedAgain() {
         ProgramInstances program(ProgramInstances::Query);
         later([] {
-            type(QStringLiteral("Петрова"), QStringLiteral("nota"));
+            typeSignIn(QStringLiteral("Петрова"), QStringLiteral("nota"));
             QTest::mouseClick(Form1->Button3, Qt::LeftButton);
         });
         QVERIFY(startup::signIn());

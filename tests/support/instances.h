@@ -2,15 +2,17 @@
 
 #include "app/services/appinfo.h"
 #include "app/startup.h"
+#include "signin/form1.h"
 #include "tests/support/recorder.h"
 #include "tests/support/testdb.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
-#include <QtTest/qtestkeyboard.h>
+#include <QtTest>
 
 #include <functional>
 
@@ -67,4 +69,19 @@ inline QWidget* nextTabStop(QWidget* widget) {
     while (next != widget && !(next->focusPolicy() & Qt::TabFocus))
         next = next->nextInFocusChain();
     return next;
+}
+
+// Types the way a pupil does in the sign-in window: a click in the surname box, the surname, the password.
+inline void typeSignIn(const QString& surname, const QString& password) {
+    QTest::mouseClick(Form1->Edit2, Qt::LeftButton);
+    typeText(Form1->Edit2, surname);
+    typeText(Form1->Edit1, password);
+}
+
+// Test data: a pupil's and the teacher's sign-in in the small data set.
+inline void addSignInRows() {
+    QTest::addColumn<QString>("surname");
+    QTest::addColumn<QString>("password");
+    QTest::newRow("pupil") << QStringLiteral("Петрова") << QStringLiteral("nota");
+    QTest::newRow("teacher") << QStringLiteral("Ивановна") << QStringLiteral("teach");
 }
