@@ -573,7 +573,7 @@ void TestEngine::filterGrammar_data() {
     QTest::newRow("not") << QStringLiteral("NOT Оценка = 5") << 2;
     QTest::newRow("parentheses") << QStringLiteral("(Оценка = 2 OR Оценка = 3) AND id_темы = 2") << 2;
     QTest::newRow("precedence") << QStringLiteral("Оценка = 2 OR Оценка = 3 AND id_темы = 3") << 1;
-    QTest::newRow("constant first") << QStringLiteral("5 = Оценка") << 2;
+    QTest::newRow("field against field") << QStringLiteral("id_темы = id_ученика") << 2;
     QTest::newRow("like star") << QStringLiteral("Баллы LIKE '*'") << 4;
     QTest::newRow("like percent") << QStringLiteral("Баллы like '%3%'") << 1;
     QTest::newRow("not like") << QStringLiteral("Баллы NOT LIKE '0'") << 3;
@@ -626,6 +626,11 @@ void TestEngine::malformedFilters_data() {
     QTest::newRow("bad boolean") << QStringLiteral("права = 'может быть'")
                                  << QStringLiteral(
                                         "ych: 'может быть' is not a valid boolean value for field 'права'");
+    QTest::newRow("value first") << QStringLiteral("5 = Оценка")
+                                 << QStringLiteral("ych: Field name expected in filter expression");
+    QTest::newRow("quotes closed by typed text")
+        << QStringLiteral("Фамилия ='5' OR '1'='1'")
+        << QStringLiteral("ych: Field name expected in filter expression");
     QTest::newRow("dangling and")
         << QStringLiteral("Фамилия = 'a' AND")
         << QStringLiteral("ych: Incomplete filter expression: A field name or value expected at the end");

@@ -85,23 +85,6 @@ Tri compareVals(const Val& a, const Val& b, Op op) {
     return order(QString::compare(a.asText(), b.asText(), Qt::CaseInsensitive), 0, op);
 }
 
-Op mirror(Op op) {
-    switch (op) {
-    case Op::Lt:
-        return Op::Gt;
-    case Op::Gt:
-        return Op::Lt;
-    case Op::Le:
-        return Op::Ge;
-    case Op::Ge:
-        return Op::Le;
-    case Op::Eq:
-    case Op::Ne:
-        break;
-    }
-    return op;
-}
-
 struct Operand {
     bool isField = false;
     FieldInfo field;
@@ -192,12 +175,9 @@ namespace {
 
 class Compare : public Node {
 public:
+    // `a` is a field; a constant `b` is read as a value of that field's kind once, here.
     Compare(Operand a, Op op, Operand b) : m_a(std::move(a)), m_op(op), m_b(std::move(b)) {
-        if (!m_a.isField && m_b.isField) {
-            std::swap(m_a, m_b);
-            m_op = mirror(m_op);
-        }
-        if (m_a.isField && !m_b.isField)
+        if (!m_b.isField)
             m_b.constant = coerce(m_b.constant, m_a.field);
     }
     Tri test(const RowSource& rows, int row) const override {
@@ -408,6 +388,12 @@ private:
             take();
             return node;
         }
+        // Each comparison names a field first, so that typed text closing its quotes early (5' OR '1'='1)
+        // cannot turn into a test of constants.
+        if (peek().type != Token::End && peek().type != Token::Name &&
+            (peek().type != Token::Word || isKeyword(peek()) || isWord(peek(), "NULL") ||
+             isWord(peek(), "TRUE") || isWord(peek(), "FALSE")))
+            throw Failure(QStringLiteral("Field name expected in filter expression"));
         Operand left = parseOperand();
         const Token& next = peek();
         if (next.type == Token::Operator) {

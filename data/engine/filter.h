@@ -12,10 +12,11 @@ struct Column;
 
 // A table object's filter text, parsed once and tested against each row. The grammar:
 //   expression := term { OR term }        term := factor { AND factor }
-//   factor     := NOT factor | "(" expression ")" | operand [ comparison ]
+//   factor     := NOT factor | "(" expression ")" | field [ comparison ]
 //   comparison := ( "=" | "<>" | "!=" | "<" | ">" | "<=" | ">=" ) operand | [NOT] LIKE 'pattern'
 //               | IS [NOT] NULL
-//   operand    := field | [field name] | 'text' (doubled '' inside) | number | TRUE | FALSE | NULL
+//   field      := name | [any name]
+//   operand    := field | 'text' (doubled '' inside) | "text" | number | TRUE | FALSE | NULL
 // Field names ignore letter case; text compares ignoring letter case. A yes/no field alone is a test.
 // A quoted value compared with an integer, yes/no or date-time field is read as that kind's typed text.
 // LIKE takes "*" or "%" for any run of characters. Comparisons with null are neither true nor false.
