@@ -3,27 +3,12 @@
 #include "data/engine/datasource.h"
 #include "data/engine/table.h"
 
-#include <QList>
-
-namespace {
-// Every live binding, so that a post can collect the values waiting in the widgets of one table.
-QList<DataBinding*>& bindings() {
-    static QList<DataBinding*> all;
-    return all;
-}
-} // namespace
-
 DataBinding::DataBinding(QObject* parent) : QObject(parent) {
-    bindings().append(this);
     connect(&DataSourceRegistry::instance(), &DataSourceRegistry::registered, this,
             [this](DataSource* source) {
                 if (!m_sourceName.isEmpty() && DataSourceRegistry::instance().find(m_sourceName) == source)
                     attach(source);
             });
-}
-
-DataBinding::~DataBinding() {
-    bindings().removeOne(this);
 }
 
 void DataBinding::setDataSourceName(const QString& name) {
@@ -47,8 +32,11 @@ void DataBinding::setFieldName(const QString& name) {
 }
 
 void DataBinding::attach(DataSource* source) {
-    if (m_source)
+    if (m_source) {
         disconnect(m_source, nullptr, this, nullptr);
+        if (m_source->table())
+            disconnect(m_source->table(), nullptr, this, nullptr);
+    }
     m_source = source;
     if (source) {
         // The field is looked up again whenever the table opens or its fields change.
@@ -63,6 +51,11 @@ void DataBinding::attach(DataSource* source) {
         connect(source, &DataSource::dataSetChanged, this, &DataBinding::dataSetChanged);
         connect(source, &DataSource::recordChanged, this, &DataBinding::recordChanged);
         connect(source, &DataSource::editingChanged, this, &DataBinding::editingChanged);
+        if (Table* t = source->table())
+            connect(t, &Table::updatingRecord, this, [this] {
+                if (m_writer)
+                    m_writer();
+            });
         connect(source, &QObject::destroyed, this, [this] {
             m_fieldPos = -1;
             emit sourceChanged();
@@ -78,23 +71,8 @@ void DataBinding::resolveField() {
 }
 
 void DataBinding::updateRecord(Table* table) {
-    if (!table)
-        return;
-    // Copied first: a writer may cause widgets to be created or destroyed.
-    const QList<DataBinding*> all = bindings();
-    for (DataBinding* b : all)
-        if (b->m_writer && b->table() == table && bindings().contains(b))
-            b->m_writer();
-}
-
-void DataBinding::endPending(Table* table) {
-    if (!table || !dbdisplay::editing(table))
-        return;
-    updateRecord(table);
-    if (table->modified())
-        table->post();
-    else
-        table->cancel();
+    if (table && dbdisplay::editing(table))
+        emit table->updatingRecord();
 }
 
 namespace dbdisplay {

@@ -17,7 +17,6 @@ class DataBinding : public QObject {
     Q_OBJECT
 public:
     explicit DataBinding(QObject* parent = nullptr);
-    ~DataBinding() override;
 
     void setDataSourceName(const QString& name);
     QString dataSourceName() const { return m_sourceName; }
@@ -31,14 +30,12 @@ public:
     int fieldPos() const { return m_fieldPos; }
     bool hasField() const { return m_fieldPos >= 0; }
 
-    // A widget holding a value typed but not yet written (a cell editor, a toggled check box) registers how
-    // to write it; updateRecord() runs every such writer of the widgets on `table` before the record is
-    // posted or left. Writers throw Failure when the value is refused.
+    // A widget holding a value typed but not yet written (a cell editor, a toggled check box) gives here how
+    // to write it; the table asks for it before the record is posted or left. Writers throw Failure when the
+    // value is refused.
     void setWriter(std::function<void()> writer) { m_writer = std::move(writer); }
+    // Has every widget of `table` write its waiting value.
     static void updateRecord(Table* table);
-    // Ends a pending edit or insert before the cursor leaves the record: written values first, then posted
-    // when the record was modified, else cancelled.
-    static void endPending(Table* table);
 
     // Runs `handler` on every notice and when the source changes.
     template <typename F> void onEveryNotice(QObject* context, F handler) {

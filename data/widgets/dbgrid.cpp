@@ -342,6 +342,15 @@ void TDBGrid::setCurrentColumn(int column) {
 // Columns, widths and rows from scratch (opened, closed, fields moved or resized).
 void TDBGrid::rebuild() {
     closeEditor();
+    // Lookup cells show values of other tables: they repaint when those tables' stored values change.
+    for (const QMetaObject::Connection& c : std::as_const(m_lookupConnections))
+        disconnect(c);
+    m_lookupConnections.clear();
+    if (const Table* t = table())
+        for (int pos = 0; pos < t->fieldCount(); ++pos)
+            if (Table* other = t->field(pos).lookupTable)
+                m_lookupConnections.append(
+                    connect(other, &Table::contentChanged, viewport(), qOverload<>(&QWidget::update)));
     reload();
     applyWidths();
 }
@@ -497,11 +506,11 @@ void TDBGrid::closeEditor() {
         return;
     GridEditor* editor = m_editor;
     m_editor = nullptr;
-    const bool hadFocus = editor->hasFocus();
+    // The focus comes back first: a focused widget that hides passes the focus on as Tab would.
+    if (editor->hasFocus())
+        setFocus();
     editor->hide();
     editor->deleteLater();
-    if (hadFocus)
-        setFocus();
 }
 
 bool TDBGrid::beginEdit() {
@@ -510,13 +519,8 @@ bool TDBGrid::beginEdit() {
         return false;
     if (dbdisplay::editing(t))
         return true;
-    // An empty table has no record to edit: typing into its empty row starts a new one.
-    guarded([t] {
-        if (t->isEmpty())
-            t->insert();
-        else
-            t->edit();
-    });
+    // On an empty table this starts a new record in its one empty row.
+    guarded([t] { t->edit(); });
     return dbdisplay::editing(t);
 }
 
@@ -556,8 +560,6 @@ void TDBGrid::acceptLookup() {
     if (f.lookupTable->recNo() < 0 || !columnCanModify(m_editor->column))
         return;
     const QVariant key = f.lookupTable->value(f.lookupKeyField);
-    if (!dbdisplay::editing(t))
-        t->isEmpty() ? t->insert() : t->edit();
     t->setValue(f.keyField, key);
     if (m_editor)
         m_editor->setText(t->displayText(m_editor->fieldPos));
@@ -605,9 +607,8 @@ void TDBGrid::moveDown() {
     }
     if (untouchedNew || !t->canModify())
         return;
-    DataBinding::endPending(t);
     closeEditor();
-    t->append();
+    t->append(); // a pending record is posted or cancelled first
 }
 
 void TDBGrid::moveUp(int rows) {
@@ -669,8 +670,7 @@ void TDBGrid::insertRecord() {
         return;
     commitEditor();
     closeEditor();
-    DataBinding::endPending(t);
-    t->insert();
+    t->insert(); // a pending record is posted or cancelled first
 }
 
 void TDBGrid::deleteRecord() {

@@ -96,4 +96,5 @@ private:
     QFont m_titleFont;
     int m_column = 0;
     bool m_applyingLayout = false;
+    QVector<QMetaObject::Connection> m_lookupConnections;
 };

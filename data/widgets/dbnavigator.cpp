@@ -170,9 +170,6 @@ void TDBNavigator::act(Button which) {
     Table* t = m_binding->table();
     if (!t || !button(which)->isEnabled())
         return;
-    // Values typed into other widgets of the record belong to it before it is posted or left.
-    if (which != nbCancel && which != nbEdit && which != nbInsert && dbdisplay::editing(t))
-        DataBinding::updateRecord(t);
     switch (which) {
     case nbFirst:
         t->first();
