@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QPaintEngine>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPrintDialog>
 #include <QPrinterInfo>
 #include <QProcess>
@@ -51,9 +52,18 @@ public:
             m_transform = state.transform();
         if (state.state() & QPaintEngine::DirtyPen)
             m_pen = state.pen();
+        if (state.state() & QPaintEngine::DirtyBrush)
+            m_brush = state.brush();
     }
     void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
-    void drawPath(const QPainterPath&) override {}
+    // Rectangles filled on a page come here as paths.
+    void drawPath(const QPainterPath& path) override {
+        fills.append({m_transform.mapRect(path.boundingRect()), m_brush.color()});
+    }
+    void drawRects(const QRectF* rects, int count) override {
+        for (int i = 0; i < count; ++i)
+            fills.append({m_transform.mapRect(rects[i]), m_brush.color()});
+    }
     void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
     void drawTextItem(const QPointF& p, const QTextItem& item) override {
         items.append(TextItem{item.text(), m_transform.map(p), m_pen.color(),
@@ -62,17 +72,21 @@ public:
     Type type() const override { return QPaintEngine::User; }
 
     QVector<TextItem> items;
+    QVector<QPair<QRectF, QColor>> fills;
 
 private:
     QTransform m_transform;
     QPen m_pen;
+    QBrush m_brush;
 };
 
 class Capture : public QPaintDevice {
 public:
     QPaintEngine* paintEngine() const override { return &m_engine; }
+    QVector<QPair<QRectF, QColor>> fills() const { return m_engine.fills; }
     QVector<TextItem> read(const QPicture& page) {
         m_engine.items.clear();
+        m_engine.fills.clear();
         QPainter painter(this);
         playPage(painter, page, 100.0); // one unit = 1/100 mm
         painter.end();
@@ -373,6 +387,26 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 9, 2, 1), (2
         QCOMPARE(rows[1].mid(0, 4), QStringList({"Петрова", "Анна", "3", "3"}));
         QCOMPARE(rows[1][4].trimmed(), QStringLiteral("05.05.2026"));
         QCOMPARE(rows[2], QStringList({"13:20:00"}));
+    }
+
+    void overlappingTextIsCoveredByTheNextElement() {
+        openDatabase(resultRowsSql(0) + QStringLiteral(R"sql(
+INSERT INTO "Ученики" VALUES (5, 'Ия', 'Александровская-Оболенская', 'Ивановна', 1, 'x', 0);
+INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2, '2026-05-05', '3', 3, 5, 1, 1);
+)sql"));
+        const auto preview = produced();
+        Capture capture;
+        const QVector<TextItem> items = capture.read(preview->pages()[0]);
+        // A lookup shows at most 20 characters; this surname runs on under the first-name column.
+        QVERIFY(texts(items).contains(QStringLiteral("Александровская-Обол")));
+        const QVector<QPair<QRectF, QColor>> fills = capture.fills();
+        // Only where one element lies over another does its white background need painting: the first
+        // name of the second row, over the surname.
+        QCOMPARE(fills.size(), 1);
+        QCOMPARE(fills[0].second, QColor(Qt::white));
+        QVERIFY(qAbs(fills[0].first.left() - (100 + 423.3) * 10) < 2);
+        const double secondRowTop = (531.2 + 211.7 + 63.5) * 10;
+        QVERIFY(qAbs(fills[0].first.top() - secondRowTop) < 2);
     }
 
     void cursorStandsOnTheLastRowAfterwards() {

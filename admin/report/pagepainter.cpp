@@ -5,6 +5,8 @@
 #include <QDateTime>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace report {
 
 PagePainter::PagePainter(const ReportLayout& layout, QString dateText)
@@ -34,12 +36,18 @@ QPicture PagePainter::record(const PagePlan& plan, const CellText& cell) const {
 }
 
 void PagePainter::paint(QPainter& painter, const PagePlan& plan, const CellText& cell) const {
-    const double left = m_layout.page.leftMargin;
+    // Pages are recorded command by command, so only what can be seen is painted: a background that equals
+    // what lies under it is left out, and the font is set only when it changes.
+    const QColor paper = m_layout.page.paperColor;
+    const QFont* currentFont = nullptr;
+    QVector<QRectF> painted;
     for (const BandPlacement& placed : plan.bands) {
         const ReportBand& band = m_layout.bands.at(placed.band);
-        const QPointF origin(left, placed.top);
-        painter.fillRect(QRectF(origin * unitsPerTenth, QSizeF(band.width, band.height) * unitsPerTenth),
-                         band.color);
+        const QPointF origin(m_layout.page.leftMargin, placed.top);
+        if (band.color != paper)
+            painter.fillRect(QRectF(origin * unitsPerTenth, QSizeF(band.width, band.height) * unitsPerTenth),
+                             band.color);
+        painted.clear();
         int column = 0;
         for (int i = 0; i < band.elements.size(); ++i) {
             const ReportElement& e = band.elements.at(i);
@@ -49,10 +57,18 @@ void PagePainter::paint(QPainter& painter, const PagePlan& plan, const CellText&
             if (shown.isEmpty())
                 continue;
             const QRectF inBand = elementRect(e, band, shown, m_metrics[placed.band][i]);
-            const QRectF r(QRectF(inBand.topLeft() + origin, inBand.size()).topLeft() * unitsPerTenth,
-                           inBand.size() * unitsPerTenth);
-            painter.fillRect(r, e.background);
-            painter.setFont(m_fonts[placed.band][i]);
+            const QRectF r((inBand.topLeft() + origin) * unitsPerTenth, inBand.size() * unitsPerTenth);
+            // The opaque background shows over the band of another colour or over an element it overlaps.
+            const bool covers = std::any_of(painted.cbegin(), painted.cend(),
+                                            [&](const QRectF& other) { return other.intersects(r); });
+            if (e.background != band.color || covers)
+                painter.fillRect(r, e.background);
+            painted.append(r);
+            const QFont& font = m_fonts[placed.band][i];
+            if (!currentFont || *currentFont != font) {
+                painter.setFont(font);
+                currentFont = &font;
+            }
             painter.setPen(e.font.color);
             const int flags = Qt::AlignLeft | Qt::AlignTop | (e.wordWrap ? Qt::TextWordWrap : 0);
             painter.drawText(r, flags, shown);

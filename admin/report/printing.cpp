@@ -48,6 +48,8 @@ bool PrintJob::inRange(int index) const {
     return number >= m_printer.fromPage() && (m_printer.toPage() == 0 || number <= m_printer.toPage());
 }
 
+bool PrintJob::needsPages() const { return m_printer.collateCopies() && m_copiesHere > 1; }
+
 void PrintJob::put(const QPicture& page) {
     if (m_printed > 0)
         m_printer.newPage();
@@ -99,8 +101,9 @@ void printReport(QPrinter& printer, const ReportLayout& layout, Table* table, QW
     PrintJob job(printer);
     ReportProducer producer(layout, table);
     PrintProgress window(over);
+    producer.setKeepPages(job.needsPages());
     QObject::connect(&producer, &ReportProducer::pageReady, &window,
-                     [&](int index) { guarded([&]() { job.addPage(index, producer.pages().at(index)); }); });
+                     [&](int index, const QPicture& page) { guarded([&]() { job.addPage(index, page); }); });
     QObject::connect(&producer, &ReportProducer::progress, &window, [&](int done) {
         window.bar()->setValue(producer.totalRows() == 0 ? 100
                                                          : int(qint64(done) * 100 / producer.totalRows()));

@@ -6,6 +6,8 @@
 #include "app/services/form.h"
 
 #include <QPainter>
+#include <QPicture>
+#include <QVector>
 
 class QPrinter;
 class QProgressBar;
@@ -39,6 +41,8 @@ public:
     explicit PrintJob(QPrinter& printer);
     // Page `index` (0-based) of the report; skipped when outside the chosen range.
     void addPage(int index, const QPicture& page);
+    // Whether finish() needs the pages again: collated copies that the driver does not make.
+    bool needsPages() const;
     // Prints the further copies (from the pages kept) and ends the job.
     void finish(const QVector<QPicture>& pages);
     void abort();

@@ -81,8 +81,9 @@ void ReportProducer::run() {
             QMetaObject::invokeMethod(
                 this,
                 [this, page]() {
-                    m_pages.append(page);
-                    emit pageReady(int(m_pages.size()) - 1);
+                    if (m_keepPages)
+                        m_pages.append(page);
+                    emit pageReady(m_pageCount++, page);
                 },
                 Qt::QueuedConnection);
         }

@@ -36,7 +36,10 @@ public:
     bool isFinished() const { return m_finished; }
     int totalRows() const { return m_totalRows; }
     int rowsDone() const { return m_rowsDone; }
+    int pageCount() const { return m_pageCount; }
+    // The pages produced so far, unless told not to keep them (printing passes each one on at once).
     const QVector<QPicture>& pages() const { return m_pages; }
+    void setKeepPages(bool keep) { m_keepPages = keep; }
 
     // How many rows the GUI thread reads at once from the event loop.
     static constexpr int chunkRows = 2000;
@@ -44,7 +47,7 @@ public:
     static constexpr int firstChunkRows = 64;
 
 signals:
-    void pageReady(int index);
+    void pageReady(int index, const QPicture& page);
     void progress(int rowsDone);
     void finished();
 
@@ -70,6 +73,8 @@ private:
     std::atomic<bool> m_cancelled{false};
     std::atomic<int> m_rowsPlaced{0}; // by the worker
     QVector<QPicture> m_pages;
+    int m_pageCount = 0;
+    bool m_keepPages = true;
 };
 
 } // namespace report

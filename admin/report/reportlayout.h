@@ -20,6 +20,7 @@ struct PageSettings {
     double leftMargin = 100;
     double rightMargin = 100;
     bool printIfEmpty = true;
+    QColor paperColor = Qt::white;
 
     double usableWidth() const { return paperWidth - leftMargin - rightMargin; }
     double bottomLimit() const { return paperHeight - bottomMargin; }

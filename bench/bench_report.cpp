@@ -1,0 +1,158 @@
+// The results report over a large results table: time to the first page on screen, to the last page,
+// PDF export, report file save and load, printing to a PDF file, and the peak memory of the process.
+// Usage: bench_report [rows]   (default 100000); run with QT_QPA_PLATFORM=offscreen.
+
+#include "admin/form10.h"
+#include "admin/report/preview.h"
+#include "admin/report/printing.h"
+#include "admin/report/reportfile.h"
+#include "data/datamodule.h"
+#include "data/engine/table.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QPrinter>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <sqlite3.h>
+
+#include <cstdio>
+
+namespace {
+
+QString schemaSql() {
+    QFile file(
+        QFileInfo(QStringLiteral(__FILE__)).dir().filePath(QStringLiteral("../resources/sample/schema.sql")));
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("schema.sql not found beside the benchmark's sources");
+    return QString::fromUtf8(file.readAll());
+}
+
+void makeDatabase(const QString& path, int rows) {
+    const QString sql = schemaSql() + QStringLiteral(R"sql(
+INSERT INTO "класс" VALUES (1, '5А'), (2, '5Б'), (3, '6А');
+INSERT INTO "Ученики" ("id_ученика", "Имя", "Фамилия", "Отчество", "id_класса", "ключ", "права")
+WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 300)
+SELECT i, 'Имя' || i, 'Фамилия' || i, 'Отчество', 1 + i % 3, 'k' || i, 0 FROM n;
+INSERT INTO "Тема" VALUES (1, 'Нотная грамота'), (2, 'Ключи'), (3, 'Композиторы'), (4, 'Жанры'),
+    (5, 'Инструменты'), (6, 'Ритм');
+BEGIN;
+WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1)
+INSERT INTO "результаты" ("Дата", "Баллы", "Оценка", "id_ученика", "id_темы", "id_класса")
+SELECT date('2020-01-01', '+' || (i % 2000) || ' days'), CAST(i % 11 AS TEXT), 2 + i % 4, 1 + i % 310,
+       1 + i % 6, 1 + i % 3 FROM n;
+COMMIT;
+)sql")
+                                          .arg(rows);
+    sqlite3* db = nullptr;
+    if (sqlite3_open(QFile::encodeName(path).constData(), &db) != SQLITE_OK)
+        qFatal("cannot create %s", qPrintable(path));
+    char* error = nullptr;
+    if (sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &error) != SQLITE_OK)
+        qFatal("cannot fill the database: %s", error);
+    sqlite3_close(db);
+}
+
+long peakKilobytes() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+
+// Notes the first paint of the page view that shows a page.
+class FirstPaint : public QObject {
+public:
+    FirstPaint(report::ReportPreview* preview, QElapsedTimer* clock) : m_preview(preview), m_clock(clock) {}
+    qint64 elapsed = -1;
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint && elapsed < 0 && m_preview->pageCount() > 0)
+            elapsed = m_clock->elapsed();
+        return false;
+    }
+
+private:
+    report::ReportPreview* m_preview;
+    QElapsedTimer* m_clock;
+};
+
+void line(const char* what, double value, const char* unit) {
+    std::printf("%-40s %12.1f %s\n", what, value, unit);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const int rows = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 100000;
+    QTemporaryDir dir;
+    QDir::setCurrent(dir.path());
+    QElapsedTimer clock;
+    clock.start();
+    makeDatabase(dir.filePath(QStringLiteral("Primer.mdb")), rows);
+    std::printf("results rows: %d (database made in %lld ms)\n", rows, clock.elapsed());
+
+    clock.restart();
+    TDataModule11 dataModule;
+    DataModule11 = &dataModule;
+    TForm10 form10;
+    line("data module opened", clock.elapsed(), "ms");
+    if (dataModule.rez->recordCount() != rows)
+        qFatal("rez holds %d rows", dataModule.rez->recordCount());
+
+    // As "Печать" does it: the preview made, production started, the window shown.
+    clock.restart();
+    report::ReportPreview preview(form10.layout(), dataModule.rez);
+    FirstPaint firstPaint(&preview, &clock);
+    preview.pageView()->installEventFilter(&firstPaint);
+    preview.start();
+    line("production started (snapshot of first rows)", clock.elapsed(), "ms");
+    preview.show();
+    while (firstPaint.elapsed < 0)
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    line("first page on screen", firstPaint.elapsed, "ms");
+    while (!preview.isProduced())
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    line("last page produced", clock.elapsed(), "ms");
+    std::printf("pages: %d, cursor on row %d of %d\n", preview.pageCount(), dataModule.rez->recNo() + 1,
+                dataModule.rez->recordCount());
+    line("peak memory after production (VmHWM)", peakKilobytes() / 1024.0, "MB");
+
+    const report::SavedReport produced{QSizeF(210, 297), preview.pages()};
+    clock.restart();
+    report::savePdf(dir.filePath(QStringLiteral("report.pdf")), produced);
+    line("PDF export", clock.elapsed(), "ms");
+    line("PDF size", QFileInfo(dir.filePath(QStringLiteral("report.pdf"))).size() / 1048576.0, "MB");
+
+    clock.restart();
+    report::saveReport(dir.filePath(QStringLiteral("report.rpt")), produced);
+    line("report file saved", clock.elapsed(), "ms");
+    line("report file size", QFileInfo(dir.filePath(QStringLiteral("report.rpt"))).size() / 1048576.0, "MB");
+    clock.restart();
+    const report::SavedReport loaded = report::loadReport(dir.filePath(QStringLiteral("report.rpt")));
+    line("report file loaded", clock.elapsed(), "ms");
+    if (loaded.pages.size() != preview.pageCount())
+        qFatal("loaded %d pages", int(loaded.pages.size()));
+
+    // Print re-produces the report from the first row straight to the printer (here a PDF file).
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(dir.filePath(QStringLiteral("printed.pdf")));
+    clock.restart();
+    report::printReport(printer, form10.layout(), dataModule.rez, nullptr);
+    line("print to a PDF file (produced afresh)", clock.elapsed(), "ms");
+
+    line("peak memory (VmHWM)", peakKilobytes() / 1024.0, "MB");
+    preview.close();
+    return 0;
+}
