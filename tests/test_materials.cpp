@@ -88,27 +88,9 @@ public:
         m_position = 0;
         return 0;
     }
-    int play() override {
-        calls << QStringLiteral("play");
-        if (playError)
-            return playError;
-        m_mode = Playing;
-        return 0;
-    }
-    int pause() override {
-        calls << QStringLiteral("pause");
-        if (playError)
-            return playError;
-        m_mode = Paused;
-        return 0;
-    }
-    int resume() override {
-        calls << QStringLiteral("resume");
-        if (resumeError)
-            return resumeError;
-        m_mode = Playing;
-        return 0;
-    }
+    int play() override { return act(QStringLiteral("play"), playError, Playing); }
+    int pause() override { return act(QStringLiteral("pause"), playError, Paused); }
+    int resume() override { return act(QStringLiteral("resume"), resumeError, Playing); }
     QString errorText(int code) const override {
         if (code == fileNotFound)
             return openError.isEmpty() ? QStringLiteral("The specified file cannot be found") : openError;
@@ -128,6 +110,14 @@ public:
     int resumeError = 0;
 
 private:
+    int act(const QString& call, int error, Mode next) {
+        calls << call;
+        if (error)
+            return error;
+        m_mode = next;
+        return 0;
+    }
+
     bool m_open = false;
     Mode m_mode = NotReady;
     qint64 m_position = 0;

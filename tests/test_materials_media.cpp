@@ -48,7 +48,7 @@ private slots:
         for (const char* name : {"dvoichaia.mp4", "logoper.mp4", "modelmetod.mp4", "znakmodel.mp4"}) {
             QFile file(lesson(name));
             QVERIFY2(file.open(QIODevice::ReadOnly), name);
-            QVERIFY(file.size() < 1024 * 1024);
+            QVERIFY(file.size() < 1024LL * 1024);
             QCOMPARE(file.read(12).mid(4, 4), QByteArray("ftyp"));
         }
     }
