@@ -6,6 +6,7 @@
 
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
 
 #include <jpeglib.h>
 
@@ -25,19 +26,18 @@ void onError(j_common_ptr info) {
 
 void onMessage(j_common_ptr, int) {}
 
-} // namespace
-
-QImage decodeJpeg(const QByteArray& data) {
+// Runs libjpeg over `data` into `*image`; on damaged data returns false with libjpeg's text in `message`.
+// No C++ object with a destructor lives in this frame, so leaving it by longjmp skips no destructor.
+bool decodeInto(const QByteArray& data, QImage* image, char (&message)[JMSG_LENGTH_MAX]) {
     jpeg_decompress_struct info{};
     ErrorManager err{};
     info.err = jpeg_std_error(&err.pub);
     err.pub.error_exit = onError;
     err.pub.emit_message = onMessage;
-    QImage image;
-    // No C++ object with a destructor may live between setjmp and longjmp: decode into `image` only.
     if (setjmp(err.jump)) {
         jpeg_destroy_decompress(&info);
-        throw Failure(QStringLiteral("JPEG error: ") + QString::fromLatin1(err.message));
+        std::memcpy(message, err.message, sizeof message);
+        return false;
     }
     jpeg_create_decompress(&info);
     jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(data.constData()),
@@ -45,14 +45,24 @@ QImage decodeJpeg(const QByteArray& data) {
     jpeg_read_header(&info, TRUE);
     info.out_color_space = JCS_RGB;
     jpeg_start_decompress(&info);
-    image = QImage(static_cast<int>(info.output_width), static_cast<int>(info.output_height),
-                   QImage::Format_RGB888);
+    *image = QImage(static_cast<int>(info.output_width), static_cast<int>(info.output_height),
+                    QImage::Format_RGB888);
     while (info.output_scanline < info.output_height) {
-        JSAMPROW row = image.scanLine(static_cast<int>(info.output_scanline));
+        JSAMPROW row = image->scanLine(static_cast<int>(info.output_scanline));
         jpeg_read_scanlines(&info, &row, 1);
     }
     jpeg_finish_decompress(&info);
     jpeg_destroy_decompress(&info);
+    return true;
+}
+
+} // namespace
+
+QImage decodeJpeg(const QByteArray& data) {
+    QImage image;
+    char message[JMSG_LENGTH_MAX] = {};
+    if (!decodeInto(data, &image, message))
+        throw Failure(QStringLiteral("JPEG error: ") + QString::fromLatin1(message));
     return image;
 }
 
