@@ -7,6 +7,20 @@
 #include <QFontMetrics>
 #include <QRadioButton>
 
+namespace {
+
+// As in the window system's own radio groups, a click anywhere on an item's row chooses it, not only on
+// its circle and text.
+class RowRadioButton : public QRadioButton {
+public:
+    using QRadioButton::QRadioButton;
+
+protected:
+    bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
+};
+
+} // namespace
+
 RadioGroup::RadioGroup(QWidget* parent) : QGroupBox(parent), m_group(new QButtonGroup(this)) {
     m_group->setExclusive(true);
     connect(m_group, &QButtonGroup::idClicked, this, [this](int id) {
@@ -16,7 +30,7 @@ RadioGroup::RadioGroup(QWidget* parent) : QGroupBox(parent), m_group(new QButton
 }
 
 void RadioGroup::addItem(const QString& text) {
-    auto* b = new QRadioButton(text, this);
+    auto* b = new RowRadioButton(text, this);
     m_group->addButton(b, static_cast<int>(m_buttons.size()));
     m_items.append(text);
     m_buttons.append(b);

@@ -10,6 +10,7 @@
 #include "testing/form7.h"
 #include "testing/radiogroup.h"
 #include "testing/resultsfilter.h"
+#include "tests/support/instances.h"
 #include "tests/support/recorder.h"
 #include "tests/support/testdb.h"
 
@@ -136,14 +137,6 @@ private:
         Form7->Button1->click();
         QVERIFY(ran);
         QVERIFY(!Form3->isVisible());
-    }
-
-    // The next control that Tab reaches: the focus chain without the controls that take no focus.
-    static QWidget* nextTabStop(QWidget* w) {
-        do
-            w = w->nextInFocusChain();
-        while (!(w->focusPolicy() & Qt::TabFocus));
-        return w;
     }
 
     // One second of the test, as the timer delivers it: a failure goes to the failure report.
