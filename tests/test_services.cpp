@@ -80,6 +80,10 @@ private slots:
         QCOMPARE(appinfo::title(), QStringLiteral("test_services"));
     }
 
+    void qtDialogsSpeakRussian() {
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Отмена"));
+    }
+
     void programFolderEndsWithSeparator() {
         QVERIFY(appinfo::programFolder().endsWith(QLatin1Char('/')));
         QCOMPARE(appinfo::programFolder(), QCoreApplication::applicationDirPath() + QLatin1Char('/'));
