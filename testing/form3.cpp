@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShowEvent>
 #include <QTimer>
 
 TForm3* Form3 = nullptr;
@@ -100,14 +101,16 @@ TForm3::TForm3(QWidget* parent)
     connect(Button3, &QPushButton::clicked, this, GUARD(this, Button3Click));
     connect(RadioGroup1, &RadioGroup::clicked, this, GUARD(this, RadioGroup1Click));
     connect(Timer1, &QTimer::timeout, this, GUARD(this, Timer1Timer));
-    // A stored result belongs to a finished test: the next showing offers a new one.
-    connect(this, &Form::shown, this, [this]() {
-        if (m_stored)
-            guarded([this]() { startFreshTest(); });
-    });
-
     orderTabs();
     FormCreate();
+}
+
+// A stored result belongs to a finished test: the next showing offers a new one (a window restored from
+// the task bar is the same showing).
+void TForm3::showEvent(QShowEvent* e) {
+    if (m_stored && !e->spontaneous())
+        guarded([this]() { startFreshTest(); });
+    Form::showEvent(e);
 }
 
 void TForm3::FormCreate() {

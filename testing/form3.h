@@ -47,6 +47,9 @@ public:
     // Whether this test's result row has been stored (the next showing then starts a fresh test).
     bool resultStored() const { return m_stored; }
 
+protected:
+    void showEvent(QShowEvent* e) override;
+
 private:
     void loadAnswers();
     void orderTabs();
