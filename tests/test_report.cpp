@@ -88,6 +88,8 @@ public:
         m_engine.items.clear();
         m_engine.fills.clear();
         QPainter painter(this);
+        // A page sets its own pens: the playing painter's pen must not show through.
+        painter.setPen(Qt::green);
         playPage(painter, page, 100.0); // one unit = 1/100 mm
         painter.end();
         return m_engine.items;
@@ -296,6 +298,7 @@ private slots:
         QVERIFY(qAbs(heading.pixelSize - 12 * perPoint) < 1);
         QVERIFY(qAbs(heading.at.x() - (100 + 1100.7) * 10) < 2);
         const TextItem date = find(dateText(QDate::currentDate()));
+        QCOMPARE(date.color, QApplication::palette().color(QPalette::WindowText));
         QVERIFY(qAbs(date.pixelSize - 10 * perPoint) < 1);
         QVERIFY(qAbs(date.at.x() - (100 + 1693.3) * 10) < 2);
         // The grade prints red, the other fields in the window text colour.

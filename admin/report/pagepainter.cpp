@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QPainter>
+#include <QTextLayout>
 
 #include <algorithm>
 
@@ -40,6 +41,9 @@ void PagePainter::paint(QPainter& painter, const PagePlan& plan, const CellText&
     // what lies under it is left out, and the font is set only when it changes.
     const QColor paper = m_layout.page.paperColor;
     const QFont* currentFont = nullptr;
+    // A pen equal to the recording painter's first pen would not be recorded, and the page would then be
+    // drawn with whatever pen the playing painter has.
+    painter.setPen(Qt::NoPen);
     QVector<QRectF> painted;
     for (const BandPlacement& placed : plan.bands) {
         const ReportBand& band = m_layout.bands.at(placed.band);
@@ -70,10 +74,39 @@ void PagePainter::paint(QPainter& painter, const PagePlan& plan, const CellText&
                 currentFont = &font;
             }
             painter.setPen(e.font.color);
-            const int flags = Qt::AlignLeft | Qt::AlignTop | (e.wordWrap ? Qt::TextWordWrap : 0);
-            painter.drawText(r, flags, shown);
+            drawText(painter, r, shown, e.wordWrap, m_metrics[placed.band][i]);
         }
     }
+}
+
+void PagePainter::drawText(QPainter& painter, const QRectF& r, const QString& text, bool wordWrap,
+                           const QFontMetricsF& metrics) {
+    // Text is drawn line by line at its baseline and lines that would pass the element's bottom are left
+    // out, so that a page records no clipping (a recorded clip is replayed wrongly on a widget).
+    if (!text.contains(QLatin1Char('\n')) && metrics.horizontalAdvance(text) <= r.width() + 0.5) {
+        painter.drawText(QPointF(r.left(), r.top() + metrics.ascent()), text);
+        return;
+    }
+    QString lines = text;
+    lines.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    QTextLayout layout(lines, painter.font());
+    QTextOption option;
+    option.setWrapMode(wordWrap ? QTextOption::WordWrap : QTextOption::NoWrap);
+    layout.setTextOption(option);
+    QVector<QTextLine> shown;
+    double y = 0;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(r.width());
+        if (!shown.isEmpty() && y + line.height() > r.height() + 0.5)
+            break;
+        line.setPosition(QPointF(0, y));
+        y += line.height();
+        shown.append(line);
+    }
+    layout.endLayout();
+    for (const QTextLine& line : shown)
+        line.draw(&painter, r.topLeft());
 }
 
 QString PagePainter::text(const ReportElement& element, int row, int column, const CellText& cell) const {

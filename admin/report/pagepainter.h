@@ -30,6 +30,8 @@ public:
 
 private:
     QString text(const ReportElement& element, int row, int column, const CellText& cell) const;
+    static void drawText(QPainter& painter, const QRectF& r, const QString& text, bool wordWrap,
+                         const QFontMetricsF& metrics);
 
     const ReportLayout& m_layout;
     QString m_dateText;

@@ -46,6 +46,22 @@ QIcon glyphIcon(const QString& glyph) {
     painter.drawText(pixmap.rect(), Qt::AlignCenter, glyph);
     return QIcon(pixmap);
 }
+// A printer: paper coming out of a box.
+QIcon printerIcon() {
+    QPixmap pixmap(24, 24);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QColor ink(30, 30, 90);
+    painter.setPen(QPen(ink, 1.5));
+    painter.setBrush(Qt::white);
+    painter.drawRect(QRectF(7, 3, 10, 7));
+    painter.setBrush(QColor(170, 180, 210));
+    painter.drawRoundedRect(QRectF(3, 9, 18, 8), 2, 2);
+    painter.setBrush(Qt::white);
+    painter.drawRect(QRectF(7, 14, 10, 7));
+    return QIcon(pixmap);
+}
 } // namespace
 
 ProgressPanel::ProgressPanel(QLabel* label) : m_label(label) {}
@@ -152,7 +168,8 @@ ReportPreview::ReportPreview(const ReportLayout& layout, Table* table)
     m_toolBar->addSeparator();
     m_setup =
         addCommand(QStringLiteral("PrinterSetup"), QStringLiteral("Printer setup"), QStringLiteral("⚙"));
-    m_print = addCommand(QStringLiteral("Print"), QStringLiteral("Print"), QStringLiteral("⎙"));
+    m_print = addCommand(QStringLiteral("Print"), QStringLiteral("Print"), {});
+    m_print->setIcon(printerIcon());
     m_toolBar->addSeparator();
     m_save = addCommand(QStringLiteral("SaveReport"), QStringLiteral("Save Report"), {});
     m_save->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
