@@ -48,7 +48,9 @@ bool PrintJob::inRange(int index) const {
     return number >= m_printer.fromPage() && (m_printer.toPage() == 0 || number <= m_printer.toPage());
 }
 
-bool PrintJob::needsPages() const { return m_printer.collateCopies() && m_copiesHere > 1; }
+bool PrintJob::needsPages() const {
+    return m_printer.collateCopies() && m_copiesHere > 1;
+}
 
 void PrintJob::put(const QPicture& page) {
     if (m_printed > 0)

@@ -78,15 +78,21 @@ void ReportProducer::run() {
     const auto deliver = [&](int upTo) {
         for (; painted < upTo; ++painted) {
             const QPicture page = painter.record(paginator.page(painted), cell);
+            // Only so many pages wait for the GUI thread: a slow taker (a printer) must not let them pile up.
+            while (!m_room.tryAcquire(1, 20))
+                if (m_cancelled)
+                    return false;
             QMetaObject::invokeMethod(
                 this,
                 [this, page]() {
                     if (m_keepPages)
                         m_pages.append(page);
                     emit pageReady(m_pageCount++, page);
+                    m_room.release();
                 },
                 Qt::QueuedConnection);
         }
+        return true;
     };
     int shownPercent = 0;
     for (int row = 0; row < m_totalRows; ++row) {
@@ -97,8 +103,8 @@ void ReportProducer::run() {
             if (!chunk)
                 return;
         }
-        if (paginator.addDetail(row))
-            deliver(paginator.pageCount() - 1);
+        if (paginator.addDetail(row) && !deliver(paginator.pageCount() - 1))
+            return;
         m_rowsPlaced = row + 1;
         // Notices only when the percentage moves: at most a hundred of them, whatever the row count.
         const int percent = int(qint64(row + 1) * 100 / m_totalRows);
@@ -113,7 +119,8 @@ void ReportProducer::run() {
                 Qt::QueuedConnection);
         }
     }
-    deliver(paginator.pageCount());
+    if (!deliver(paginator.pageCount()))
+        return;
     QMetaObject::invokeMethod(
         this, [this]() { guarded([this]() { whenDone(); }); }, Qt::QueuedConnection);
 }

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPicture>
 #include <QPointer>
+#include <QSemaphore>
 #include <QVector>
 
 #include <atomic>
@@ -45,6 +46,8 @@ public:
     static constexpr int chunkRows = 2000;
     // How many it reads before the worker starts: enough for the first page.
     static constexpr int firstChunkRows = 64;
+    // How many pages may wait in the GUI thread's queue.
+    static constexpr int pagesAhead = 32;
 
 signals:
     void pageReady(int index, const QPicture& page);
@@ -72,6 +75,7 @@ private:
     bool m_finished = false;
     std::atomic<bool> m_cancelled{false};
     std::atomic<int> m_rowsPlaced{0}; // by the worker
+    QSemaphore m_room{pagesAhead};    // pages the worker may hand over before the GUI thread took them
     QVector<QPicture> m_pages;
     int m_pageCount = 0;
     bool m_keepPages = true;

@@ -7,12 +7,12 @@
 
 #include <QBuffer>
 #include <QCryptographicHash>
-#include <QDataStream>
 #include <QFile>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
+#include <QtEndian>
 
 namespace report {
 
@@ -20,6 +20,7 @@ namespace {
 const QByteArray magic("MUZREPRT");
 constexpr auto hashKind = QCryptographicHash::Sha256;
 constexpr int hashSize = 32;
+constexpr int headerSize = 8 + 2 + 4 + 4 + 4;
 // Hundredths of a millimetre: paper sizes are whole numbers of them.
 constexpr double hundredthsPerMm = 100.0;
 
@@ -27,69 +28,59 @@ constexpr double hundredthsPerMm = 100.0;
     throw Failure(QStringLiteral("Файл отчёта «%1» повреждён.").arg(path));
 }
 
-QByteArray encode(const SavedReport& report) {
-    QByteArray bytes;
-    {
-        QDataStream out(&bytes, QIODevice::WriteOnly);
-        out.setVersion(QDataStream::Qt_6_0);
-        out.writeRawData(magic.constData(), int(magic.size()));
-        out << fileVersion << quint32(qRound(report.paperMm.width() * hundredthsPerMm))
-            << quint32(qRound(report.paperMm.height() * hundredthsPerMm)) << quint32(report.pages.size());
-        for (const QPicture& page : report.pages) {
-            out << quint32(page.size());
-            out.writeRawData(page.data(), int(page.size()));
-        }
-    }
-    bytes.append(QCryptographicHash::hash(bytes, hashKind));
+template <typename T> QByteArray bigEndian(T value) {
+    QByteArray bytes(sizeof(T), Qt::Uninitialized);
+    qToBigEndian(value, bytes.data());
     return bytes;
 }
-} // namespace
 
-void saveReport(const QString& path, const SavedReport& report) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(encode(report)) < 0 || !file.commit())
-        throw Failure(QStringLiteral("Не удалось сохранить файл «%1»: %2").arg(path, file.errorString()));
-}
+// Reads the file's body piece by piece, hashing what it reads and never reading into the checksum.
+class BodyReader {
+public:
+    BodyReader(QIODevice& in, qint64 bodySize, const QString& path)
+        : m_in(in), m_left(bodySize), m_path(path), m_hash(hashKind) {}
 
-SavedReport loadReport(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Failure(QStringLiteral("Не удалось открыть файл «%1»: %2").arg(path, file.errorString()));
-    return parseReport(file.readAll(), path);
-}
+    QByteArray take(qint64 count) {
+        if (count > m_left)
+            damaged(m_path);
+        const QByteArray bytes = m_in.read(count);
+        if (bytes.size() != count)
+            damaged(m_path);
+        m_left -= count;
+        m_hash.addData(bytes);
+        return bytes;
+    }
+    quint16 takeShort() { return qFromBigEndian<quint16>(take(2).constData()); }
+    quint32 takeLong() { return qFromBigEndian<quint32>(take(4).constData()); }
+    bool atEnd() const { return m_left == 0; }
+    QByteArray hash() const { return m_hash.result(); }
 
-SavedReport parseReport(const QByteArray& bytes, const QString& path) {
-    if (!bytes.startsWith(magic))
+private:
+    QIODevice& m_in;
+    qint64 m_left;
+    const QString& m_path;
+    QCryptographicHash m_hash;
+};
+
+SavedReport readReport(QIODevice& in, qint64 size, const QString& path) {
+    if (in.peek(magic.size()) != magic)
         throw Failure(QStringLiteral("Файл «%1» не является отчётом программы.").arg(path));
-    if (bytes.size() < magic.size() + hashSize)
+    if (size < headerSize + hashSize)
         damaged(path);
-    const QByteArray body = bytes.left(bytes.size() - hashSize);
-    QDataStream in(body);
-    in.setVersion(QDataStream::Qt_6_0);
-    in.skipRawData(int(magic.size()));
-    quint16 version = 0;
-    in >> version;
-    if (in.status() == QDataStream::Ok && version > fileVersion)
+    BodyReader body(in, size - hashSize, path);
+    body.take(magic.size());
+    const quint16 version = body.takeShort();
+    if (version > fileVersion)
         throw Failure(QStringLiteral("Файл отчёта «%1» сохранён более новой версией программы.").arg(path));
-    if (bytes.right(hashSize) != QCryptographicHash::hash(body, hashKind))
-        damaged(path);
-
-    quint32 width = 0;
-    quint32 height = 0;
-    quint32 count = 0;
-    in >> width >> height >> count;
-    if (in.status() != QDataStream::Ok || version == 0 || width == 0 || height == 0)
+    const quint32 width = body.takeLong();
+    const quint32 height = body.takeLong();
+    const quint32 count = body.takeLong();
+    if (version == 0 || width == 0 || height == 0)
         damaged(path);
     SavedReport report;
     report.paperMm = QSizeF(width / hundredthsPerMm, height / hundredthsPerMm);
     for (quint32 i = 0; i < count; ++i) {
-        quint32 length = 0;
-        in >> length;
-        if (in.status() != QDataStream::Ok || length > quint32(body.size()))
-            damaged(path);
-        QByteArray data(qsizetype(length), Qt::Uninitialized);
-        if (in.readRawData(data.data(), int(length)) != int(length))
-            damaged(path);
+        QByteArray data = body.take(body.takeLong());
         QBuffer buffer(&data);
         buffer.open(QIODevice::ReadOnly);
         QPicture page;
@@ -97,9 +88,49 @@ SavedReport parseReport(const QByteArray& bytes, const QString& path) {
             damaged(path);
         report.pages.append(page);
     }
-    if (!in.atEnd())
+    if (!body.atEnd() || in.read(hashSize) != body.hash())
         damaged(path);
     return report;
+}
+} // namespace
+
+void saveReport(const QString& path, const SavedReport& report) {
+    QSaveFile file(path);
+    QCryptographicHash hash(hashKind);
+    const auto put = [&](const QByteArray& bytes) {
+        hash.addData(bytes);
+        return file.write(bytes) == bytes.size();
+    };
+    bool written = file.open(QIODevice::WriteOnly);
+    QByteArray header = magic;
+    header += bigEndian(fileVersion);
+    header += bigEndian(quint32(qRound(report.paperMm.width() * hundredthsPerMm)));
+    header += bigEndian(quint32(qRound(report.paperMm.height() * hundredthsPerMm)));
+    header += bigEndian(quint32(report.pages.size()));
+    written = written && put(header);
+    for (const QPicture& page : report.pages) {
+        if (!written)
+            break;
+        written =
+            put(bigEndian(quint32(page.size()))) && put(QByteArray::fromRawData(page.data(), page.size()));
+    }
+    written = written && file.write(hash.result()) == hashSize;
+    if (!written || !file.commit())
+        throw Failure(QStringLiteral("Не удалось сохранить файл «%1»: %2").arg(path, file.errorString()));
+}
+
+SavedReport loadReport(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Failure(QStringLiteral("Не удалось открыть файл «%1»: %2").arg(path, file.errorString()));
+    return readReport(file, file.size(), path);
+}
+
+SavedReport parseReport(const QByteArray& bytes, const QString& path) {
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return readReport(buffer, bytes.size(), path);
 }
 
 void savePdf(const QString& path, const SavedReport& report) {
