@@ -1,4 +1,5 @@
 #include "admin/form10.h"
+#include "admin/form9.h"
 #include "admin/report/pagepainter.h"
 #include "admin/report/preview.h"
 #include "admin/report/printing.h"
@@ -7,12 +8,14 @@
 #include "app/services/failure.h"
 #include "data/datamodule.h"
 #include "data/engine/table.h"
+#include "data/widgets/dbgrid.h"
 #include "tests/support/recorder.h"
 #include "tests/support/testdb.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
@@ -545,6 +548,53 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
         // Nothing of the preview outlives its showing.
         for (QWidget* w : QApplication::topLevelWidgets())
             QVERIFY(!qobject_cast<ReportPreview*>(w));
+    }
+
+    // The whole road: the teacher types 5 into the grade filter, presses "Печать", pages through the
+    // preview, prints to a PDF file and saves the report as PDF.
+    void teacherPrintsTheResultsWithGradeFive() {
+        openDatabase(resultRowsSql(60));
+        auto form9 = std::make_unique<TForm9>();
+        Form9 = form9.get();
+        form9->show();
+        QTest::keyClicks(form9->Edit1, QStringLiteral("5"));
+        QCOMPARE(rez()->recordCount(), 15);
+        QTemporaryDir dir;
+        const QString printed = dir.filePath(QStringLiteral("printed.pdf"));
+        const QString saved = dir.filePath(QStringLiteral("saved.pdf"));
+        QStringList seen;
+        QTimer::singleShot(0, this, [&]() {
+            ReportPreview* preview = nullptr;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* p = qobject_cast<ReportPreview*>(w); p && p->isVisible())
+                    preview = p;
+            if (!preview || !QTest::qWaitFor([&]() { return preview->isProduced(); }, 20000))
+                return;
+            auto* label = preview->findChild<QLabel*>(QStringLiteral("PagePanel"));
+            seen << label->text();
+            QTest::keyClick(preview, Qt::Key_PageDown);
+            seen << label->text();
+            preview->printer().setOutputFormat(QPrinter::PdfFormat);
+            preview->printer().setOutputFileName(printed);
+            preview->findChild<QAction*>(QStringLiteral("Print"))->trigger();
+            m_dialogs->setNextFileName(saved);
+            preview->findChild<QAction*>(QStringLiteral("SaveReport"))->trigger();
+            QTest::keyClick(preview, Qt::Key_Escape);
+        });
+        QTest::mouseClick(form9->Button3, Qt::LeftButton);
+        QCOMPARE(seen, QStringList({"Page 1 of 2", "Page 2 of 2"}));
+        QVERIFY2(m_dialogs->failures().isEmpty(), qPrintable(m_dialogs->failures().join('\n')));
+        for (const QString& pdf : {printed, saved}) {
+            QCOMPARE(pdfPages(pdf), 2);
+            const QString text = pdfText(pdf);
+            for (int row = 0; row < 15; ++row)
+                QVERIFY(text.contains(
+                    QRegularExpression(nonEmpty(expectedRow(row)).join(QStringLiteral("\\s+")))));
+        }
+        // The results grid stands on the last row, as the report left rez.
+        QCOMPARE(rez()->recNo(), 14);
+        QCOMPARE(form9->DBGrid2->currentIndex().row(), 14);
+        Form9 = nullptr;
     }
 
     void closedResultsTableIsReported() {
