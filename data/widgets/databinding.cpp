@@ -3,6 +3,8 @@
 #include "data/engine/datasource.h"
 #include "data/engine/table.h"
 
+#include <QKeyEvent>
+
 DataBinding::DataBinding(QObject* parent) : QObject(parent) {
     connect(&DataSourceRegistry::instance(), &DataSourceRegistry::registered, this,
             [this](DataSource* source) {
@@ -80,6 +82,11 @@ Qt::Alignment alignment(const Table* table, int pos) {
     const FieldKind kind = table->field(pos).kind;
     const bool right = kind == FieldKind::Integer || kind == FieldKind::AutoInc;
     return (right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
+}
+
+bool typesText(const QKeyEvent* event) {
+    return !event->text().isEmpty() && event->text().at(0).isPrint() &&
+           !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
 }
 
 bool editing(const Table* table) {

@@ -8,6 +8,7 @@
 
 #include <functional>
 
+class QKeyEvent;
 class Table;
 
 // What every record-bound widget shares: a data source held by name and resolved through the registry (now,
@@ -70,4 +71,6 @@ namespace dbdisplay {
 Qt::Alignment alignment(const Table* table, int pos);
 // True when the table is in edit or insert state.
 bool editing(const Table* table);
+// True when the key types a character (no Ctrl or Alt held).
+bool typesText(const QKeyEvent* event);
 } // namespace dbdisplay

@@ -203,7 +203,7 @@ protected:
             return;
         }
         if (changesText(event)) {
-            const QString typed = event->text();
+            const QString typed = dbdisplay::typesText(event) ? event->text() : QString();
             if (lookup || !acceptable(typed) || !m_grid->beginEdit()) {
                 QApplication::beep();
                 return;
@@ -214,11 +214,10 @@ protected:
 
 private:
     static bool changesText(const QKeyEvent* event) {
-        const bool printable = !event->text().isEmpty() && event->text().at(0).isPrint() &&
-                               !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
-        return printable || event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Delete ||
-               event->matches(QKeySequence::Paste) || event->matches(QKeySequence::Cut) ||
-               event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo);
+        return dbdisplay::typesText(event) || event->key() == Qt::Key_Backspace ||
+               event->key() == Qt::Key_Delete || event->matches(QKeySequence::Paste) ||
+               event->matches(QKeySequence::Cut) || event->matches(QKeySequence::Undo) ||
+               event->matches(QKeySequence::Redo);
     }
 
     // An integer cell takes only digits, "+" and "-".
@@ -572,8 +571,9 @@ void TDBGrid::goToRow(int target) {
     Table* t = table();
     commitEditor();
     const int current = t->recNo();
-    if (target == current || t->isEmpty())
+    if (t->isEmpty())
         return;
+    // Even a move that stays on the row ends its pending edit, as every cursor move does.
     if (dbdisplay::editing(t)) {
         DataBinding::updateRecord(t);
         if (t->state() == Table::State::Insert && !t->modified()) {
@@ -587,8 +587,10 @@ void TDBGrid::goToRow(int target) {
         }
     }
     closeEditor();
+    if (t->isEmpty())
+        return;
     target = qBound(0, target, t->recordCount() - 1);
-    if (target >= 0 && target != t->recNo())
+    if (target != t->recNo())
         t->moveTo(target);
 }
 
@@ -713,7 +715,6 @@ void TDBGrid::keyPressEvent(QKeyEvent* event) {
     const auto mods = event->modifiers();
     const bool ctrl = mods & Qt::ControlModifier;
     const bool alt = mods & Qt::AltModifier;
-    const bool printable = !event->text().isEmpty() && event->text().at(0).isPrint() && !ctrl && !alt;
     bool handled = true;
     guarded([&] {
         switch (key) {
@@ -772,7 +773,7 @@ void TDBGrid::keyPressEvent(QKeyEvent* event) {
             openEditor();
             break;
         default:
-            if (printable || key == Qt::Key_Backspace)
+            if (dbdisplay::typesText(event) || key == Qt::Key_Backspace)
                 openEditor(event);
             else
                 handled = false;

@@ -146,8 +146,7 @@ void TDBLookupComboBox::keyPressEvent(QKeyEvent* event) {
         guarded([&] { step(key == Qt::Key_Down ? 1 : -1); });
     } else if (key == Qt::Key_Backspace || key == Qt::Key_Escape) {
         m_search.clear();
-    } else if (!event->text().isEmpty() && event->text().at(0).isPrint() &&
-               !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+    } else if (dbdisplay::typesText(event)) {
         guarded([&] { search(event->text()); });
     } else {
         QWidget::keyPressEvent(event);
