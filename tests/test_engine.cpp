@@ -1207,8 +1207,7 @@ void TestEngine::notices() {
     QSignalSpy record(&t, &Table::recordChanged);
     QSignalSpy editing(&t, &Table::editingChanged);
     auto counts = [&] {
-        const QList<int> c{int(active.count()), int(dataSet.count()), int(record.count()),
-                           int(editing.count())};
+        QList<int> c{int(active.count()), int(dataSet.count()), int(record.count()), int(editing.count())};
         active.clear();
         dataSet.clear();
         record.clear();

@@ -1,5 +1,7 @@
 #include "connection.h"
 
+#include "quoting.h"
+
 #include "app/services/failure.h"
 
 #include <QDir>
@@ -32,19 +34,7 @@ QVector<QPair<QString, QString>> parseItems(const QString& text) {
             ++i;
         QString value;
         if (i < n && (text[i] == u'"' || text[i] == u'\'')) {
-            const QChar quote = text[i++];
-            while (i < n) {
-                if (text[i] == quote) {
-                    if (i + 1 < n && text[i + 1] == quote) {
-                        value += quote;
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                value += text[i++];
-            }
+            readQuoted(text, i, &value);
             const qsizetype end = text.indexOf(u';', i);
             i = end < 0 ? n : end + 1;
         } else {
@@ -83,6 +73,10 @@ void Connection::fail(const QString& text) const {
 
 bool Connection::sameName(const QString& a, const QString& b) {
     return a.size() == b.size() ? a.toCaseFolded() == b.toCaseFolded() : false;
+}
+
+QString Connection::quoted(const QString& name) {
+    return u'"' + QString(name).replace(u'"', QStringLiteral("\"\"")) + u'"';
 }
 
 void Connection::setConnectionString(const QString& text) {

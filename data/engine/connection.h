@@ -43,6 +43,8 @@ public:
     sqlite3* handle() const;
     // Names compared as the database engine does: letter case ignored, Cyrillic included.
     static bool sameName(const QString& a, const QString& b);
+    // A table or column name quoted for SQL ("name", inner quotes doubled).
+    static QString quoted(const QString& name);
     [[noreturn]] void fail(const QString& text) const;
 
 signals:

@@ -1,6 +1,7 @@
 #include "filter.h"
 
 #include "formats.h"
+#include "quoting.h"
 #include "storage.h"
 
 #include "app/services/failure.h"
@@ -268,23 +269,9 @@ std::vector<Token> tokenize(const QString& text) {
         if (c.isSpace()) {
             ++i;
         } else if (c == u'\'' || c == u'"') {
-            // A quote doubled inside the value stands for itself.
             QString value;
-            ++i;
-            for (;;) {
-                if (i >= n)
-                    throw Failure(QStringLiteral("Unterminated string in filter expression"));
-                if (text[i] == c) {
-                    if (i + 1 < n && text[i + 1] == c) {
-                        value += c;
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                value += text[i++];
-            }
+            if (!readQuoted(text, i, &value))
+                throw Failure(QStringLiteral("Unterminated string in filter expression"));
             tokens.push_back({Token::String, value});
         } else if (c == u'[') {
             const qsizetype end = text.indexOf(u']', i + 1);

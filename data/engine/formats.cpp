@@ -116,7 +116,7 @@ QDateTime parseDateTime(const QString& text) {
     const QString trimmed = text.trimmed();
     if (trimmed.isEmpty())
         return {};
-    const QDateTime iso = parseIso(trimmed);
+    QDateTime iso = parseIso(trimmed);
     if (iso.isValid())
         return iso;
     const QLocale locale = displayLocale();

@@ -80,10 +80,6 @@ std::vector<Token> tokenize(const QString& sql) {
     return tokens;
 }
 
-QString quoted(const QString& name) {
-    return u'"' + QString(name).replace(u'"', QStringLiteral("\"\"")) + u'"';
-}
-
 QString unquoted(const QString& text) {
     const QChar open = text.front();
     const QChar close = open == u'[' ? QChar(u']') : open;
@@ -142,7 +138,7 @@ QString rewriteSql(const Connection& connection, const QString& sql) {
             if (real.isEmpty() && !tableContext)
                 real = columns.value(folded, tables.value(folded));
             if (!real.isEmpty() && (real != name || t.type == Token::QuotedName))
-                t.text = quoted(real);
+                t.text = Connection::quoted(real);
         }
         out += t.text;
         const bool value = t.type == Token::Literal || t.type == Token::Placeholder;

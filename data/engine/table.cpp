@@ -30,10 +30,6 @@ namespace {
 constexpr int pendingRow = -1;  // the new row of an insert, not yet in the database
 constexpr int lookupWidth = 20; // characters a lookup field holds when its size is not given
 
-QString quoted(const QString& name) {
-    return u'"' + QString(name).replace(u'"', QStringLiteral("\"\"")) + u'"';
-}
-
 const QCollator& textCollator() {
     static const QCollator collator = [] {
         QCollator c{QLocale(QLocale::Russian, QLocale::Russia)};
@@ -366,8 +362,8 @@ struct TableData : public filter::RowSource {
         QStringList cols{QStringLiteral("rowid")};
         for (const QString& name : columnNames)
             if (!name.isEmpty())
-                cols.append(quoted(name));
-        return QStringLiteral("SELECT %1 FROM %2").arg(cols.join(u','), quoted(realTable));
+                cols.append(Connection::quoted(name));
+        return QStringLiteral("SELECT %1 FROM %2").arg(cols.join(u','), Connection::quoted(realTable));
     }
 
     // One row of the SELECT into the columns. Each value is taken once through sqlite3_column_value (one
@@ -435,9 +431,10 @@ struct TableData : public filter::RowSource {
             sqlite3_finalize(stmt);
             return value;
         };
-        qint64 estimate = single(QStringLiteral("SELECT max(rowid) FROM %1").arg(quoted(realTable)));
+        qint64 estimate =
+            single(QStringLiteral("SELECT max(rowid) FROM %1").arg(Connection::quoted(realTable)));
         if (estimate > 4'000'000 || estimate < 0)
-            estimate = single(QStringLiteral("SELECT count(*) FROM %1").arg(quoted(realTable)));
+            estimate = single(QStringLiteral("SELECT count(*) FROM %1").arg(Connection::quoted(realTable)));
         const int expected = int(std::min<qint64>(estimate, INT_MAX / 2));
 
         for (Column& c : columns)
@@ -504,7 +501,7 @@ struct TableData : public filter::RowSource {
         const int pos = master->indexOf(masterField);
         if (pos < 0)
             return {};
-        const QVariant v = master->value(pos);
+        QVariant v = master->value(pos);
         if (v.isNull())
             return {};
         const FieldKind kind = master->field(pos).kind;
@@ -661,6 +658,17 @@ struct TableData : public filter::RowSource {
         eof = count() == 0;
         if (announce)
             notify(&Table::dataSetChanged);
+    }
+
+    // After the visible rows were rebuilt: the cursor on visible row `at`, or on the first when it is gone.
+    void settleOn(int at) {
+        if (at < 0) {
+            goFirst(true);
+            return;
+        }
+        cur = at;
+        bof = eof = false;
+        notify(&Table::dataSetChanged);
     }
 
     int findVisible(int row) const {
@@ -898,19 +906,10 @@ void Table::refresh() {
     d->loadRows();
     d->rebuild();
     int at = -1;
-    if (row >= 0)
-        for (int i = 0; i < d->count(); ++i)
-            if (d->rowids[size_t(d->visible[size_t(i)])] == key) {
-                at = i;
-                break;
-            }
-    if (at >= 0) {
-        d->cur = at;
-        d->bof = d->eof = false;
-        d->notify(&Table::dataSetChanged);
-    } else {
-        d->goFirst(true);
-    }
+    for (int i = 0; row >= 0 && at < 0 && i < d->count(); ++i)
+        if (d->rowids[size_t(d->visible[size_t(i)])] == key)
+            at = i;
+    d->settleOn(at);
     emit contentChanged();
 }
 
@@ -1235,7 +1234,7 @@ void Table::post() {
     for (int pos = 0; pos < d->fields.size(); ++pos) {
         if (!d->assigned[pos] || d->fields[pos].isLookup() || d->fields[pos].readOnly())
             continue;
-        cols.append(quoted(d->columnNames[pos]));
+        cols.append(Connection::quoted(d->columnNames[pos]));
         values.append(storedForm(d->fields[pos].kind, d->buffer[pos]));
         written.insert(d->columnNames[pos], values.back());
     }
@@ -1246,14 +1245,16 @@ void Table::post() {
         QStringList marks;
         for (qsizetype i = 0; i < cols.size(); ++i)
             marks.append(QStringLiteral("?"));
-        sql = cols.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(d->realTable))
-                             : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                   .arg(quoted(d->realTable), cols.join(u','), marks.join(u','));
+        sql = cols.isEmpty()
+                  ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(Connection::quoted(d->realTable))
+                  : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                        .arg(Connection::quoted(d->realTable), cols.join(u','), marks.join(u','));
     } else if (!cols.isEmpty()) {
         QStringList sets;
         for (const QString& c : cols)
             sets.append(c + QStringLiteral("=?"));
-        sql = QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?").arg(quoted(d->realTable), sets.join(u','));
+        sql = QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?")
+                  .arg(Connection::quoted(d->realTable), sets.join(u','));
         values.append(rowid);
     }
     if (!sql.isEmpty()) {
@@ -1326,7 +1327,7 @@ void Table::remove() {
         cancel();
     const int row = d->currentRow();
     QSqlQuery query(m_connection->database());
-    query.prepare(QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(quoted(d->realTable)));
+    query.prepare(QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(Connection::quoted(d->realTable)));
     query.addBindValue(d->rowids[size_t(row)]);
     if (!query.exec())
         fail(d->writeError(query.lastError(), true, d->rowids[size_t(row)]));
@@ -1447,12 +1448,5 @@ void Table::setSort(const QString& fieldNames) {
         return;
     const int row = d->currentRow();
     d->rebuild();
-    const int at = row >= 0 ? d->findVisible(row) : -1;
-    if (at >= 0) {
-        d->cur = at;
-        d->bof = d->eof = false;
-        d->notify(&Table::dataSetChanged);
-    } else {
-        d->goFirst(true);
-    }
+    d->settleOn(row >= 0 ? d->findVisible(row) : -1);
 }

@@ -7,10 +7,6 @@
 
 namespace {
 
-QString quoted(const QString& name) {
-    return u'"' + QString(name).replace(u'"', QStringLiteral("\"\"")) + u'"';
-}
-
 // A table whose rows still refer to the given row through a foreign key that does not cascade.
 QString referencingTable(const Connection& connection, const QString& realTable, qint64 rowid) {
     const QSqlDatabase db = connection.database();
@@ -26,8 +22,9 @@ QString referencingTable(const Connection& connection, const QString& realTable,
             QSqlQuery probe(db);
             probe.prepare(
                 QStringLiteral("SELECT 1 FROM %1 WHERE %2 = (SELECT %3 FROM %4 WHERE rowid=?) LIMIT 1")
-                    .arg(quoted(other), quoted(keys.value(1).toString()),
-                         to.isEmpty() ? QStringLiteral("rowid") : quoted(to), quoted(realTable)));
+                    .arg(Connection::quoted(other), Connection::quoted(keys.value(1).toString()),
+                         to.isEmpty() ? QStringLiteral("rowid") : Connection::quoted(to),
+                         Connection::quoted(realTable)));
             probe.addBindValue(rowid);
             if (probe.exec() && probe.next())
                 return other;
@@ -53,7 +50,8 @@ QString missingParent(const Connection& connection, const QString& realTable,
             continue;
         QSqlQuery probe(db);
         probe.prepare(QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ? LIMIT 1")
-                          .arg(quoted(parent), to.isEmpty() ? QStringLiteral("rowid") : quoted(to)));
+                          .arg(Connection::quoted(parent),
+                               to.isEmpty() ? QStringLiteral("rowid") : Connection::quoted(to)));
         probe.addBindValue(value);
         if (probe.exec() && !probe.next())
             return QStringLiteral("в таблице «%1» нет записи, на которую ссылается поле «%2» (%3).")
