@@ -230,6 +230,7 @@ private slots:
     void queryBindsValues();
     void queryErrors();
     void reconnectClosesTables();
+    void closingTheConnectionDiscardsPendingRows();
 };
 
 void TestEngine::connectionStringItems() {
@@ -1351,6 +1352,28 @@ void TestEngine::reconnectClosesTables() {
     QVERIFY(!s.rez->isActive());
     s.rez->open();
     QCOMPARE(s.rez->recordCount(), 0);
+}
+
+void TestEngine::closingTheConnectionDiscardsPendingRows() {
+    TestDatabase db(TestDatabase::smallRowsSql());
+    auto s = std::make_unique<Schema>();
+    s->openAll();
+    s->quest->edit();
+    s->quest->setValue(1, QStringLiteral("Не сохранится"));
+    s->ans->append(); // stores the modified question first
+    s->ans->setValue(1, QStringLiteral("Не сохранится"));
+    s->tema->edit();
+    s->tema->setValue(1, QStringLiteral("Не сохранится"));
+    QCOMPARE(failureText([&] { s->connection->close(); }), QString());
+    QVERIFY(!s->tema->isActive() && !s->quest->isActive() && !s->ans->isActive());
+    QCOMPARE(scalar(db, QStringLiteral("SELECT count(*) FROM \"Ответы\" WHERE \"ответ\"='Не сохранится'")),
+             QStringLiteral("0"));
+    QCOMPARE(scalar(db, QStringLiteral("SELECT count(*) FROM \"Тема\" WHERE \"тема\"='Не сохранится'")),
+             QStringLiteral("0"));
+    s->openAll();
+    s->quest->edit();
+    s->quest->setValue(1, QStringLiteral("Не сохранится"));
+    s.reset(); // destroying everything with a pending edit ends quietly
 }
 
 QTEST_MAIN(TestEngine)

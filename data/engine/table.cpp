@@ -711,7 +711,10 @@ struct TableData : public filter::RowSource {
         const QVariant value = currentMasterValue();
         if (value == masterValue && value.isNull() == masterValue.isNull())
             return;
-        checkBrowse();
+        if (q->connection()->isConnected())
+            checkBrowse();
+        else if (state == Table::State::Edit || state == Table::State::Insert)
+            q->cancel(); // the connection is closing: nothing can be stored any more
         if (value == masterValue && value.isNull() == masterValue.isNull())
             return; // ending the edit already followed
         masterValue = value;
