@@ -12,6 +12,8 @@
 #include <QThread>
 #include <QtTest>
 
+#include <memory>
+
 using namespace report;
 
 // The report's layout engine without a database: the bands and elements of the results report in tenths
@@ -20,14 +22,15 @@ class ReportLayoutTest : public QObject {
     Q_OBJECT
 
 private:
-    static const ReportLayout& layout() {
-        static TForm10 form;
-        return form.layout();
-    }
+    std::unique_ptr<TForm10> m_form; // made after, and gone before, the application object
+    const ReportLayout& layout() const { return m_form->layout(); }
 
     static double bandTop(const PagePlan& page, int index) { return page.bands.at(index).top; }
 
 private slots:
+    void initTestCase() { m_form = std::make_unique<TForm10>(); }
+    void cleanupTestCase() { m_form.reset(); }
+
     void pageIsA4PortraitWithTenMillimetreMargins() {
         const PageSettings& page = layout().page;
         QCOMPARE(page.paperWidth, 2100.0);
