@@ -56,12 +56,10 @@ void TDBCheckBox::showField() {
             state = Qt::PartiallyChecked;
         else if (t->field(pos).kind == FieldKind::Boolean)
             state = t->asBoolean(pos) ? Qt::Checked : Qt::Unchecked;
-        else if (listHas(m_valueChecked, t->asText(pos)))
-            state = Qt::Checked;
-        else if (listHas(m_valueUnchecked, t->asText(pos)))
-            state = Qt::Unchecked;
         else
-            state = Qt::PartiallyChecked;
+            state = listHas(m_valueChecked, t->asText(pos))     ? Qt::Checked
+                    : listHas(m_valueUnchecked, t->asText(pos)) ? Qt::Unchecked
+                                                                : Qt::PartiallyChecked;
     }
     setCheckState(state);
 }
