@@ -43,7 +43,7 @@ public:
     QByteArray take(qint64 count) {
         if (count > m_left)
             damaged(m_path);
-        const QByteArray bytes = m_in.read(count);
+        QByteArray bytes = m_in.read(count);
         if (bytes.size() != count)
             damaged(m_path);
         m_left -= count;
