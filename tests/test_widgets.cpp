@@ -450,6 +450,22 @@ private slots:
         QCOMPARE(e.dm->tema->recNo(), 0);
     }
 
+    void theListShowsAtMostSevenRows() {
+        QString rows = TestDatabase::smallRowsSql();
+        for (int id = 4; id <= 12; ++id)
+            rows += QStringLiteral("INSERT INTO \"Тема\" VALUES (%1, 'Тема %1');").arg(id);
+        Env e(rows);
+        make(e);
+        press(Qt::Key_Down, Qt::AltModifier);
+        QCOMPARE(box->list()->visibleRows(), LookupList::MaxRows);
+        QCOMPARE(box->list()->height(), 7 * box->list()->rowHeight() + 2 * box->list()->frameWidth());
+        QCOMPARE(box->list()->width(), box->width());
+        press(Qt::Key_End);
+        QCOMPARE(e.dm->tema->recNo(), 11);
+        QCOMPARE(box->list()->topRow(), 5);
+        press(Qt::Key_Escape);
+    }
+
     void searchTextHoldsAtMost32Characters() {
         Env e(TestDatabase::smallRowsSql() +
               QStringLiteral("INSERT INTO \"Тема\" VALUES (4, '%1');").arg(QString(40, QLatin1Char('a'))));
@@ -501,6 +517,37 @@ private slots:
         grid->setTitleFont(QFont(QStringLiteral("Liberation Serif"), 14));
         QCOMPARE(grid->fixedColor(), QColor(Qt::yellow));
         QCOMPARE(grid->horizontalHeader()->font().pointSize(), 14);
+    }
+
+    void followsTheDataModuleWhenItComesLater() {
+        TestDatabase db(TestDatabase::smallRowsSql());
+        RecordingDialogs dialogs;
+        TDBGrid grid;
+        grid.setDataSource(QStringLiteral("DataSource5"));
+        QCOMPARE(grid.model()->rowCount(), 0);
+        QCOMPARE(grid.model()->columnCount(), 0);
+        TDataModule11 dm;
+        QCOMPARE(grid.model()->columnCount(), 2);
+        QCOMPARE(grid.model()->rowCount(), 3);
+        dm.ans->close();
+        QCOMPARE(grid.model()->rowCount(), 0);
+        dm.ans->open();
+        QCOMPARE(grid.model()->index(0, 0).data().toString(), QStringLiteral("5"));
+    }
+
+    void ctrlTabLeavesTheGrid() {
+        Env e;
+        e.show();
+        TDBGrid* grid = makeGrid(e, QStringLiteral("DataSource5"));
+        QLineEdit other(&e.window);
+        other.setGeometry(0, 300, 100, 20);
+        other.show();
+        grid->setFocus();
+        type(QStringLiteral("8"));
+        press(Qt::Key_Tab, Qt::ControlModifier);
+        QVERIFY(other.hasFocus());
+        QCOMPARE(e.dm->ans->asText(1), QStringLiteral("8")); // written on the way out
+        e.dm->ans->cancel();
     }
 
     void anEmptyTableShowsOneEmptyRow() {

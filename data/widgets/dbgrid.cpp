@@ -772,6 +772,12 @@ void TDBGrid::keyPressEvent(QKeyEvent* event) {
         case Qt::Key_F2:
             openEditor();
             break;
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+            // Ctrl+Tab leaves the grid, since Tab alone moves between its cells.
+            commitEditor();
+            leaveByTab(key == Qt::Key_Tab && !(mods & Qt::ShiftModifier));
+            break;
         default:
             if (dbdisplay::typesText(event) || key == Qt::Key_Backspace)
                 openEditor(event);
@@ -783,6 +789,17 @@ void TDBGrid::keyPressEvent(QKeyEvent* event) {
         event->accept();
     else
         event->ignore();
+}
+
+// The next (or previous) control of the window in tab order outside the grid takes the focus.
+void TDBGrid::leaveByTab(bool forward) {
+    for (QWidget* w = forward ? nextInFocusChain() : previousInFocusChain(); w && w != this;
+         w = forward ? w->nextInFocusChain() : w->previousInFocusChain())
+        if (!isAncestorOf(w) && w->window() == window() && w->isVisible() && w->isEnabled() &&
+            (w->focusPolicy() & Qt::TabFocus)) {
+            w->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+            return;
+        }
 }
 
 // Tab never leaves the grid: it moves between cells.

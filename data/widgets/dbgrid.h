@@ -78,6 +78,7 @@ private:
     void moveUp(int rows);
     void moveColumn(int step);
     void tab(bool forward);
+    void leaveByTab(bool forward);
     void escape();
     void insertRecord();
     void deleteRecord();
