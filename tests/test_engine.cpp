@@ -1275,6 +1275,12 @@ void TestEngine::updatingRecordBeforeEndingEdit() {
     t.edit();
     t.post();
     QCOMPARE(spy.count(), 2);
+    // A handler that posts itself is not announced to again.
+    connect(&t, &Table::updatingRecord, &t, [&t] { t.post(); });
+    t.setValue(1, QStringLiteral("Ещё раз"));
+    t.post();
+    QCOMPARE(spy.count(), 3);
+    QCOMPARE(t.state(), Table::State::Browse);
 }
 
 void TestEngine::queryFindsNamesIgnoringCase() {

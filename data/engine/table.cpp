@@ -14,6 +14,7 @@
 #include <QMutex>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QScopedValueRollback>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -679,20 +680,22 @@ struct TableData : public filter::RowSource {
     // Ends a pending edit or insert: posted when modified, else cancelled.
     void checkBrowse() {
         if (state == Table::State::Edit || state == Table::State::Insert) {
-            emit q->updatingRecord();
+            announceUpdate();
             if (!modified) {
                 q->cancel();
                 return;
             }
-            noticeGiven = true;
-            try {
-                q->post();
-            } catch (...) {
-                noticeGiven = false;
-                throw;
-            }
-            noticeGiven = false;
+            const QScopedValueRollback<bool> once(noticeGiven, true);
+            q->post();
         }
+    }
+
+    // Lets widgets write what they hold into the record, once per post even when a handler posts itself.
+    void announceUpdate() {
+        if (noticeGiven)
+            return;
+        const QScopedValueRollback<bool> once(noticeGiven, true);
+        emit q->updatingRecord();
     }
 
     // A detail's new row needs its master's key: a modified pending master row is stored first.
@@ -1226,8 +1229,7 @@ void Table::post() {
     d->checkActive();
     if (d->state != State::Edit && d->state != State::Insert)
         return;
-    if (!d->noticeGiven)
-        emit updatingRecord();
+    d->announceUpdate();
     if (d->state != State::Edit && d->state != State::Insert)
         return;
     const bool inserting = d->state == State::Insert;
