@@ -17,7 +17,9 @@ QString titleFromFileName(const QString& fileName) {
     return name;
 }
 
-QString title() { return titleFromFileName(QFileInfo(QCoreApplication::applicationFilePath()).fileName()); }
+QString title() {
+    return titleFromFileName(QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+}
 
 QString programFolder() {
     QString folder = folderOverride.isEmpty() ? QCoreApplication::applicationDirPath() : folderOverride;
@@ -26,6 +28,8 @@ QString programFolder() {
     return folder;
 }
 
-void setProgramFolderForTesting(const QString& folder) { folderOverride = folder; }
+void setProgramFolderForTesting(const QString& folder) {
+    folderOverride = folder;
+}
 
 } // namespace appinfo

@@ -62,9 +62,13 @@ DialogService* current = nullptr;
 
 } // namespace
 
-DialogService& dialogs() { return current ? *current : qtDialogs; }
+DialogService& dialogs() {
+    return current ? *current : qtDialogs;
+}
 
-void setDialogs(DialogService* service) { current = service; }
+void setDialogs(DialogService* service) {
+    current = service;
+}
 
 QString withFullStop(const QString& text) {
     if (!text.isEmpty() && text.back() > QLatin1Char('.'))
@@ -72,4 +76,6 @@ QString withFullStop(const QString& text) {
     return text;
 }
 
-void reportFailure(const QString& text) { dialogs().failure(withFullStop(text)); }
+void reportFailure(const QString& text) {
+    dialogs().failure(withFullStop(text));
+}

@@ -21,7 +21,8 @@ public:
     // The "Application Error" box of a failed start-up.
     virtual void applicationError(const QString& text) = 0;
     // File dialogs: an empty result means cancelled. `filter` uses Qt's "Name (*.ext);;..." form.
-    virtual QString openFileName(QWidget* parent, const QString& caption = {}, const QString& filter = {}) = 0;
+    virtual QString openFileName(QWidget* parent, const QString& caption = {},
+                                 const QString& filter = {}) = 0;
     virtual QString saveFileName(QWidget* parent, const QString& caption, const QString& filter,
                                  QString* chosenFilter = nullptr) = 0;
 };

@@ -1,8 +1,12 @@
 #include "recorder.h"
 
-RecordingDialogs::RecordingDialogs() { setDialogs(this); }
+RecordingDialogs::RecordingDialogs() {
+    setDialogs(this);
+}
 
-RecordingDialogs::~RecordingDialogs() { setDialogs(nullptr); }
+RecordingDialogs::~RecordingDialogs() {
+    setDialogs(nullptr);
+}
 
 void RecordingDialogs::record(const QString& kind, const QString& text) {
     shown.append({kind, text});
@@ -10,9 +14,13 @@ void RecordingDialogs::record(const QString& kind, const QString& text) {
         m_onShow(shown.back());
 }
 
-void RecordingDialogs::failure(const QString& text) { record(QStringLiteral("failure"), text); }
+void RecordingDialogs::failure(const QString& text) {
+    record(QStringLiteral("failure"), text);
+}
 
-void RecordingDialogs::message(const QString& text) { record(QStringLiteral("message"), text); }
+void RecordingDialogs::message(const QString& text) {
+    record(QStringLiteral("message"), text);
+}
 
 void RecordingDialogs::warning(const QString& caption, const QString& text) {
     record(QStringLiteral("warning"), caption + QStringLiteral(": ") + text);
@@ -32,7 +40,8 @@ QString RecordingDialogs::openFileName(QWidget*, const QString& caption, const Q
     return m_fileNames.isEmpty() ? QString() : m_fileNames.dequeue();
 }
 
-QString RecordingDialogs::saveFileName(QWidget*, const QString& caption, const QString&, QString* chosenFilter) {
+QString RecordingDialogs::saveFileName(QWidget*, const QString& caption, const QString&,
+                                       QString* chosenFilter) {
     record(QStringLiteral("save"), caption);
     if (chosenFilter && !m_filters.isEmpty())
         *chosenFilter = m_filters.dequeue();

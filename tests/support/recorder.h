@@ -12,7 +12,7 @@
 class RecordingDialogs final : public DialogService {
 public:
     struct Shown {
-        QString kind;  // "failure", "message", "warning", "confirm", "applicationError", "open", "save"
+        QString kind; // "failure", "message", "warning", "confirm", "applicationError", "open", "save"
         QString text;
     };
 
@@ -35,7 +35,7 @@ public:
     void setOnShow(std::function<void(const Shown&)> hook) { m_onShow = std::move(hook); }
 
     QList<Shown> shown;
-    QStringList texts(const QString& kind) const;  // texts of one kind, in order
+    QStringList texts(const QString& kind) const; // texts of one kind, in order
     QStringList failures() const { return texts(QStringLiteral("failure")); }
     QStringList messages() const { return texts(QStringLiteral("message")); }
     void clear() { shown.clear(); }

@@ -12,7 +12,9 @@ TestDatabase::TestDatabase(const QString& rowsSql, const QString& fileName)
     QDir::setCurrent(m_dir.path());
 }
 
-TestDatabase::~TestDatabase() { QDir::setCurrent(m_previousFolder); }
+TestDatabase::~TestDatabase() {
+    QDir::setCurrent(m_previousFolder);
+}
 
 void TestDatabase::exec(const QString& sql) const {
     sqlite3* db = nullptr;

@@ -7,7 +7,8 @@
 // that is the current folder while the object lives (the data module opens "Primer.mdb" by its bare name).
 class TestDatabase {
 public:
-    explicit TestDatabase(const QString& rowsSql = {}, const QString& fileName = QStringLiteral("Primer.mdb"));
+    explicit TestDatabase(const QString& rowsSql = {},
+                          const QString& fileName = QStringLiteral("Primer.mdb"));
     ~TestDatabase();
     TestDatabase(const TestDatabase&) = delete;
     TestDatabase& operator=(const TestDatabase&) = delete;
