@@ -156,6 +156,14 @@ void drawMelody(QPainter& p, qreal left, qreal right, qreal staffTop, qreal gap,
     }
 }
 
+// A staff opening with a treble clef at `clefX`, its melody starting at `melodyLeft`.
+void drawScoredStaff(QPainter& p, qreal left, qreal right, qreal top, qreal gap, qreal clefX,
+                     qreal melodyLeft, const QList<int>& steps, qreal spacing, const QColor& color) {
+    drawStaff(p, left, right, top, gap, color);
+    drawTrebleClef(p, clefX, top, gap, color);
+    drawMelody(p, melodyLeft, right, top, gap, steps, spacing, color);
+}
+
 QImage canvas(int w, int h, QImage::Format format = QImage::Format_RGB32) {
     QImage image(w, h, format);
     image.fill(Qt::transparent);
@@ -168,10 +176,8 @@ QImage signinBackdrop() {
     p.setRenderHint(QPainter::Antialiasing);
     fillBackdrop(p, image.rect(), QColor(236, 242, 252), QColor(206, 220, 242), QPointF(300, 90));
     const QColor faint(120, 140, 190, 110);
-    drawStaff(p, 0, 449, 22, 7, faint);
-    drawTrebleClef(p, 22, 22, 7, faint);
-    drawMelody(p, 70, 449, 22, 7, {6, 4, 3, 2, 4, 6, 5, 3, 1, 2, 4, 5, 7, 6, 4, 3, 2, 1, 3, 4, 6, 5, 4, 6, 8},
-               15, faint);
+    drawScoredStaff(p, 0, 449, 22, 7, 22, 70,
+                    {6, 4, 3, 2, 4, 6, 5, 3, 1, 2, 4, 5, 7, 6, 4, 3, 2, 1, 3, 4, 6, 5, 4, 6, 8}, 15, faint);
     const QColor fainter(120, 140, 190, 70);
     drawStaff(p, 0, 449, 168, 6, fainter);
     drawMelody(p, 24, 449, 168, 6,
@@ -190,12 +196,10 @@ QImage resultsBackdrop() {
     const QColor faint(150, 110, 60, 90);
     for (int s = 0; s < 4; ++s) {
         const qreal top = 40 + s * 130;
-        drawStaff(p, 20, 965, top, 10, faint);
-        drawTrebleClef(p, 40, top, 10, faint);
         QList<int> melody{6, 5, 4, 3, 2, 4, 6, 7, 5, 3, 1, 2, 3, 5, 7, 8, 6, 4,
                           2, 3, 4, 5, 6, 3, 2, 1, 3, 5, 4, 6, 7, 5, 3, 4, 2, 1};
         std::rotate(melody.begin(), melody.begin() + s * 7, melody.end());
-        drawMelody(p, 110, 965, top, 10, melody, 24 + s % 2 * 2, faint);
+        drawScoredStaff(p, 20, 965, top, 10, 40, 110, melody, 24 + s % 2 * 2, faint);
     }
     return image;
 }
@@ -208,10 +212,8 @@ QImage materialsBackdrop() {
     const QColor faint(60, 120, 100, 90);
     for (int s = 0; s < 6; ++s) {
         const qreal top = 40 + s * 112;
-        drawStaff(p, 14, 427, top, 8, faint);
-        drawTrebleClef(p, 30, top, 8, faint);
-        drawMelody(p, 84, 427, top, 8, {4, 3, 2, 1, 3, 5, 6, 4, 2, 3, 5, 7, 6, 4, 3, 2, 1}, 20 + s % 3 * 1.5,
-                   faint);
+        drawScoredStaff(p, 14, 427, top, 8, 30, 84, {4, 3, 2, 1, 3, 5, 6, 4, 2, 3, 5, 7, 6, 4, 3, 2, 1},
+                        20 + s % 3 * 1.5, faint);
     }
     drawKeyboard(p, QRectF(-4, 740, 449, 101), 15);
     p.fillRect(QRectF(0, 732, 441, 8), QColor(90, 50, 36));
