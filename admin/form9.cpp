@@ -23,13 +23,6 @@ namespace {
 
 const QString Arial = QStringLiteral("Arial");
 
-QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, const QRect& place) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setGeometry(place);
-    return button;
-}
-
 } // namespace
 
 TForm9::TForm9(QWidget* parent)
@@ -55,10 +48,12 @@ TForm9::TForm9(QWidget* parent)
     DBNavigator2->setVisibleButtons(TDBNavigator::nbPrior | TDBNavigator::nbNext | TDBNavigator::nbDelete);
     DBNavigator2->setDataSource(QStringLiteral("DataSource6"));
 
-    Button2 = makeButton(GroupBox1, "Button2", QStringLiteral("Сортировка"), {24, 296, 89, 33});
+    Button2 =
+        ui::pushButton(GroupBox1, QStringLiteral("Button2"), QStringLiteral("Сортировка"), {24, 296, 89, 33});
     ui::setFont(Button2, Arial, 15, ui::Regular, Qt::black);
 
-    Button3 = makeButton(GroupBox1, "Button3", QStringLiteral("Печать"), {448, 296, 105, 33});
+    Button3 =
+        ui::pushButton(GroupBox1, QStringLiteral("Button3"), QStringLiteral("Печать"), {448, 296, 105, 33});
     ui::setFont(Button3, QStringLiteral("Arial Narrow"), 19, ui::Bold, ui::blue);
 
     Edit1 = new QLineEdit(GroupBox1);
@@ -90,10 +85,12 @@ TForm9::TForm9(QWidget* parent)
                                     TDBNavigator::nbDelete | TDBNavigator::nbPost);
     DBNavigator1->setDataSource(QStringLiteral("DataSource3"));
 
-    Button1 = makeButton(this, "Button1", QStringLiteral("Список вопросов"), {640, 288, 121, 33});
+    Button1 = ui::pushButton(this, QStringLiteral("Button1"), QStringLiteral("Список вопросов"),
+                             {640, 288, 121, 33});
     ui::setFont(Button1, Arial, 13, ui::Regular, Qt::black);
 
-    Button4 = makeButton(this, "Button4", QStringLiteral("Список учеников"), {640, 328, 121, 33});
+    Button4 = ui::pushButton(this, QStringLiteral("Button4"), QStringLiteral("Список учеников"),
+                             {640, 328, 121, 33});
     ui::setFont(Button4, Arial, 13, ui::Regular, Qt::black);
 
     // Controls were created in tab order; the label is not a stop.

@@ -55,13 +55,6 @@ QLineEdit* edit(QWidget* parent, const char* name, const QRect& place) {
     return e;
 }
 
-QPushButton* button(QWidget* parent, const char* name, const QString& caption, const QRect& place) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setGeometry(place);
-    return b;
-}
-
 // The system's input-output messages for the failures a small file write can meet.
 QString ioMessage(int error) {
     switch (error) {
@@ -130,11 +123,12 @@ TForm1::TForm1(QWidget* parent)
     Label2 = label(this, "Label2", QStringLiteral("Пароль"), {80, 128, 83, 27});
     Edit2 = edit(this, "Edit2", {192, 56, 193, 26});
     Edit1 = edit(this, "Edit1", {192, 128, 193, 26});
-    Button1 = button(this, "Button1", QStringLiteral("Войти"), {184, 192, 89, 41});
-    Button3 = button(this, "Button3", QStringLiteral("Войти"), {184, 192, 89, 41});
+    Button1 = ui::pushButton(this, QStringLiteral("Button1"), QStringLiteral("Войти"), {184, 192, 89, 41});
+    Button3 = ui::pushButton(this, QStringLiteral("Button3"), QStringLiteral("Войти"), {184, 192, 89, 41});
     for (QPushButton* b : {Button1, Button3})
         ui::setFont(b, QStringLiteral("Arial Narrow"), 24, ui::Bold, ui::blue);
-    Button2 = button(this, "Button2", QStringLiteral("Подключиться к БД"), {0, 0, 177, 33});
+    Button2 =
+        ui::pushButton(this, QStringLiteral("Button2"), QStringLiteral("Подключиться к БД"), {0, 0, 177, 33});
     ui::setFont(Button2, QStringLiteral("Arial"), 19, ui::Regular, Qt::black);
 
     setTabOrder(Edit1, Edit2);

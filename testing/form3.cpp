@@ -34,9 +34,7 @@ QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text, con
 }
 
 QPushButton* makeButton(QWidget* parent, const QString& name, const QString& text, const QRect& place) {
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(name);
-    button->setGeometry(place);
+    auto* button = ui::pushButton(parent, name, text, place);
     ui::setFont(button, Arial, 19, ui::Regular, Qt::black);
     return button;
 }

@@ -42,4 +42,11 @@ void setBackground(QWidget* w, const QColor& color) {
     w->setAutoFillBackground(true);
 }
 
+QPushButton* pushButton(QWidget* parent, const QString& name, const QString& caption, const QRect& place) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setGeometry(place);
+    return button;
+}
+
 } // namespace ui

@@ -2,6 +2,8 @@
 
 #include <QColor>
 #include <QFont>
+#include <QPushButton>
+#include <QRect>
 #include <QString>
 #include <QWidget>
 
@@ -14,6 +16,8 @@ QFont font(const QString& family, int pixelSize, int style = Regular);
 void setFont(QWidget* w, const QString& family, int pixelSize, int style = Regular, const QColor& color = {});
 void setTextColor(QWidget* w, const QColor& color);
 void setBackground(QWidget* w, const QColor& color);
+// A push button named and placed as the window designer has it.
+QPushButton* pushButton(QWidget* parent, const QString& name, const QString& caption, const QRect& place);
 
 inline const QColor blue{0, 0, 255};
 inline const QColor red{255, 0, 0};
