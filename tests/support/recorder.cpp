@@ -10,8 +10,6 @@ RecordingDialogs::~RecordingDialogs() {
 
 void RecordingDialogs::record(const QString& kind, const QString& text) {
     shown.append({kind, text});
-    if (m_onShow)
-        m_onShow(shown.back());
 }
 
 void RecordingDialogs::failure(const QString& text) {

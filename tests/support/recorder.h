@@ -5,7 +5,6 @@
 #include <QQueue>
 #include <QString>
 #include <QStringList>
-#include <functional>
 
 // Stands in for every dialog while it lives: keeps what would have been shown and answers with scripted
 // replies (OK to confirmations and cancel to file dialogs unless told otherwise).
@@ -31,8 +30,6 @@ public:
     void setNextConfirm(bool ok) { m_confirms.enqueue(ok); }
     void setNextFileName(const QString& path) { m_fileNames.enqueue(path); }
     void setNextFilter(const QString& filter) { m_filters.enqueue(filter); }
-    // Runs whenever a box would be shown (a test can act while the box is "open").
-    void setOnShow(std::function<void(const Shown&)> hook) { m_onShow = std::move(hook); }
 
     QList<Shown> shown;
     QStringList texts(const QString& kind) const; // texts of one kind, in order
@@ -45,5 +42,4 @@ private:
     QQueue<bool> m_confirms;
     QQueue<QString> m_fileNames;
     QQueue<QString> m_filters;
-    std::function<void(const Shown&)> m_onShow;
 };
