@@ -1,7 +1,7 @@
 #pragma once
 
 #include "admin/report/reportlayout.h"
-#include "app/services/form.h"
+#include "ui/form.h"
 
 // Holds the layout of the results report, bound to rez; never shown.
 class TForm10 : public Form {

@@ -1,9 +1,9 @@
 #include "form12.h"
 
-#include "app/services/ui.h"
 #include "data/widgets/dbcheckbox.h"
 #include "data/widgets/dbgrid.h"
 #include "data/widgets/dbnavigator.h"
+#include "ui/builders.h"
 
 TForm12* Form12 = nullptr;
 

@@ -3,12 +3,12 @@
 #include "admin/form12.h"
 #include "admin/form8.h"
 #include "admin/report/resultsreport.h"
-#include "app/services/guard.h"
-#include "app/services/ui.h"
 #include "data/datamodule.h"
 #include "data/engine/table.h"
 #include "data/widgets/dbgrid.h"
 #include "data/widgets/dbnavigator.h"
+#include "ui/builders.h"
+#include "ui/guard.h"
 
 #include <QGroupBox>
 #include <QLabel>

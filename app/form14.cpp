@@ -1,12 +1,8 @@
 #include "form14.h"
 
-#include "app/services/bitbtn.h"
-#include "app/services/guard.h"
-#include "app/services/ui.h"
-#include "materials/form13.h"
-#include "materials/form2.h"
-#include "testing/form7.h"
-#include "testing/resultsfilter.h"
+#include "ui/bitbtn.h"
+#include "ui/builders.h"
+#include "ui/guard.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -72,17 +68,17 @@ TForm14::TForm14(QWidget* parent)
 }
 
 void TForm14::BitBtn4Click() {
-    Form2->showModeless();
+    showStudyMaterials();
 }
 
 void TForm14::BitBtn3Click() {
-    Form7->showModeless();
+    showTopicChoice();
 }
 
 void TForm14::BitBtn1Click() {
-    Form13->showModeless();
+    showVideoLessons();
 }
 
 void TForm14::BitBtn5Click() {
-    runResultsFilter();
+    showOwnResults();
 }

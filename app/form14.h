@@ -1,6 +1,8 @@
 #pragma once
 
-#include "app/services/form.h"
+#include "ui/form.h"
+
+#include <functional>
 
 class QLabel;
 class TBitBtn;
@@ -16,6 +18,12 @@ public:
     void BitBtn3Click();
     void BitBtn1Click();
     void BitBtn5Click();
+
+    // The windows and the command the four buttons open; start-up wires them.
+    std::function<void()> showStudyMaterials;
+    std::function<void()> showTopicChoice;
+    std::function<void()> showVideoLessons;
+    std::function<void()> showOwnResults;
 
     QLabel* Label5;
     QLabel* Label6;

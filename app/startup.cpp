@@ -5,8 +5,6 @@
 #include "admin/form8.h"
 #include "admin/form9.h"
 #include "app/form14.h"
-#include "app/services/dialogs.h"
-#include "app/services/guard.h"
 #include "data/datamodule.h"
 #include "materials/form13.h"
 #include "materials/form2.h"
@@ -14,6 +12,9 @@
 #include "testing/form3.h"
 #include "testing/form5.h"
 #include "testing/form7.h"
+#include "testing/resultsfilter.h"
+#include "ui/dialogs.h"
+#include "ui/guard.h"
 
 #include <QFileInfo>
 #include <QLibraryInfo>
@@ -77,10 +78,23 @@ void createInstances() {
     DataModule11 = new TDataModule11;
     Form12 = new TForm12;
     Form13 = new TForm13;
+    wireWindows();
+}
+
+void wireWindows() {
+    // The windows never include each other's subsystems: what a button opens is wired here.
+    Form14->showStudyMaterials = [] { Form2->showModeless(); };
+    Form14->showTopicChoice = [] { Form7->showModeless(); };
+    Form14->showVideoLessons = [] { Form13->showModeless(); };
+    Form14->showOwnResults = [] { runResultsFilter(); };
+    Form2->showTopicChoice = [] { Form7->showModeless(); };
+    Form2->showOwnResults = [] { runResultsFilter(); };
 }
 
 void createSignInWindow() {
     Form1 = new TForm1;
+    Form1->showTeacherWindow = [] { Form9->showModal(); };
+    Form1->showPupilWindow = [] { Form14->showModal(); };
 }
 
 bool signIn() {

@@ -20,7 +20,9 @@ namespace startup {
 // Creates the main window, the other windows and the data module into their globals, in their fixed order.
 // The data module reports its own opening failures and goes on; anything else that fails is thrown.
 void createInstances();
-// Creates the sign-in window (its creation handler fixes the sign-in variant).
+// Wires what the main window's buttons and the study materials menu open (createInstances does it).
+void wireWindows();
+// Creates the sign-in window (its creation handler fixes the sign-in variant) and wires what it opens.
 void createSignInWindow();
 // Shows the sign-in window modally and destroys it afterwards; true when it ended with the OK result.
 bool signIn();

@@ -1,11 +1,11 @@
 #include "datamodule.h"
 
-#include "app/services/dialogs.h"
-#include "app/services/failure.h"
+#include "base/failure.h"
 #include "data/engine/connection.h"
 #include "data/engine/datasource.h"
 #include "data/engine/query.h"
 #include "data/engine/table.h"
+#include "ui/dialogs.h"
 
 #include <QStringList>
 

@@ -1,10 +1,10 @@
 #include "form13.h"
 
-#include "app/services/appinfo.h"
-#include "app/services/bitbtn.h"
-#include "app/services/guard.h"
-#include "app/services/ui.h"
+#include "base/appinfo.h"
 #include "mediaplayer.h"
+#include "ui/bitbtn.h"
+#include "ui/builders.h"
+#include "ui/guard.h"
 
 #include <QFrame>
 #include <QLabel>

@@ -1,14 +1,12 @@
 #include "form2.h"
 
-#include "app/services/appinfo.h"
-#include "app/services/guard.h"
-#include "app/services/jpeg.h"
-#include "app/services/ui.h"
+#include "base/appinfo.h"
 #include "fittedpicture.h"
 #include "form13.h"
 #include "linklabel.h"
-#include "testing/form7.h"
-#include "testing/resultsfilter.h"
+#include "ui/builders.h"
+#include "ui/guard.h"
+#include "ui/jpeg.h"
 #include "webbrowser.h"
 
 #include <QMenu>
@@ -122,10 +120,10 @@ void TForm2::lbl11Click() {
 }
 
 void TForm2::N11Click() {
-    Form7->showModeless();
+    showTopicChoice();
 }
 void TForm2::N21Click() {
-    runResultsFilter();
+    showOwnResults();
 }
 void TForm2::N4Click() {
     Form13->showModal();

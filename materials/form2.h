@@ -1,6 +1,8 @@
 #pragma once
 
-#include "app/services/form.h"
+#include "ui/form.h"
+
+#include <functional>
 
 class FittedPicture;
 class LinkLabel;
@@ -50,6 +52,10 @@ public:
     void N21Click();
     void N4Click();
     void N5Click();
+
+    // The topic choice and the pupil's own results belong to the testing windows; start-up wires them.
+    std::function<void()> showTopicChoice;
+    std::function<void()> showOwnResults;
     void N2Click();
     void N3Click();
 

@@ -1,9 +1,9 @@
 #include "mediaplayer.h"
 
-#include "app/services/failure.h"
-#include "app/services/guard.h"
+#include "base/failure.h"
 #include "mediadevice.h"
 #include "qtmediadevice.h"
+#include "ui/guard.h"
 
 #include <QKeyEvent>
 #include <QPainter>

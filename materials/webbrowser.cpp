@@ -1,6 +1,6 @@
 #include "webbrowser.h"
 
-#include "app/services/failure.h"
+#include "base/failure.h"
 #include "browsermodule.h"
 
 #include <QCoreApplication>

@@ -8,7 +8,7 @@ packages=(
   qt6-webengine-dev qt6-webengine-dev-tools qt6-translations-l10n libgl-dev libxkbcommon-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
   libjpeg62-turbo-dev sqlite3 libsqlite3-dev
-  fonts-liberation xvfb xauth poppler-utils
+  fonts-liberation xvfb xauth poppler-utils python3
 )
 
 missing=()

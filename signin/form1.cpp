@@ -1,17 +1,15 @@
 #include "form1.h"
 
-#include "admin/form9.h"
-#include "app/form14.h"
-#include "app/services/appinfo.h"
-#include "app/services/dialogs.h"
-#include "app/services/failure.h"
-#include "app/services/guard.h"
-#include "app/services/jpeg.h"
-#include "app/services/ui.h"
+#include "base/appinfo.h"
+#include "base/failure.h"
 #include "data/datamodule.h"
 #include "data/engine/connection.h"
 #include "data/engine/query.h"
 #include "data/engine/table.h"
+#include "ui/builders.h"
+#include "ui/dialogs.h"
+#include "ui/guard.h"
+#include "ui/jpeg.h"
 
 #include <QApplication>
 #include <QFile>
@@ -192,11 +190,11 @@ void TForm1::Button1Click() {
     } else {
         const QString key = ych->asText(5);
         if (Edit1->text() == key && ych->asBoolean(6))
-            Form9->showModal();
+            showTeacherWindow();
         else if (Edit1->text() != key)
             Edit2->clear();
         else
-            Form14->showModal();
+            showPupilWindow();
     }
     // Every attempt ends signed out: boxes empty, no surname filter, the password box disabled.
     Edit1->clear();

@@ -1,8 +1,10 @@
 #pragma once
 
-#include "app/services/form.h"
+#include "ui/form.h"
 
 #include <QImage>
+
+#include <functional>
 
 class QLabel;
 class QLineEdit;
@@ -40,6 +42,10 @@ public:
     void Button1Click();
     void Button2Click();
     void Button3Click();
+
+    // What a successful direct sign-in opens, shown modally from within this window; start-up wires them.
+    std::function<void()> showTeacherWindow;
+    std::function<void()> showPupilWindow;
 
     TImage* Image1;
     QLabel* Label1;

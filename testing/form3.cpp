@@ -1,12 +1,12 @@
 #include "form3.h"
 
-#include "app/services/guard.h"
-#include "app/services/ui.h"
 #include "data/datamodule.h"
 #include "data/engine/table.h"
 #include "data/widgets/dbtext.h"
 #include "gradescale.h"
 #include "radiogroup.h"
+#include "ui/builders.h"
+#include "ui/guard.h"
 
 #include <QDate>
 #include <QDateTime>

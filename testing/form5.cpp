@@ -1,9 +1,9 @@
 #include "form5.h"
 
-#include "app/services/jpeg.h"
-#include "app/services/ui.h"
 #include "data/widgets/dbgrid.h"
 #include "data/widgets/dbnavigator.h"
+#include "ui/builders.h"
+#include "ui/jpeg.h"
 
 #include <QApplication>
 #include <QFile>

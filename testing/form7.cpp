@@ -1,10 +1,10 @@
 #include "form7.h"
 
-#include "app/services/guard.h"
-#include "app/services/ui.h"
 #include "data/widgets/dblookupcombobox.h"
 #include "form3.h"
 #include "resultsfilter.h"
+#include "ui/builders.h"
+#include "ui/guard.h"
 
 #include <QLabel>
 #include <QPushButton>

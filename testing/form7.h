@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/services/form.h"
+#include "ui/form.h"
 
 class QLabel;
 class QPushButton;

@@ -1,6 +1,6 @@
 #include "gradescale.h"
 
-#include "app/services/failure.h"
+#include "base/failure.h"
 
 #include <QString>
 

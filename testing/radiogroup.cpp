@@ -1,6 +1,6 @@
 #include "radiogroup.h"
 
-#include "app/services/failure.h"
+#include "base/failure.h"
 
 #include <QButtonGroup>
 #include <QEvent>

@@ -1,6 +1,6 @@
 #include "resultsfilter.h"
 
-#include "app/services/failure.h"
+#include "base/failure.h"
 #include "data/datamodule.h"
 #include "data/engine/table.h"
 #include "form5.h"

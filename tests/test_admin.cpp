@@ -2,9 +2,8 @@
 #include "admin/form8.h"
 #include "admin/form9.h"
 #include "app/form14.h"
-#include "app/services/appinfo.h"
-#include "app/services/guard.h"
 #include "app/startup.h"
+#include "base/appinfo.h"
 #include "data/datamodule.h"
 #include "data/engine/table.h"
 #include "data/widgets/dbcheckbox.h"
@@ -19,6 +18,7 @@
 #include "testing/resultsfilter.h"
 #include "tests/support/recorder.h"
 #include "tests/support/testdb.h"
+#include "ui/guard.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -6,7 +6,7 @@
 #include "data/engine/query.h"
 #include "data/engine/table.h"
 
-#include "app/services/failure.h"
+#include "base/failure.h"
 #include "tests/support/testdb.h"
 
 #include <QDir>

@@ -1,5 +1,4 @@
 #include "app/form14.h"
-#include "app/services/bitbtn.h"
 #include "data/datamodule.h"
 #include "data/engine/table.h"
 #include "materials/form13.h"
@@ -7,6 +6,7 @@
 #include "testing/form5.h"
 #include "testing/form7.h"
 #include "tests/support/instances.h"
+#include "ui/bitbtn.h"
 
 #include <QLabel>
 #include <QSignalSpy>

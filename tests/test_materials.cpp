@@ -1,5 +1,4 @@
-#include "app/services/bitbtn.h"
-#include "app/services/failure.h"
+#include "base/failure.h"
 #include "data/datamodule.h"
 #include "data/engine/table.h"
 #include "materials/browsermodule.h"
@@ -13,6 +12,7 @@
 #include "testing/form5.h"
 #include "testing/form7.h"
 #include "tests/support/instances.h"
+#include "ui/bitbtn.h"
 
 #include <QDir>
 #include <QFrame>

@@ -1,4 +1,4 @@
-#include "app/services/appinfo.h"
+#include "base/appinfo.h"
 #include "materials/browsermodule.h"
 #include "materials/form2.h"
 #include "materials/linklabel.h"

@@ -1,9 +1,9 @@
-#include "app/services/appinfo.h"
-#include "app/services/bitbtn.h"
+#include "base/appinfo.h"
 #include "materials/form13.h"
 #include "materials/mediaplayer.h"
 #include "materials/qtmediadevice.h"
 #include "tests/support/recorder.h"
+#include "ui/bitbtn.h"
 
 #include <QCoreApplication>
 #include <QFrame>

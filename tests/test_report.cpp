@@ -5,7 +5,7 @@
 #include "admin/report/printing.h"
 #include "admin/report/producer.h"
 #include "admin/report/resultsreport.h"
-#include "app/services/failure.h"
+#include "base/failure.h"
 #include "data/datamodule.h"
 #include "data/engine/table.h"
 #include "data/widgets/dbgrid.h"
@@ -50,13 +50,13 @@ public:
     CaptureEngine() : QPaintEngine(QPaintEngine::AllFeatures) {}
     bool begin(QPaintDevice*) override { return true; }
     bool end() override { return true; }
-    void updateState(const QPaintEngineState& state) override {
-        if (state.state() & QPaintEngine::DirtyTransform)
-            m_transform = state.transform();
-        if (state.state() & QPaintEngine::DirtyPen)
-            m_pen = state.pen();
-        if (state.state() & QPaintEngine::DirtyBrush)
-            m_brush = state.brush();
+    void updateState(const QPaintEngineState& changed) override {
+        if (changed.state() & QPaintEngine::DirtyTransform)
+            m_transform = changed.transform();
+        if (changed.state() & QPaintEngine::DirtyPen)
+            m_pen = changed.pen();
+        if (changed.state() & QPaintEngine::DirtyBrush)
+            m_brush = changed.brush();
     }
     void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
     // Rectangles filled on a page come here as paths.
@@ -521,6 +521,7 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
         int pages = 0;
         bool takesInput = false;
         bool hostDisabled = false;
+        bool produced = false;
         Form host(QStringLiteral("Host"), QStringLiteral("Управление"), 10, 10, 300, 200);
         host.show();
         QTimer::singleShot(0, this, [&]() {
@@ -533,7 +534,7 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
             title = preview->windowTitle();
             takesInput = preview->isEnabled();
             hostDisabled = !host.isEnabled();
-            QTest::qWaitFor([&]() { return preview->isProduced(); }, 20000);
+            produced = QTest::qWaitFor([&]() { return preview->isProduced(); }, 20000);
             pages = preview->pageCount();
             preview->close();
         });
@@ -543,6 +544,7 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
         QVERIFY(takesInput);
         QVERIFY(hostDisabled);
         QVERIFY(host.isEnabled());
+        QVERIFY(produced);
         QCOMPARE(pages, 2);
         QCOMPARE(rez()->recNo(), 12);
         // Nothing of the preview outlives its showing.

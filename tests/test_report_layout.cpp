@@ -4,7 +4,7 @@
 #include "admin/report/reportfile.h"
 #include "admin/report/reportlayout.h"
 #include "admin/report/rowfeed.h"
-#include "app/services/failure.h"
+#include "base/failure.h"
 
 #include <QLabel>
 #include <QPainter>

@@ -1,8 +1,8 @@
-#include "app/services/ui.h"
 #include "data/datamodule.h"
 #include "data/engine/table.h"
 #include "testing/gradescale.h"
 #include "tests/support/recorder.h"
+#include "ui/builders.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>

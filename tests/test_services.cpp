@@ -1,11 +1,11 @@
-#include "app/services/appinfo.h"
-#include "app/services/bitbtn.h"
-#include "app/services/dialogs.h"
-#include "app/services/form.h"
-#include "app/services/guard.h"
-#include "app/services/jpeg.h"
 #include "app/startup.h"
+#include "base/appinfo.h"
 #include "tests/support/instances.h"
+#include "ui/bitbtn.h"
+#include "ui/dialogs.h"
+#include "ui/form.h"
+#include "ui/guard.h"
+#include "ui/jpeg.h"
 
 #include <QFile>
 #include <QLineEdit>

@@ -3,8 +3,7 @@
 #include "admin/form8.h"
 #include "admin/form9.h"
 #include "app/form14.h"
-#include "app/services/bitbtn.h"
-#include "app/services/failure.h"
+#include "base/failure.h"
 #include "data/datamodule.h"
 #include "data/engine/table.h"
 #include "materials/form13.h"
@@ -14,6 +13,7 @@
 #include "testing/form5.h"
 #include "testing/form7.h"
 #include "tests/support/instances.h"
+#include "ui/bitbtn.h"
 
 #include <QDir>
 #include <QLineEdit>

@@ -1,4 +1,3 @@
-#include "app/services/guard.h"
 #include "data/datamodule.h"
 #include "data/engine/table.h"
 #include "data/widgets/dbgrid.h"
@@ -13,6 +12,7 @@
 #include "tests/support/instances.h"
 #include "tests/support/recorder.h"
 #include "tests/support/testdb.h"
+#include "ui/guard.h"
 
 #include <QAbstractButton>
 #include <QFrame>

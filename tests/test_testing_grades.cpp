@@ -1,4 +1,4 @@
-#include "app/services/failure.h"
+#include "base/failure.h"
 #include "testing/gradescale.h"
 
 #include <QtTest>

@@ -1,5 +1,4 @@
 #include "app/form14.h"
-#include "app/services/bitbtn.h"
 #include "data/datamodule.h"
 #include "data/engine/table.h"
 #include "data/widgets/dblookupcombobox.h"
@@ -9,6 +8,7 @@
 #include "testing/form7.h"
 #include "testing/radiogroup.h"
 #include "tests/support/instances.h"
+#include "ui/bitbtn.h"
 
 #include <QLabel>
 #include <QLineEdit>

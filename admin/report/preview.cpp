@@ -4,8 +4,8 @@
 #include "printing.h"
 #include "producer.h"
 
-#include "app/services/dialogs.h"
-#include "app/services/guard.h"
+#include "ui/dialogs.h"
+#include "ui/guard.h"
 
 #include <QAction>
 #include <QActionGroup>

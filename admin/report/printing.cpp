@@ -3,9 +3,9 @@
 #include "pagepainter.h"
 #include "producer.h"
 
-#include "app/services/dialogs.h"
-#include "app/services/failure.h"
-#include "app/services/guard.h"
+#include "base/failure.h"
+#include "ui/dialogs.h"
+#include "ui/guard.h"
 
 #include <QPrinter>
 #include <QPrinterInfo>

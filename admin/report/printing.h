@@ -3,7 +3,7 @@
 #include "reportfile.h"
 #include "reportlayout.h"
 
-#include "app/services/form.h"
+#include "ui/form.h"
 
 #include <QPainter>
 #include <QPicture>

@@ -2,8 +2,8 @@
 
 #include "pagepainter.h"
 
-#include "app/services/guard.h"
 #include "data/engine/table.h"
+#include "ui/guard.h"
 
 #include <QDate>
 #include <QThread>

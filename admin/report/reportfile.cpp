@@ -2,8 +2,8 @@
 
 #include "pagepainter.h"
 
-#include "app/services/appinfo.h"
-#include "app/services/failure.h"
+#include "base/appinfo.h"
+#include "base/failure.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>

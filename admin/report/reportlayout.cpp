@@ -1,6 +1,6 @@
 #include "reportlayout.h"
 
-#include "app/services/ui.h"
+#include "ui/builders.h"
 
 #include <algorithm>
 

@@ -3,7 +3,7 @@
 #include "preview.h"
 
 #include "admin/form10.h"
-#include "app/services/failure.h"
+#include "base/failure.h"
 #include "data/engine/datasource.h"
 
 void runResultsReport(QWidget* parent) {

@@ -2,7 +2,7 @@
 
 #include "quoting.h"
 
-#include "app/services/failure.h"
+#include "base/failure.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,7 +4,7 @@
 #include "quoting.h"
 #include "storage.h"
 
-#include "app/services/failure.h"
+#include "base/failure.h"
 
 #include <QRegularExpression>
 

@@ -1,6 +1,6 @@
 #include "formats.h"
 
-#include "app/services/failure.h"
+#include "base/failure.h"
 
 #include <QLocale>
 #include <QRegularExpression>

@@ -3,7 +3,7 @@
 #include "connection.h"
 #include "sqlnames.h"
 
-#include "app/services/failure.h"
+#include "base/failure.h"
 
 #include <QRegularExpression>
 #include <QSqlError>

@@ -7,7 +7,7 @@
 #include "storage.h"
 #include "writeerrors.h"
 
-#include "app/services/failure.h"
+#include "base/failure.h"
 
 #include <QCollator>
 #include <QHash>

@@ -3,7 +3,7 @@
 #include "data/engine/table.h"
 #include "databinding.h"
 
-#include "app/services/guard.h"
+#include "ui/guard.h"
 
 #include <QKeyEvent>
 #include <QTimer>

@@ -4,8 +4,8 @@
 #include "databinding.h"
 #include "lookuplist.h"
 
-#include "app/services/dialogs.h"
-#include "app/services/guard.h"
+#include "ui/dialogs.h"
+#include "ui/guard.h"
 
 #include <QAbstractTableModel>
 #include <QApplication>
@@ -148,8 +148,8 @@ private:
 // grid to put the record into edit state, and is refused with a beep when it cannot.
 class GridEditor : public QLineEdit {
 public:
-    GridEditor(TDBGrid* grid, int column, int fieldPos)
-        : QLineEdit(grid->viewport()), column(column), fieldPos(fieldPos), m_grid(grid) {
+    GridEditor(TDBGrid* grid, int gridColumn, int field)
+        : QLineEdit(grid->viewport()), column(gridColumn), fieldPos(field), m_grid(grid) {
         setFrame(false);
         setContextMenuPolicy(Qt::NoContextMenu);
         const FieldDef& f = grid->table()->field(fieldPos);

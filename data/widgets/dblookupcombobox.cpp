@@ -5,7 +5,7 @@
 #include "databinding.h"
 #include "lookuplist.h"
 
-#include "app/services/guard.h"
+#include "ui/guard.h"
 
 #include <QKeyEvent>
 #include <QPainter>

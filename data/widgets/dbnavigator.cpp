@@ -3,8 +3,8 @@
 #include "data/engine/table.h"
 #include "databinding.h"
 
-#include "app/services/dialogs.h"
-#include "app/services/guard.h"
+#include "ui/dialogs.h"
+#include "ui/guard.h"
 
 #include <QKeyEvent>
 #include <QPainter>

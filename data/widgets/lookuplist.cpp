@@ -2,7 +2,7 @@
 
 #include "data/engine/table.h"
 
-#include "app/services/guard.h"
+#include "ui/guard.h"
 
 #include <QApplication>
 #include <QKeyEvent>

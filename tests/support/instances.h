@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/services/appinfo.h"
 #include "app/startup.h"
+#include "base/appinfo.h"
 #include "signin/form1.h"
 #include "tests/support/recorder.h"
 #include "tests/support/testdb.h"

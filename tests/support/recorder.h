@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/services/dialogs.h"
+#include "ui/dialogs.h"
 
 #include <QQueue>
 #include <QString>

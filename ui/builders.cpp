@@ -1,4 +1,4 @@
-#include "ui.h"
+#include "builders.h"
 
 #include <QPalette>
 

@@ -1,7 +1,7 @@
 #include "form.h"
 
-#include "failure.h"
-#include "ui.h"
+#include "base/failure.h"
+#include "builders.h"
 
 #include <QApplication>
 #include <QEventLoop>

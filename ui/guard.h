@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/failure.h"
 #include "dialogs.h"
-#include "failure.h"
 
 #include <new>
 #include <utility>

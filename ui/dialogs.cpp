@@ -1,6 +1,6 @@
 #include "dialogs.h"
 
-#include "appinfo.h"
+#include "base/appinfo.h"
 
 #include <QApplication>
 #include <QFileDialog>

@@ -1,6 +1,6 @@
 #include "jpeg.h"
 
-#include "failure.h"
+#include "base/failure.h"
 
 #include <QFile>
 
