@@ -1,6 +1,7 @@
 // Draws the program's decorative pictures (musical motifs) and writes them into resources/pictures/:
-// the three window backdrops as progressive JPEGs and the four button pictures as 32-bit ARGB PNGs.
-// Usage: make_pictures [output folder]
+// the three window backdrops as progressive JPEGs and the four button pictures as 32-bit ARGB PNGs; and the
+// program's icon for the desktop menu into packaging/icons/: an SVG and PNGs at the usual sizes.
+// Usage: make_pictures [pictures folder [icons folder]]
 
 #include <QDir>
 #include <QFile>
@@ -10,6 +11,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <QSvgGenerator>
 #include <QTransform>
 
 #include <algorithm>
@@ -220,14 +222,15 @@ QImage materialsBackdrop() {
     return image;
 }
 
-// A rounded card with a gradient, the common ground of the button pictures.
-void drawCard(QPainter& p, const QRectF& r, const QColor& top, const QColor& bottom) {
+// A rounded card with a gradient, the common ground of the button pictures and the icon; its white rim grows
+// with its corners.
+void drawCard(QPainter& p, const QRectF& r, const QColor& top, const QColor& bottom, qreal radius = 14) {
     QLinearGradient g(r.topLeft(), r.bottomLeft());
     g.setColorAt(0, top);
     g.setColorAt(1, bottom);
-    p.setPen(QPen(QColor(255, 255, 255, 200), 2));
+    p.setPen(QPen(QColor(255, 255, 255, 200), radius / 7));
     p.setBrush(g);
-    p.drawRoundedRect(r, 14, 14);
+    p.drawRoundedRect(r, radius, radius);
 }
 
 // Picture A, study materials: an open book with a staff on each page.
@@ -360,6 +363,45 @@ QImage pictureD() {
     return image;
 }
 
+// The program's icon on a 256 x 256 square: a gold treble clef and two beamed notes on a staff, on a blue
+// card.
+void drawIcon(QPainter& p) {
+    p.setRenderHint(QPainter::Antialiasing);
+    drawCard(p, QRectF(8, 8, 240, 240), QColor(120, 170, 235), deepBlue, 44);
+    const qreal gap = 26;
+    const qreal top = 76;
+    drawStaff(p, 24, 232, top, gap, QColor(255, 255, 255, 210), 4);
+    drawTrebleClef(p, 62, top, gap, gold);
+    drawBeamedPair(p, QPointF(146, top + 3 * gap), QPointF(190, top + 2 * gap), gap, Qt::white);
+}
+
+constexpr int iconSizes[] = {16, 24, 32, 48, 64, 128, 256};
+
+bool writeIcons(const QString& folder) {
+    {
+        QSvgGenerator svg;
+        svg.setFileName(folder + QStringLiteral("/muzyka.svg"));
+        svg.setSize(QSize(256, 256));
+        svg.setViewBox(QRect(0, 0, 256, 256));
+        svg.setTitle(QStringLiteral("Музыка"));
+        QPainter p(&svg);
+        if (!p.isActive())
+            return false;
+        drawIcon(p);
+    }
+    bool ok = true;
+    for (const int size : iconSizes) {
+        QImage image = canvas(size, size, QImage::Format_ARGB32);
+        {
+            QPainter p(&image);
+            p.scale(size / 256.0, size / 256.0);
+            drawIcon(p);
+        }
+        ok = image.save(folder + QStringLiteral("/muzyka-%1.png").arg(size)) && ok;
+    }
+    return ok;
+}
+
 bool writeProgressiveJpeg(const QImage& source, const QString& path) {
     const QImage image = source.convertToFormat(QImage::Format_RGB888);
     FILE* out = std::fopen(QFile::encodeName(path).constData(), "wb");
@@ -393,7 +435,10 @@ int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     const QString folder =
         argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(ESUN_SOURCE_DIR "/resources/pictures");
+    const QString icons =
+        argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral(ESUN_SOURCE_DIR "/packaging/icons");
     QDir().mkpath(folder);
+    QDir().mkpath(icons);
     bool ok = writeProgressiveJpeg(signinBackdrop(), folder + QStringLiteral("/signin.jpg"));
     ok = writeProgressiveJpeg(resultsBackdrop(), folder + QStringLiteral("/results.jpg")) && ok;
     ok = writeProgressiveJpeg(materialsBackdrop(), folder + QStringLiteral("/materials.jpg")) && ok;
@@ -403,6 +448,10 @@ int main(int argc, char** argv) {
     ok = pictureD().save(folder + QStringLiteral("/button_d.png")) && ok;
     if (!ok) {
         std::fprintf(stderr, "make_pictures: cannot write the pictures into %s\n", qPrintable(folder));
+        return 1;
+    }
+    if (!writeIcons(icons)) {
+        std::fprintf(stderr, "make_pictures: cannot write the icons into %s\n", qPrintable(icons));
         return 1;
     }
     return 0;

@@ -1,7 +1,7 @@
 // make_sample_db [--force] <file>: makes the school's sample database from resources/sample/schema.sql
-// (the tables) and resources/sample/sample.sql (the rows). An existing file is kept unless --force is given;
-// the new file is built beside it under a temporary name and only then put in its place, so a failure never
-// leaves half a database behind.
+// (the tables) and resources/sample/sample.sql (the rows), both compiled into the tool. An existing file is
+// kept unless --force is given; the new file is built beside it under a temporary name and only then put in
+// its place, so a failure never leaves half a database behind.
 
 #include <QByteArray>
 #include <QDir>
@@ -28,7 +28,7 @@ int fail(const QString& text) {
 }
 
 std::optional<QByteArray> readSource(const QString& name, QString* error) {
-    const QString path = QStringLiteral(ESUN_SOURCE_DIR "/resources/sample/") + name;
+    const QString path = QStringLiteral(":/sample/") + name;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
