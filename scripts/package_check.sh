@@ -48,7 +48,7 @@ echo "== lintian $deb"
 lintian --fail-on error "$deb" || fail "lintian reports errors"
 dpkg-deb -x "$deb" "$work/tree"
 desktop-file-validate "$work/tree/usr/share/applications/muzyka.desktop"
-appstreamcli validate --no-net "$work"/tree/usr/share/metainfo/*.metainfo.xml
+appstreamcli validate-tree --no-net "$work/tree"
 
 echo "== install"
 export DEBIAN_FRONTEND=noninteractive
@@ -77,6 +77,7 @@ fi
 within 20 test -s "$work/display" || fail "Xvfb did not start"
 display=:$(head -1 "$work/display")
 within 20 xdpyinfo -display "$display" || fail "Xvfb on $display takes no clients"
+kill -0 "$xvfb" 2>/dev/null || fail "Xvfb could not take the display $display"
 # A login's environment, nothing of this shell's.
 runuser -u "$user" -- env -i HOME="$(getent passwd "$user" | cut -d: -f6)" PATH=/usr/bin:/bin LANG=C.UTF-8 \
   DISPLAY="$display" sh -c 'echo $$ >"$0"; exec muzyka' "$work/pid" >"$work/program.log" 2>&1 &
