@@ -4,6 +4,7 @@
 #include "admin/form8.h"
 #include "admin/report/resultsreport.h"
 #include "data/datamodule.h"
+#include "data/engine/filter.h"
 #include "data/engine/table.h"
 #include "data/widgets/dbgrid.h"
 #include "data/widgets/dbnavigator.h"
@@ -121,13 +122,13 @@ void TForm9::Button4Click() {
 }
 
 // The grade filter. Filtering goes off before the new text is applied, so a text the engine rejects leaves
-// rez unfiltered; the text goes in exactly as typed, as the engine reads a quoted value.
+// rez unfiltered; the typed grade is one quoted value, so no text can change the expression itself.
 void TForm9::Edit1Change() {
     Table* rez = DataModule11->rez;
     const QString grade = Edit1->text();
     rez->setFiltered(false);
     if (grade.isEmpty())
         return;
-    rez->setFilterText(QStringLiteral("Оценка ='") + grade + QLatin1Char('\''));
+    rez->setFilterText(QStringLiteral("Оценка =") + filter::quotedValue(grade));
     rez->setFiltered(true);
 }

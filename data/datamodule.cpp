@@ -44,6 +44,7 @@ TDataModule11::TDataModule11(QObject* parent, Open open) : QObject(parent) {
     setObjectName(QStringLiteral("DataModule11"));
     ADOConnection1 = new Connection(QStringLiteral("ADOConnection1"), this);
     ADOConnection1->setConnectionString(defaultConnectionString());
+    connect(ADOConnection1, &Connection::cannotWrite, this, [](const QString& text) { reportFailure(text); });
 
     const auto table = [this](const char* name, const QString& tableName) {
         return new Table(QString::fromLatin1(name), ADOConnection1, tableName, this);

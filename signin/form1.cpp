@@ -4,6 +4,7 @@
 #include "base/failure.h"
 #include "data/datamodule.h"
 #include "data/engine/connection.h"
+#include "data/engine/filter.h"
 #include "data/engine/query.h"
 #include "data/engine/table.h"
 #include "ui/builders.h"
@@ -99,13 +100,6 @@ void writeWhole(const QString& path, const QByteArray& bytes) {
         throw Failure(ioMessage(errno));
 }
 
-// The surname as a quoted filter value: an apostrophe inside is doubled, so any surname stays one value.
-QString quoted(const QString& text) {
-    QString value = text;
-    value.replace(QLatin1Char('\''), QStringLiteral("''"));
-    return QLatin1Char('\'') + value + QLatin1Char('\'');
-}
-
 } // namespace
 
 TForm1::TForm1(QWidget* parent)
@@ -161,7 +155,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TForm1::FormCreate() {
-    const bool queryVariant = QFileInfo::exists(connectionFilePath());
+    const bool queryVariant = QFileInfo(connectionFilePath()).isFile(); // a folder of that name is not it
     Button2->setEnabled(!queryVariant);
     Button3->setVisible(queryVariant);
     Button1->setVisible(!queryVariant);
@@ -179,7 +173,7 @@ void TForm1::Edit2Change() {
     ych->setFiltered(false);
     if (Edit2->text().isEmpty())
         return;
-    ych->setFilterText(QStringLiteral("Фамилия =") + quoted(Edit2->text()));
+    ych->setFilterText(QStringLiteral("Фамилия =") + filter::quotedValue(Edit2->text()));
     ych->setFiltered(true);
 }
 

@@ -339,6 +339,16 @@ private slots:
         QVERIFY(!rez()->filtered());
     }
 
+    void theTypedGradeIsOneValue() {
+        Form9->showModeless();
+        Form9->Edit1->setText(QStringLiteral("5' OR Оценка='2"));
+        QCOMPARE(m_dialogs->failures(),
+                 QStringList{QStringLiteral(
+                     "rez: '5' OR Оценка='2' is not a valid integer value for field 'Оценка'")});
+        QVERIFY(!rez()->filtered());
+        QCOMPARE(rez()->recordCount(), 7);
+    }
+
     // --- the sort ---
 
     void sortReordersTheFilteredRowsByTopic() {

@@ -5,6 +5,8 @@
 #include "tests/support/recorder.h"
 #include "tests/support/testdb.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QtTest>
 
@@ -103,6 +105,36 @@ private slots:
         QCOMPARE(dialogs.failures().size(), 7);
         QVERIFY(dialogs.failures().first().contains(QStringLiteral("Primer.mdb")));
         QVERIFY(!dm.ych->isActive());
+    }
+
+    void readOnlyDatabaseIsReportedOnceAndOpens() {
+        TestDatabase db(TestDatabase::smallRowsSql());
+        db.setReadOnly(true);
+        RecordingDialogs dialogs;
+        TDataModule11 dm;
+        QCOMPARE(dialogs.failures(),
+                 QStringList{
+                     QStringLiteral("ADOConnection1: База данных «%1» открыта только для чтения: изменения и "
+                                    "результаты тестов сохранить не удастся.")
+                         .arg(QDir::current().absoluteFilePath(QStringLiteral("Primer.mdb")))});
+        for (Table* t : {dm.ych, dm.klass, dm.tema, dm.quest, dm.ans, dm.rez})
+            QVERIFY(t->isActive());
+    }
+
+    void lockedDatabaseIsWaitedForOnce() {
+        TestDatabase db(TestDatabase::smallRowsSql());
+        const DatabaseLock lock(db.path());
+        RecordingDialogs dialogs;
+        QElapsedTimer clock;
+        clock.start();
+        TDataModule11 dm;
+        const QString expected =
+            QStringLiteral("ADOConnection1: Не удалось открыть базу данных «%1»: база данных занята другой "
+                           "программой, повторите позже.")
+                .arg(QDir::current().absoluteFilePath(QStringLiteral("Primer.mdb")));
+        QCOMPARE(dialogs.failures(), QStringList(7, expected));
+        // One busy wait of five seconds, where seven took 35.
+        QVERIFY2(clock.elapsed() < 15000, qPrintable(QString::number(clock.elapsed())));
     }
 
     void missingKeyColumnClosesPupilsAndResults() {

@@ -12,11 +12,14 @@
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
+#include <QSqlQuery>
 #include <QTest>
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -193,7 +196,7 @@ private slots:
     void filterWithDoubledApostrophe();
     void filterEndsPendingEdit();
     void filterSetWhileClosedAppliesAtOpen();
-    void sameFilterAgainKeepsCursor();
+    void sameFilterAgainGoesToFirstRow();
     void detailRefusesFilter();
 
     void sortUsesRussianCollation();
@@ -231,6 +234,15 @@ private slots:
     void queryErrors();
     void reconnectClosesTables();
     void closingTheConnectionDiscardsPendingRows();
+
+    void postOfRowChangedElsewhereFails_data();
+    void postOfRowChangedElsewhereFails();
+    void storeSucceedsOnceTheCauseIsGone_data();
+    void storeSucceedsOnceTheCauseIsGone();
+    void pipeIsRefusedAtOnce();
+    void damagedFilesAreExplainedInRussian_data();
+    void damagedFilesAreExplainedInRussian();
+    void outOfRangeNumbersAreInvalidValues();
 };
 
 void TestEngine::connectionStringItems() {
@@ -632,6 +644,13 @@ void TestEngine::malformedFilters_data() {
     QTest::newRow("quotes closed by typed text")
         << QStringLiteral("Фамилия ='5' OR '1'='1'")
         << QStringLiteral("ych: Field name expected in filter expression");
+    QTest::newRow("double equals")
+        << QStringLiteral("Фамилия == 'Петрова'")
+        << QStringLiteral("ych: A field name or value expected in filter expression before '='");
+    QTest::newRow("brackets nested too deeply")
+        << QString(20000, u'(') + QStringLiteral("Фамилия ='a'") + QString(20000, u')')
+        << QStringLiteral("ych: Выражение фильтра вложено слишком глубоко: допускается не более 256 уровней "
+                          "скобок и NOT.");
     QTest::newRow("dangling and")
         << QStringLiteral("Фамилия = 'a' AND")
         << QStringLiteral("ych: Incomplete filter expression: A field name or value expected at the end");
@@ -703,7 +722,7 @@ void TestEngine::filterSetWhileClosedAppliesAtOpen() {
     QVERIFY(s.ych->bof());
 }
 
-void TestEngine::sameFilterAgainKeepsCursor() {
+void TestEngine::sameFilterAgainGoesToFirstRow() {
     TestDatabase db(TestDatabase::smallRowsSql());
     Schema s;
     s.rez->open();
@@ -711,10 +730,18 @@ void TestEngine::sameFilterAgainKeepsCursor() {
     s.rez->setFiltered(true);
     s.rez->next();
     QSignalSpy changed(s.rez.get(), &Table::dataSetChanged);
-    s.rez->setFilterText(QStringLiteral("id_ученика ='1'"));
+    // Switching on what is on changes nothing.
     s.rez->setFiltered(true);
     QCOMPARE(s.rez->recNo(), 1);
     QCOMPARE(changed.count(), 0);
+    // The same text while filtering is on ends the pending edit and goes to the first visible row.
+    s.rez->setText(6, QStringLiteral("4"));
+    s.rez->setFilterText(QStringLiteral("id_ученика ='1'"));
+    QCOMPARE(s.rez->state(), Table::State::Browse);
+    QCOMPARE(scalar(db, QStringLiteral("SELECT \"Баллы\" FROM \"результаты\" WHERE \"id_результата\"=3")),
+             QStringLiteral("4"));
+    QCOMPARE(s.rez->recNo(), 0);
+    QCOMPARE(changed.count(), 1);
 }
 
 void TestEngine::detailRefusesFilter() {
@@ -1380,6 +1407,128 @@ void TestEngine::closingTheConnectionDiscardsPendingRows() {
     s->quest->edit();
     s->quest->setValue(1, QStringLiteral("Не сохранится"));
     s.reset(); // destroying everything with a pending edit ends quietly
+}
+
+void TestEngine::postOfRowChangedElsewhereFails_data() {
+    QTest::addColumn<QString>("otherProgram");
+    QTest::newRow("changed") << QStringLiteral(
+        "UPDATE \"Тема\" SET \"тема\"='Ключи и ноты' WHERE \"id_темы\"=2");
+    QTest::newRow("deleted") << QStringLiteral("DELETE FROM \"Тема\" WHERE \"id_темы\"=2");
+}
+
+void TestEngine::postOfRowChangedElsewhereFails() {
+    QFETCH(QString, otherProgram);
+    TestDatabase db(TestDatabase::smallRowsSql());
+    Schema s;
+    Table& t = *s.tema;
+    t.open();
+    t.next();
+    db.exec(otherProgram);
+    t.setText(1, QStringLiteral("Скрипичный ключ"));
+    QCOMPARE(
+        failureText([&] { t.post(); }),
+        QStringLiteral("tema: Row cannot be located for updating. Some values may have been changed since it "
+                       "was last read."));
+    QCOMPARE(t.state(), Table::State::Edit);
+    QCOMPARE(t.asText(1), QStringLiteral("Скрипичный ключ"));
+    QCOMPARE(scalar(db, QStringLiteral("SELECT count(*) FROM \"Тема\" WHERE \"тема\"='Скрипичный ключ'")),
+             QStringLiteral("0"));
+}
+
+void TestEngine::storeSucceedsOnceTheCauseIsGone_data() {
+    QTest::addColumn<QString>("cause");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("read-only") << QStringLiteral("read-only")
+                               << QStringLiteral("база данных открыта только для чтения.");
+    QTest::newRow("locked") << QStringLiteral("locked")
+                            << QStringLiteral("база данных занята другой программой, повторите позже.");
+    QTest::newRow("full") << QStringLiteral("full")
+                          << QStringLiteral("на диске не хватает места для базы данных.");
+}
+
+void TestEngine::storeSucceedsOnceTheCauseIsGone() {
+    QFETCH(QString, cause);
+    QFETCH(QString, expected);
+    TestDatabase db(TestDatabase::smallRowsSql());
+    db.setReadOnly(cause == u"read-only");
+    Schema s;
+    Table& t = *s.rez;
+    t.open();
+    std::optional<DatabaseLock> lock;
+    if (cause == u"locked") {
+        sqlite3_busy_timeout(s.connection->handle(), 0); // no need to wait out the lock here
+        lock.emplace(db.path());
+    }
+    QSqlQuery pragma(s.connection->database());
+    if (cause == u"full")
+        QVERIFY(pragma.exec(QStringLiteral("PRAGMA max_page_count=1")));
+    // Results are appended until the database refuses one (at once, unless it is only full).
+    QString failure;
+    for (int i = 0; i < 100 && failure.isEmpty(); ++i) {
+        t.append();
+        t.setValue(6, QString(255, u'я'));
+        t.setValue(7, 5);
+        failure = failureText([&] { t.post(); });
+    }
+    QCOMPARE(failure, QStringLiteral("rez: Запись нельзя сохранить: ") + expected);
+    QCOMPARE(t.state(), Table::State::Insert);
+    db.setReadOnly(false);
+    lock.reset();
+    if (cause == u"full")
+        QVERIFY(pragma.exec(QStringLiteral("PRAGMA max_page_count=1000000")));
+    t.post();
+    QCOMPARE(t.state(), Table::State::Browse);
+    QCOMPARE(scalar(db, QStringLiteral("SELECT \"Баллы\" FROM \"результаты\" WHERE \"id_результата\"=%1")
+                            .arg(t.value(0).toInt())),
+             QString(255, u'я'));
+}
+
+void TestEngine::pipeIsRefusedAtOnce() {
+    TestDatabase db;
+    QFile::remove(db.path());
+    QCOMPARE(mkfifo(QFile::encodeName(db.path()).constData(), 0600), 0);
+    Connection c(QStringLiteral("ADOConnection1"));
+    c.setConnectionString(connectionStringFor(QStringLiteral("Primer.mdb")));
+    QCOMPARE(failureText([&] { c.open(); }),
+             QStringLiteral(
+                 "ADOConnection1: «%1» — не файл, а канал или устройство; базой данных он быть не может.")
+                 .arg(QDir::current().absoluteFilePath(QStringLiteral("Primer.mdb"))));
+}
+
+void TestEngine::damagedFilesAreExplainedInRussian_data() {
+    QTest::addColumn<int>("from"); // the first byte overwritten
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("damaged") << 100 << QStringLiteral("файл базы данных повреждён.");
+    QTest::newRow("not a database") << 16 << QStringLiteral("файл не является базой данных.");
+}
+
+void TestEngine::damagedFilesAreExplainedInRussian() {
+    QFETCH(int, from);
+    QFETCH(QString, reason);
+    TestDatabase db(TestDatabase::smallRowsSql());
+    QFile file(db.path());
+    QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(from) && file.write(QByteArray(64, '\xff')) == 64);
+    file.close();
+    Connection c(QStringLiteral("ADOConnection1"));
+    c.setConnectionString(connectionStringFor(QStringLiteral("Primer.mdb")));
+    QCOMPARE(failureText([&] { c.open(); }),
+             QStringLiteral("ADOConnection1: Не удалось открыть базу данных «%1»: %2")
+                 .arg(QDir::current().absoluteFilePath(QStringLiteral("Primer.mdb")), reason));
+}
+
+void TestEngine::outOfRangeNumbersAreInvalidValues() {
+    TestDatabase db(TestDatabase::smallRowsSql());
+    db.exec(QStringLiteral("UPDATE \"результаты\" SET \"Оценка\"=1e300 WHERE \"id_результата\"=1;"
+                           "UPDATE \"результаты\" SET \"Оценка\"=4000000000 WHERE \"id_результата\"=2;"));
+    Schema s;
+    Table& t = *s.rez;
+    t.open();
+    QVERIFY(t.isNull(7));
+    QCOMPARE(t.displayText(7), QString());
+    t.next();
+    QVERIFY(t.isNull(7)); // beyond the 32 bits of an integer field
+    t.next();
+    QCOMPARE(t.asInteger(7), 2);
 }
 
 QTEST_MAIN(TestEngine)

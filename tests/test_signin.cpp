@@ -128,6 +128,16 @@ private slots:
         QVERIFY(!Form1->Button2->isEnabled());
     }
 
+    void folderNamedConnectIniKeepsTheDirectVariant() {
+        ProgramInstances program(ProgramInstances::Direct, TestDatabase::smallRowsSql(), false);
+        QVERIFY(QDir(program.folder.path()).mkdir(QStringLiteral("Connect.ini")));
+        startup::createInstances();
+        startup::createSignInWindow();
+        QVERIFY(!Form1->Button1->isHidden());
+        QVERIFY(Form1->Button3->isHidden());
+        QVERIFY(Form1->Button2->isEnabled());
+    }
+
     void passwordTypedBeforeTheFirstClickShowsInClear() {
         ProgramInstances program;
         Form1->showModeless();

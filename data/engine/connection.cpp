@@ -1,6 +1,7 @@
 #include "connection.h"
 
 #include "quoting.h"
+#include "writeerrors.h"
 
 #include "base/failure.h"
 
@@ -56,6 +57,42 @@ int unocase(void*, int lengthA, const void* a, int lengthB, const void* b) {
 
 int connectionCounter = 0;
 
+constexpr int busyWait = 5000; // milliseconds SQLite waits for a lock held by another program
+
+// Opens the file as the QtSql connection `name`, read-write without create (a file that vanished meanwhile
+// must not come back empty), with foreign keys on and the collation UNOCASE; the Russian reason when it
+// fails, the connection then removed again.
+QString openHandle(const QString& path, int busyTimeout, const QString& name) {
+    QString error;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) +
+                           QStringLiteral("?mode=rw"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeout));
+        const auto reason = [](const QSqlError& e) { return failureText({}, e); };
+        if (!db.open()) {
+            error = reason(db.lastError());
+        } else {
+            QSqlQuery pragma(db);
+            if (!pragma.exec(QStringLiteral("PRAGMA foreign_keys=ON")) ||
+                !pragma.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
+                error = reason(pragma.lastError());
+        }
+        if (error.isEmpty()) {
+            sqlite3* h = *static_cast<sqlite3* const*>(db.driver()->handle().constData());
+            if (sqlite3_create_collation_v2(h, "UNOCASE", SQLITE_UTF16_ALIGNED, nullptr, unocase, nullptr) !=
+                SQLITE_OK)
+                error = QString::fromUtf8(sqlite3_errmsg(h));
+            sqlite3_busy_timeout(h, busyWait);
+        }
+        if (!error.isEmpty())
+            db.close();
+    }
+    if (!error.isEmpty())
+        QSqlDatabase::removeDatabase(name);
+    return error;
+}
+
 } // namespace
 
 Connection::Connection(const QString& objectName, QObject* parent)
@@ -110,6 +147,10 @@ void Connection::open() {
         fail(QStringLiteral("Could not find file '%1'.").arg(path));
     if (info.isDir())
         fail(QStringLiteral("'%1' is a folder, not a database file.").arg(path));
+    // A pipe or a device would block the reading below until someone writes to it.
+    if (!info.isFile())
+        fail(QStringLiteral("«%1» — не файл, а канал или устройство; базой данных он быть не может.")
+                 .arg(path));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         fail(QStringLiteral("Cannot open file '%1': %2.").arg(path, file.errorString()));
@@ -125,37 +166,33 @@ void Connection::open() {
     if (!header.startsWith(QByteArrayLiteral("SQLite format 3\0")))
         fail(QStringLiteral("'%1' is not a database file (a SQLite 3 database is expected).").arg(path));
 
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_dbName);
-        // Read-write without create: a file that vanished meanwhile must not come back empty.
-        db.setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) +
-                           QStringLiteral("?mode=rw"));
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI"));
-        QString error;
-        if (!db.open()) {
-            error = db.lastError().text();
-        } else {
-            QSqlQuery pragma(db);
-            if (!pragma.exec(QStringLiteral("PRAGMA foreign_keys=ON")) ||
-                !pragma.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
-                error = pragma.lastError().text();
-        }
-        if (error.isEmpty()) {
-            sqlite3* h = *static_cast<sqlite3* const*>(db.driver()->handle().constData());
-            if (sqlite3_create_collation_v2(h, "UNOCASE", SQLITE_UTF16_ALIGNED, nullptr, unocase, nullptr) !=
-                SQLITE_OK)
-                error = QString::fromUtf8(sqlite3_errmsg(h));
-        }
-        if (!error.isEmpty()) {
-            db.close();
-            db = QSqlDatabase();
-            QSqlDatabase::removeDatabase(m_dbName);
-            fail(QStringLiteral("Cannot open database '%1': %2").arg(path, error.trimmed()));
-        }
-    }
+    // A file that stayed locked through one busy wait is not waited for again by the openings that follow.
+    const QString error = openHandle(path, m_lockedPath == path ? 0 : busyWait, m_dbName);
+    m_lockedPath = error == fileProblem(SQLITE_BUSY) ? path : QString();
+    if (!error.isEmpty())
+        fail(QStringLiteral("Не удалось открыть базу данных «%1»: %2").arg(path, error));
     m_connected = true;
     m_openedString = m_connectionString;
+    m_path = path;
     emit connectedChanged(true);
+    if (sqlite3_db_readonly(handle(), "main") == 1)
+        emit cannotWrite(
+            objectName() +
+            QStringLiteral(": База данных «%1» открыта только для чтения: изменения и результаты "
+                           "тестов сохранить не удастся.")
+                .arg(path));
+}
+
+void Connection::prepareForWriting() {
+    sqlite3* h = handle();
+    if (!h || sqlite3_db_readonly(h, "main") != 1)
+        return;
+    const QString name = QStringLiteral("%1#%2").arg(objectName()).arg(++connectionCounter);
+    if (!openHandle(m_path, busyWait, name).isEmpty())
+        return; // it cannot be opened again: the write itself reports why
+    QSqlDatabase::database(m_dbName, false).close();
+    QSqlDatabase::removeDatabase(m_dbName);
+    m_dbName = name;
 }
 
 void Connection::close() {

@@ -22,7 +22,9 @@ public:
     // The value of one item of the connection string, keys compared without regard to case; empty if absent.
     QString item(const QString& key) const;
 
-    void open(); // no-op when open with the same string
+    // No-op when open with the same string. A file the database can only read opens, announced by
+    // cannotWrite.
+    void open();
     void close();
     bool isConnected() const { return m_connected; }
 
@@ -46,13 +48,20 @@ public:
     // A table or column name quoted for SQL ("name", inner quotes doubled).
     static QString quoted(const QString& name);
     [[noreturn]] void fail(const QString& text) const;
+    // Called before each write: a database opened read-only stays so even once its file becomes writable,
+    // so it is opened again (quietly, tables untouched) in case the cause has gone.
+    void prepareForWriting();
 
 signals:
     void connectedChanged(bool connected);
+    // The database just opened can be read but not written; `text` says so in the user's words.
+    void cannotWrite(const QString& text);
 
 private:
     QString m_connectionString;
     QString m_openedString;
-    QString m_dbName; // QSqlDatabase connection name, unique per object
+    QString m_dbName;     // QSqlDatabase connection name, unique per object and opening
+    QString m_path;       // the file open now
+    QString m_lockedPath; // the file whose last opening failed after waiting for its lock
     bool m_connected = false;
 };

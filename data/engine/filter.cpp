@@ -7,6 +7,7 @@
 #include "base/failure.h"
 
 #include <QRegularExpression>
+#include <QScopedValueRollback>
 
 #include <vector>
 
@@ -234,23 +235,24 @@ private:
     std::unique_ptr<Node> m_a;
 };
 
+// A run of terms joined by the same AND or OR, held side by side so that a long run never nests deeply.
 class Logic : public Node {
 public:
-    Logic(std::unique_ptr<Node> a, std::unique_ptr<Node> b, bool isAnd)
-        : m_a(std::move(a)), m_b(std::move(b)), m_and(isAnd) {}
+    Logic(std::vector<std::unique_ptr<Node>> terms, bool isAnd) : m_terms(std::move(terms)), m_and(isAnd) {}
     Tri test(const RowSource& rows, int row) const override {
-        const Tri a = m_a->test(rows, row);
-        if (m_and ? a == Tri::False : a == Tri::True)
-            return a;
-        const Tri b = m_b->test(rows, row);
-        if (m_and ? b == Tri::False : b == Tri::True)
-            return b;
-        return (a == Tri::Unknown || b == Tri::Unknown) ? Tri::Unknown : a;
+        const Tri decisive = m_and ? Tri::False : Tri::True;
+        bool unknown = false;
+        for (const auto& term : m_terms) {
+            const Tri t = term->test(rows, row);
+            if (t == decisive)
+                return t;
+            unknown = unknown || t == Tri::Unknown;
+        }
+        return unknown ? Tri::Unknown : negate(decisive);
     }
 
 private:
-    std::unique_ptr<Node> m_a;
-    std::unique_ptr<Node> m_b;
+    std::vector<std::unique_ptr<Node>> m_terms;
     bool m_and;
 };
 
@@ -299,8 +301,9 @@ std::vector<Token> tokenize(const QString& text) {
             tokens.push_back({Token::Minus, QStringLiteral("-")});
             ++i;
         } else if (c == u'=' || c == u'<' || c == u'>' || c == u'!') {
+            // The two-character operators are <=, >=, <> and !=; "==" is two "=" and so malformed.
             QString op(c);
-            if (i + 1 < n && (text[i + 1] == u'=' || (c == u'<' && text[i + 1] == u'>')))
+            if (i + 1 < n && ((c != u'=' && text[i + 1] == u'=') || (c == u'<' && text[i + 1] == u'>')))
                 op += text[i + 1];
             if (op == u"!")
                 throw Failure(QStringLiteral("Invalid character '!' in filter expression"));
@@ -351,20 +354,32 @@ private:
     }
 
     std::unique_ptr<Node> parseOr() {
-        auto node = parseAnd();
+        std::vector<std::unique_ptr<Node>> terms;
+        terms.push_back(parseAnd());
         while (takeWord("OR"))
-            node = std::make_unique<Logic>(std::move(node), parseAnd(), false);
-        return node;
+            terms.push_back(parseAnd());
+        if (terms.size() == 1)
+            return std::move(terms.front());
+        return std::make_unique<Logic>(std::move(terms), false);
     }
 
     std::unique_ptr<Node> parseAnd() {
-        auto node = parseFactor();
+        std::vector<std::unique_ptr<Node>> factors;
+        factors.push_back(parseFactor());
         while (takeWord("AND"))
-            node = std::make_unique<Logic>(std::move(node), parseFactor(), true);
-        return node;
+            factors.push_back(parseFactor());
+        if (factors.size() == 1)
+            return std::move(factors.front());
+        return std::make_unique<Logic>(std::move(factors), true);
     }
 
+    // NOT and brackets nest by recursion: their depth is limited, so that no text can exhaust the stack.
     std::unique_ptr<Node> parseFactor() {
+        if (m_depth >= maxDepth)
+            throw Failure(QStringLiteral("Выражение фильтра вложено слишком глубоко: допускается не более %1 "
+                                         "уровней скобок и NOT.")
+                              .arg(maxDepth));
+        const QScopedValueRollback<int> deeper(m_depth, m_depth + 1);
         if (takeWord("NOT"))
             return std::make_unique<Not>(parseFactor());
         if (peek().type == Token::Open) {
@@ -424,7 +439,9 @@ private:
             return Op::Gt;
         if (op == u"<=")
             return Op::Le;
-        return Op::Ge;
+        if (op == u">=")
+            return Op::Ge;
+        throw Failure(QStringLiteral("Invalid operator '%1' in filter expression").arg(op));
     }
 
     Operand parseOperand() {
@@ -480,12 +497,19 @@ private:
         return {true, std::move(info), {}};
     }
 
+    static constexpr int maxDepth = 256;
+
     std::vector<Token> m_tokens;
     size_t m_at = 0;
+    int m_depth = 0;
     const std::function<FieldInfo(const QString&)>& m_resolve;
 };
 
 } // namespace
+
+QString quotedValue(const QString& text) {
+    return u'\'' + QString(text).replace(u'\'', QStringLiteral("''")) + u'\'';
+}
 
 Expression::Expression(const QString& text, const std::function<FieldInfo(const QString&)>& resolve) {
     if (!text.trimmed().isEmpty())

@@ -38,6 +38,10 @@ public:
 
 class Node;
 
+// Text as one quoted value of a filter expression ('text', an apostrophe inside doubled), so that whatever is
+// typed stays one value.
+QString quotedValue(const QString& text);
+
 class Expression {
 public:
     // Throws Failure with an unprefixed text for a malformed expression or an unknown field.

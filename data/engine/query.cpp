@@ -2,6 +2,7 @@
 
 #include "connection.h"
 #include "sqlnames.h"
+#include "writeerrors.h"
 
 #include "base/failure.h"
 
@@ -52,14 +53,13 @@ void Query::open() {
     const QString sql = rewriteSql(*m_connection, m_sql);
     QSqlQuery query(m_connection->database());
     query.setForwardOnly(true);
+    const QString lead = QStringLiteral("Запрос нельзя выполнить: ");
     if (!query.prepare(sql))
-        failFor(this, query.lastError().databaseText().isEmpty() ? query.lastError().text()
-                                                                 : query.lastError().databaseText());
+        failFor(this, failureText(lead, query.lastError()));
     for (const auto& [name, value] : std::as_const(m_bound))
         query.bindValue(name, value);
     if (!query.exec())
-        failFor(this, query.lastError().databaseText().isEmpty() ? query.lastError().text()
-                                                                 : query.lastError().databaseText());
+        failFor(this, failureText(lead, query.lastError()));
     m_columns.clear();
     m_rows.clear();
     const QSqlRecord record = query.record();

@@ -66,7 +66,7 @@ void Table::fail(const QString& text) const {
 void Table::addField(const FieldDef& field) {
     if (d->active)
         fail(QStringLiteral("Cannot perform this operation on an open dataset"));
-    d->order.append(d->fields.size());
+    d->order.append(int(d->fields.size()));
     d->fields.append(field);
     if (field.isLookup() && field.lookupTable && d->lookupSources.insert(field.lookupTable).second)
         connect(field.lookupTable, &Table::contentChanged, this, [this] {
@@ -216,7 +216,7 @@ Table::State Table::state() const {
 // --- fields ----------------------------------------------------------------------------------------------
 
 int Table::fieldCount() const {
-    return d->fields.size();
+    return int(d->fields.size());
 }
 
 const FieldDef& Table::field(int pos) const {

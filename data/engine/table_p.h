@@ -110,11 +110,14 @@ struct TableData : public filter::RowSource {
 
     // tablerows.cpp: reading rows through the sqlite3 handle
     QString selectSql() const;
-    void readRow(sqlite3_stmt* stmt, int row, std::vector<TextPool>& interned);
+    void readRow(sqlite3_stmt* stmt, std::vector<Column>& into, int row,
+                 std::vector<TextPool>& interned) const;
     void prepare(sqlite3_stmt** stmt, const QString& sql) const;
     void loadRows();
     void shrink();
     void reloadRow(int row);
+    // The stored row still holds what was read into `row` (false when it is gone).
+    bool storedRowUnchanged(int row) const;
 
     // tablelookup.cpp: values of stored rows and the lookup index
     QVariant rowValue(int row, int pos) const;

@@ -10,10 +10,38 @@
 #include <QSqlQuery>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
 constexpr int pendingRow = -1; // the new row of an insert, not yet in the database
+
+// A write transaction that takes the database's write lock at once; rolled back unless committed.
+class WriteTransaction {
+public:
+    explicit WriteTransaction(const QSqlDatabase& db) : m_query(db) {
+        m_begun = m_query.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    }
+    ~WriteTransaction() {
+        if (m_begun)
+            m_query.exec(QStringLiteral("ROLLBACK")); // nothing was written, so nothing is lost
+    }
+    WriteTransaction(const WriteTransaction&) = delete;
+    WriteTransaction& operator=(const WriteTransaction&) = delete;
+
+    bool begun() const { return m_begun; }
+    bool commit() {
+        if (!m_query.exec(QStringLiteral("COMMIT")))
+            return false;
+        m_begun = false;
+        return true;
+    }
+    QSqlError error() const { return m_query.lastError(); }
+
+private:
+    QSqlQuery m_query;
+    bool m_begun = false;
+};
 
 QString variantTypeName(const QVariant& v) {
     switch (v.typeId()) {
@@ -422,9 +450,12 @@ void Table::append() {
 
 QString TableData::writeError(const QSqlError& error, bool deleting, qint64 rowid,
                               const QHash<QString, QVariant>& values) const {
-    const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
     const QString prefix =
         deleting ? QStringLiteral("Запись нельзя удалить: ") : QStringLiteral("Запись нельзя сохранить: ");
+    const QString problem = fileProblem(error.nativeErrorCode().toInt());
+    if (!problem.isEmpty())
+        return prefix + problem;
+    const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
     return prefix + explainWriteError(*q->connection(), realTable, text, deleting, rowid, values);
 }
 
@@ -446,6 +477,7 @@ void Table::post() {
         values.append(storedForm(d->fields[pos].kind, d->buffer[pos]));
         written.insert(d->columnNames[pos], values.back());
     }
+    m_connection->prepareForWriting();
     QSqlQuery query(m_connection->database());
     QString sql;
     const qint64 rowid = inserting ? 0 : d->rowids[size_t(d->currentRow())];
@@ -466,12 +498,25 @@ void Table::post() {
         values.append(rowid);
     }
     if (!sql.isEmpty()) {
+        // An edited row is written only while it still holds what was read: the check and the write are
+        // one transaction, so another program cannot change the row between them.
+        std::optional<WriteTransaction> transaction;
+        if (!inserting) {
+            transaction.emplace(m_connection->database());
+            if (!transaction->begun())
+                fail(d->writeError(transaction->error(), false, rowid, written));
+            if (!d->storedRowUnchanged(d->currentRow()))
+                fail(QStringLiteral("Row cannot be located for updating. Some values may have been changed "
+                                    "since it was last read."));
+        }
         if (!query.prepare(sql))
             fail(d->writeError(query.lastError(), false, rowid, written));
         for (const QVariant& v : std::as_const(values))
             query.addBindValue(v);
         if (!query.exec())
             fail(d->writeError(query.lastError(), false, rowid, written));
+        if (transaction && !transaction->commit())
+            fail(d->writeError(transaction->error(), false, rowid, written));
     }
     if (inserting) {
         const int row = int(d->rowids.size());
@@ -534,6 +579,7 @@ void Table::remove() {
     if (d->state == State::Edit)
         cancel();
     const int row = d->currentRow();
+    m_connection->prepareForWriting();
     QSqlQuery query(m_connection->database());
     query.prepare(QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(Connection::quoted(d->realTable)));
     query.addBindValue(d->rowids[size_t(row)]);

@@ -2,6 +2,7 @@
 #include "table_p.h"
 
 #include "connection.h"
+#include "writeerrors.h"
 
 #include <QByteArray>
 
@@ -51,13 +52,13 @@ QString TableData::selectSql() const {
 
 // One row of the SELECT into the columns. Each value is taken once through sqlite3_column_value (one
 // lock of the connection instead of one per accessor); the connection is used by this thread only.
-void TableData::readRow(sqlite3_stmt* stmt, int row, std::vector<TextPool>& interned) {
-    rowids[size_t(row)] = sqlite3_column_int64(stmt, 0);
+void TableData::readRow(sqlite3_stmt* stmt, std::vector<Column>& into, int row,
+                        std::vector<TextPool>& interned) const {
     int col = 0;
     for (int pos = 0; pos < fields.size(); ++pos) {
         if (columnNames[pos].isEmpty())
             continue;
-        Column& c = columns[size_t(pos)];
+        Column& c = into[size_t(pos)];
         sqlite3_value* value = sqlite3_column_value(stmt, ++col);
         const int type = sqlite3_value_type(value);
         if (type == SQLITE_NULL)
@@ -73,7 +74,10 @@ void TableData::readRow(sqlite3_stmt* stmt, int row, std::vector<TextPool>& inte
         if (type == SQLITE_INTEGER) {
             v = sqlite3_value_int64(value);
         } else if (type == SQLITE_FLOAT) {
-            v = qint64(sqlite3_value_double(value));
+            // A real beyond the whole numbers (1e300, NaN) is an invalid value, never converted out of range.
+            const double real = sqlite3_value_double(value);
+            ok = real > -9.2e18 && real < 9.2e18;
+            v = ok ? qint64(real) : 0;
         } else {
             const char* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
             const int length = sqlite3_value_bytes(value);
@@ -89,6 +93,9 @@ void TableData::readRow(sqlite3_stmt* stmt, int row, std::vector<TextPool>& inte
         }
         if (c.kind == FieldKind::Boolean)
             v = v != 0;
+        else if ((c.kind == FieldKind::Integer || c.kind == FieldKind::AutoInc) &&
+                 (v < INT_MIN || v > INT_MAX))
+            ok = false; // integer fields hold 32 bits
         c.ints[size_t(row)] = v;
         c.nulls[size_t(row)] = !ok;
     }
@@ -100,7 +107,7 @@ void TableData::prepare(sqlite3_stmt** stmt, const QString& sql) const {
         fail(QStringLiteral("Cannot perform this operation on a closed connection"));
     const QByteArray utf8 = sql.toUtf8();
     if (sqlite3_prepare_v2(h, utf8.constData(), int(utf8.size()), stmt, nullptr) != SQLITE_OK)
-        fail(QString::fromUtf8(sqlite3_errmsg(h)));
+        fail(failureText(QStringLiteral("Строки таблицы нельзя прочитать: "), h));
 }
 
 void TableData::loadRows() {
@@ -140,14 +147,15 @@ void TableData::loadRows() {
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
         if (row == capacity)
             resize(capacity = capacity * 2 + 16);
-        readRow(stmt, row++, interned);
+        rowids[size_t(row)] = sqlite3_column_int64(stmt, 0);
+        readRow(stmt, columns, row++, interned);
     }
     resize(row);
     if (capacity > row + row / 4 + 1024)
         shrink();
     sqlite3_finalize(stmt);
     if (rc != SQLITE_DONE)
-        fail(QString::fromUtf8(sqlite3_errmsg(h)));
+        fail(failureText(QStringLiteral("Строки таблицы нельзя прочитать: "), h));
     invalidateIndexes();
 }
 
@@ -171,7 +179,38 @@ void TableData::reloadRow(int row) {
         for (int pos = 0; pos < fields.size(); ++pos)
             if (!columnNames[pos].isEmpty())
                 columns[size_t(pos)].set(row, QVariant());
-        readRow(stmt, row, interned);
+        readRow(stmt, columns, row, interned);
     }
     sqlite3_finalize(stmt);
+}
+
+bool TableData::storedRowUnchanged(int row) const {
+    sqlite3_stmt* stmt = nullptr;
+    prepare(&stmt, selectSql() + QStringLiteral(" WHERE rowid=?"));
+    sqlite3_bind_int64(stmt, 1, rowids[size_t(row)]);
+    std::vector<Column> stored(columns.size());
+    for (size_t pos = 0; pos < stored.size(); ++pos) {
+        stored[pos].kind = columns[pos].kind;
+        stored[pos].resize(1);
+    }
+    std::vector<TextPool> interned(columns.size());
+    const bool found = sqlite3_step(stmt) == SQLITE_ROW;
+    if (found)
+        readRow(stmt, stored, 0, interned);
+    sqlite3_finalize(stmt);
+    if (!found)
+        return false;
+    for (int pos = 0; pos < fields.size(); ++pos) {
+        if (columnNames[pos].isEmpty())
+            continue;
+        const Column& now = stored[size_t(pos)];
+        const Column& read = columns[size_t(pos)];
+        if (now.isNull(0) != read.isNull(row))
+            return false;
+        if (now.isNull(0))
+            continue;
+        if (now.isText() ? now.textAt(0) != read.textAt(row) : now.intAt(0) != read.intAt(row))
+            return false;
+    }
+    return true;
 }

@@ -194,7 +194,8 @@ bool Table::filtered() const {
 }
 
 void Table::setFilterText(const QString& text) {
-    if (text == d->filterText)
+    // While filtering is on even the same text ends a pending edit and goes to the first visible row.
+    if (text == d->filterText && !(d->active && d->filtered))
         return;
     if (d->master && !text.isEmpty())
         fail(QStringLiteral("Filter property cannot be used for detail tables"));

@@ -2,8 +2,11 @@
 
 #include "connection.h"
 
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+
+#include <sqlite3.h>
 
 namespace {
 
@@ -80,9 +83,41 @@ QString explainWriteError(const Connection& connection, const QString& realTable
         return QStringLiteral("поле «%1» должно быть заполнено.").arg(column);
     if (text.contains(QLatin1String("CHECK constraint failed")))
         return QStringLiteral("значение не удовлетворяет условию таблицы (%1).").arg(text);
-    if (text.contains(QLatin1String("locked")) || text.contains(QLatin1String("busy")))
-        return QStringLiteral("база данных занята другой программой, повторите позже.");
-    if (text.contains(QLatin1String("readonly")))
-        return QStringLiteral("база данных открыта только для чтения.");
     return text;
+}
+
+QString fileProblem(int sqliteCode) {
+    switch (sqliteCode & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("база данных занята другой программой, повторите позже.");
+    case SQLITE_READONLY:
+        return QStringLiteral("база данных открыта только для чтения.");
+    case SQLITE_FULL:
+        return QStringLiteral("на диске не хватает места для базы данных.");
+    case SQLITE_CORRUPT:
+        return QStringLiteral("файл базы данных повреждён.");
+    case SQLITE_NOTADB:
+        return QStringLiteral("файл не является базой данных.");
+    case SQLITE_CANTOPEN:
+        return QStringLiteral("файл базы данных не удаётся открыть.");
+    case SQLITE_IOERR:
+        return QStringLiteral("произошла ошибка ввода-вывода при работе с файлом базы данных.");
+    case SQLITE_PERM:
+        return QStringLiteral("нет доступа к файлу базы данных.");
+    default:
+        return {};
+    }
+}
+
+QString failureText(const QString& lead, const QSqlError& error) {
+    const QString problem = fileProblem(error.nativeErrorCode().toInt());
+    if (!problem.isEmpty())
+        return lead + problem;
+    return error.databaseText().isEmpty() ? error.text() : error.databaseText();
+}
+
+QString failureText(const QString& lead, sqlite3* handle) {
+    const QString problem = fileProblem(sqlite3_errcode(handle));
+    return problem.isEmpty() ? QString::fromUtf8(sqlite3_errmsg(handle)) : lead + problem;
 }

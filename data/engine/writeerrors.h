@@ -5,6 +5,17 @@
 #include <QVariant>
 
 class Connection;
+class QSqlError;
+struct sqlite3;
+
+// The common failures of a database file (locked or busy, read-only, full, damaged, not a database, cannot be
+// opened, an input-output error or no access) as the end of a Russian sentence ("база данных занята другой
+// программой, повторите позже."); empty for any other SQLite result code.
+QString fileProblem(int sqliteCode);
+// `lead` followed by the file problem of a failure, or the driver's own text when it is none of the common
+// ones: the failure of a QtSql call, or the last one of an sqlite3 handle.
+QString failureText(const QString& lead, const QSqlError& error);
+QString failureText(const QString& lead, sqlite3* handle);
 
 // Why the database refused to store or delete a row of `realTable`, in words a teacher understands
 // (the table that still refers to the row, the field whose value is missing or repeated), given SQLite's

@@ -16,6 +16,23 @@ TestDatabase::~TestDatabase() {
     QDir::setCurrent(m_previousFolder);
 }
 
+void TestDatabase::setReadOnly(bool on) const {
+    QFile file(m_path);
+    const char writeVersion = on ? 3 : 1; // header byte 18
+    if (!file.open(QIODevice::ReadWrite) || !file.seek(18) || file.write(&writeVersion, 1) != 1)
+        qFatal("cannot change the header of %s", qPrintable(m_path));
+}
+
+DatabaseLock::DatabaseLock(const QString& path) {
+    if (sqlite3_open(QFile::encodeName(path).constData(), &m_db) != SQLITE_OK ||
+        sqlite3_exec(m_db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) != SQLITE_OK)
+        qFatal("cannot lock %s", qPrintable(path));
+}
+
+DatabaseLock::~DatabaseLock() {
+    sqlite3_close(m_db); // ends the transaction, and so the lock
+}
+
 void TestDatabase::exec(const QString& sql) const {
     sqlite3* db = nullptr;
     if (sqlite3_open(QFile::encodeName(m_path).constData(), &db) != SQLITE_OK)

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+struct sqlite3;
+
 // A database file made for one test: the program's schema plus the test's own rows, in a temporary folder
 // that is the current folder while the object lives (the data module opens "Primer.mdb" by its bare name).
 class TestDatabase {
@@ -17,6 +19,9 @@ public:
     QString path() const { return m_path; }
     // Runs SQL straight on the file (several statements allowed); fails the calling test on error.
     void exec(const QString& sql) const;
+    // Marks the file as one SQLite may only read (a write version above 2 in its header), or as writable
+    // again. Unlike file modes this holds for root too.
+    void setReadOnly(bool on) const;
 
     // The program's schema (resources/sample/schema.sql).
     static QString schemaSql();
@@ -27,4 +32,17 @@ private:
     QTemporaryDir m_dir;
     QString m_path;
     QString m_previousFolder;
+};
+
+// Another program holding the exclusive lock of a database file while the object lives: nobody else can
+// read or write it meanwhile.
+class DatabaseLock {
+public:
+    explicit DatabaseLock(const QString& path);
+    ~DatabaseLock();
+    DatabaseLock(const DatabaseLock&) = delete;
+    DatabaseLock& operator=(const DatabaseLock&) = delete;
+
+private:
+    sqlite3* m_db = nullptr;
 };
