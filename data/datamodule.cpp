@@ -11,35 +11,6 @@
 
 TDataModule11* DataModule11 = nullptr;
 
-namespace {
-
-FieldDef field(const QString& name, FieldKind kind, int displayWidth = 0, bool visible = true) {
-    FieldDef f;
-    f.name = name;
-    f.kind = kind;
-    f.size = kind == FieldKind::Text ? 255 : 0;
-    f.displayWidth = displayWidth;
-    f.visible = visible;
-    return f;
-}
-
-FieldDef hidden(const QString& name, FieldKind kind) {
-    return field(name, kind, 0, false);
-}
-
-FieldDef lookupField(const QString& name, int displayWidth, const QString& keyField, Table* table,
-                     const QString& resultField) {
-    FieldDef f = field(name, FieldKind::Lookup, displayWidth);
-    f.size = 20;
-    f.keyField = keyField;
-    f.lookupTable = table;
-    f.lookupKeyField = keyField;
-    f.lookupResultField = resultField;
-    return f;
-}
-
-} // namespace
-
 TDataModule11::TDataModule11(QObject* parent, Open open) : QObject(parent) {
     setObjectName(QStringLiteral("DataModule11"));
     ADOConnection1 = new Connection(QStringLiteral("ADOConnection1"), this);
@@ -57,46 +28,46 @@ TDataModule11::TDataModule11(QObject* parent, Open open) : QObject(parent) {
     rez = table("rez", QStringLiteral("результаты"));
 
     using K = FieldKind;
-    ych->addField(hidden(QStringLiteral("id_ученика"), K::AutoInc));
-    ych->addField(field(QStringLiteral("Имя"), K::Text, 15));
-    ych->addField(field(QStringLiteral("Фамилия"), K::Text, 20));
-    ych->addField(field(QStringLiteral("Отчество"), K::Text, 20));
-    ych->addField(hidden(QStringLiteral("id_класса"), K::Integer));
-    ych->addField(field(QStringLiteral("ключ"), K::Text, 10));
-    ych->addField(field(QStringLiteral("права"), K::Boolean));
-    ych->addField(
-        lookupField(QStringLiteral("Класс"), 0, QStringLiteral("id_класса"), klass, QStringLiteral("класс")));
+    ych->addField(makeHiddenField(QStringLiteral("id_ученика"), K::AutoInc));
+    ych->addField(makeField(QStringLiteral("Имя"), K::Text, 15));
+    ych->addField(makeField(QStringLiteral("Фамилия"), K::Text, 20));
+    ych->addField(makeField(QStringLiteral("Отчество"), K::Text, 20));
+    ych->addField(makeHiddenField(QStringLiteral("id_класса"), K::Integer));
+    ych->addField(makeField(QStringLiteral("ключ"), K::Text, 10));
+    ych->addField(makeField(QStringLiteral("права"), K::Boolean));
+    ych->addField(makeLookupField(QStringLiteral("Класс"), QStringLiteral("id_класса"), klass,
+                                  QStringLiteral("класс")));
 
-    klass->addField(hidden(QStringLiteral("id_класса"), K::AutoInc));
-    klass->addField(field(QStringLiteral("класс"), K::Text));
+    klass->addField(makeHiddenField(QStringLiteral("id_класса"), K::AutoInc));
+    klass->addField(makeField(QStringLiteral("класс"), K::Text));
 
-    tema->addField(hidden(QStringLiteral("id_темы"), K::AutoInc));
-    tema->addField(field(QStringLiteral("тема"), K::Text, 20));
+    tema->addField(makeHiddenField(QStringLiteral("id_темы"), K::AutoInc));
+    tema->addField(makeField(QStringLiteral("тема"), K::Text, 20));
 
-    quest->addField(hidden(QStringLiteral("id_вопроса"), K::AutoInc));
-    quest->addField(field(QStringLiteral("вопрос"), K::Text, 255));
-    quest->addField(hidden(QStringLiteral("id_темы"), K::Integer));
+    quest->addField(makeHiddenField(QStringLiteral("id_вопроса"), K::AutoInc));
+    quest->addField(makeField(QStringLiteral("вопрос"), K::Text, 255));
+    quest->addField(makeHiddenField(QStringLiteral("id_темы"), K::Integer));
 
-    ans->addField(hidden(QStringLiteral("id_ответа"), K::AutoInc));
-    ans->addField(field(QStringLiteral("ответ"), K::Text, 25));
-    ans->addField(hidden(QStringLiteral("id_вопроса"), K::Integer));
-    ans->addField(field(QStringLiteral("статус"), K::Boolean));
+    ans->addField(makeHiddenField(QStringLiteral("id_ответа"), K::AutoInc));
+    ans->addField(makeField(QStringLiteral("ответ"), K::Text, 25));
+    ans->addField(makeHiddenField(QStringLiteral("id_вопроса"), K::Integer));
+    ans->addField(makeField(QStringLiteral("статус"), K::Boolean));
 
-    rez->addField(hidden(QStringLiteral("id_результата"), K::AutoInc));
-    rez->addField(lookupField(QStringLiteral("Фамилия"), 10, QStringLiteral("id_ученика"), ych,
-                              QStringLiteral("Фамилия")));
+    rez->addField(makeHiddenField(QStringLiteral("id_результата"), K::AutoInc));
+    rez->addField(makeLookupField(QStringLiteral("Фамилия"), QStringLiteral("id_ученика"), ych,
+                                  QStringLiteral("Фамилия"), 10));
     rez->addField(
-        lookupField(QStringLiteral("Имя"), 10, QStringLiteral("id_ученика"), ych, QStringLiteral("Имя")));
+        makeLookupField(QStringLiteral("Имя"), QStringLiteral("id_ученика"), ych, QStringLiteral("Имя"), 10));
+    rez->addField(makeLookupField(QStringLiteral("Класс"), QStringLiteral("id_класса"), klass,
+                                  QStringLiteral("класс"), 2));
     rez->addField(
-        lookupField(QStringLiteral("Класс"), 2, QStringLiteral("id_класса"), klass, QStringLiteral("класс")));
-    rez->addField(
-        lookupField(QStringLiteral("Тема"), 15, QStringLiteral("id_темы"), tema, QStringLiteral("тема")));
-    rez->addField(field(QStringLiteral("Дата"), K::DateTime, 9));
-    rez->addField(field(QStringLiteral("Баллы"), K::Text, 2));
-    rez->addField(field(QStringLiteral("Оценка"), K::Integer, 2));
-    rez->addField(hidden(QStringLiteral("id_ученика"), K::Integer));
-    rez->addField(hidden(QStringLiteral("id_темы"), K::Integer));
-    rez->addField(hidden(QStringLiteral("id_класса"), K::Integer));
+        makeLookupField(QStringLiteral("Тема"), QStringLiteral("id_темы"), tema, QStringLiteral("тема"), 15));
+    rez->addField(makeField(QStringLiteral("Дата"), K::DateTime, 9));
+    rez->addField(makeField(QStringLiteral("Баллы"), K::Text, 2));
+    rez->addField(makeField(QStringLiteral("Оценка"), K::Integer, 2));
+    rez->addField(makeHiddenField(QStringLiteral("id_ученика"), K::Integer));
+    rez->addField(makeHiddenField(QStringLiteral("id_темы"), K::Integer));
+    rez->addField(makeHiddenField(QStringLiteral("id_класса"), K::Integer));
 
     DataSource1 = new DataSource(QStringLiteral("DataSource1"), ych, this);
     DataSource2 = new DataSource(QStringLiteral("DataSource2"), klass, this);

@@ -2,8 +2,6 @@
 #include "admin/form8.h"
 #include "admin/form9.h"
 #include "app/form14.h"
-#include "app/startup.h"
-#include "base/appinfo.h"
 #include "data/datamodule.h"
 #include "data/engine/table.h"
 #include "data/widgets/dbcheckbox.h"
@@ -16,8 +14,9 @@
 #include "testing/form7.h"
 #include "testing/radiogroup.h"
 #include "testing/resultsfilter.h"
-#include "tests/support/recorder.h"
-#include "tests/support/testdb.h"
+#include "tests/support/grid.h"
+#include "tests/support/instances.h"
+#include "tests/support/modal.h"
 #include "ui/guard.h"
 
 #include <QAbstractButton>
@@ -27,13 +26,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTimer>
 #include <QtTest>
 
-#include <functional>
 #include <memory>
-
-#include <sqlite3.h>
 
 namespace {
 
@@ -76,85 +71,6 @@ QList<int> visibleKeys(Table* t) {
     return keys;
 }
 
-// One value of the file itself, read past the program's tables.
-QVariant fileValue(const QString& path, const QString& sql) {
-    sqlite3* db = nullptr;
-    QVariant result;
-    sqlite3_open(QFile::encodeName(path).constData(), &db);
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr) == SQLITE_OK &&
-        sqlite3_step(st) == SQLITE_ROW && sqlite3_column_type(st, 0) != SQLITE_NULL)
-        result = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
-    else if (!st)
-        qFatal("bad test SQL: %s", sqlite3_errmsg(db));
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    return result;
-}
-
-QString columnTitle(TDBGrid* grid, int column) {
-    return grid->model()->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
-}
-
-QStringList columnTitles(TDBGrid* grid) {
-    QStringList titles;
-    for (int c = 0; c < grid->model()->columnCount(); ++c)
-        titles << columnTitle(grid, c);
-    return titles;
-}
-
-int columnOf(TDBGrid* grid, const QString& title) {
-    return columnTitles(grid).indexOf(title);
-}
-
-QString cellText(TDBGrid* grid, int row, const QString& title) {
-    return grid->model()->data(grid->model()->index(row, columnOf(grid, title))).toString();
-}
-
-// Types text key by key as a keyboard does; Cyrillic letters too, which QTest's ASCII key table lacks.
-void typeText(QWidget* widget, const QString& text) {
-    for (const QChar c : text) {
-        QTest::sendKeyEvent(QTest::Press, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
-        QTest::sendKeyEvent(QTest::Release, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
-    }
-}
-
-// A click on a grid's data cell makes its row the current record.
-void clickRow(TDBGrid* grid, int row, int column = 0) {
-    const QRect cell = grid->visualRect(grid->model()->index(row, column));
-    QVERIFY(cell.isValid());
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
-}
-
-// Types into the current cell as a user does: the first character opens the editor, Enter writes the text.
-void typeIntoCell(TDBGrid* grid, const QString& text) {
-    typeText(grid, text.left(1));
-    QWidget* editor = grid->cellEditor();
-    QVERIFY(editor);
-    typeText(editor, text.mid(1));
-    QTest::keyClick(editor, Qt::Key_Return);
-}
-
-void press(TDBNavigator* navigator, TDBNavigator::Button which) {
-    QAbstractButton* button = navigator->button(which);
-    QVERIFY(button);
-    QVERIFY2(button->isEnabled(), "navigator button disabled");
-    QTest::mouseClick(button, Qt::LeftButton);
-}
-
-// Runs `inside` while `window` is shown modally by `open`, then closes the window from the close box's path.
-void whileModal(Form* window, const std::function<void()>& open, const std::function<void()>& inside) {
-    bool ran = false;
-    QTimer::singleShot(0, window, [&] {
-        ran = window->isVisible() && window->isModal();
-        inside();
-        window->close();
-    });
-    open();
-    QVERIFY2(ran, qPrintable(window->objectName() + QStringLiteral(" was not shown modally")));
-    QVERIFY(!window->isVisible());
-}
-
 } // namespace
 
 // The teacher's windows over the real data module: the management window, the question and answer editor and
@@ -163,8 +79,7 @@ class AdminTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<TestDatabase> m_db;
-    std::unique_ptr<RecordingDialogs> m_dialogs;
+    std::unique_ptr<ProgramInstances> m_program;
 
     Table* rez() const { return DataModule11->rez; }
 
@@ -174,35 +89,21 @@ private:
         typeText(Form9->Edit1, text);
     }
 
-    // The direct sign-in of the sign-in window: a click in the surname box, the surname, the password,
-    // "Войти".
-    void signIn(const QString& surname, const QString& password) {
-        auto* surnameBox = Form1->findChild<QLineEdit*>(QStringLiteral("Edit2"));
-        auto* passwordBox = Form1->findChild<QLineEdit*>(QStringLiteral("Edit1"));
-        auto* enter = Form1->findChild<QPushButton*>(QStringLiteral("Button1"));
-        QVERIFY(surnameBox && passwordBox && enter);
-        QTest::mouseClick(surnameBox, Qt::LeftButton);
-        typeText(surnameBox, surname);
-        typeText(passwordBox, password);
-        QTest::mouseClick(enter, Qt::LeftButton);
+    // The direct sign-in of the sign-in window: the surname, the password, "Войти".
+    static void signIn(const QString& surname, const QString& password) {
+        typeSignIn(surname, password);
+        QTest::mouseClick(Form1->Button1, Qt::LeftButton);
     }
 
 private slots:
     void init() {
-        m_db = std::make_unique<TestDatabase>(rowsSql);
-        m_dialogs = std::make_unique<RecordingDialogs>();
-        // No connection file in this folder: the sign-in window offers the direct variant.
-        appinfo::setProgramFolderForTesting(m_db->folder() + QLatin1Char('/'));
-        startup::createInstances();
-        startup::createSignInWindow();
-        QVERIFY2(m_dialogs->shown.isEmpty(), qPrintable(m_dialogs->failures().join(QLatin1Char('\n'))));
+        // No connection file in the program folder: the sign-in window offers the direct variant.
+        m_program = std::make_unique<ProgramInstances>(ProgramInstances::Direct, rowsSql);
+        QVERIFY2(m_program->dialogs.shown.isEmpty(),
+                 qPrintable(m_program->dialogs.failures().join(QLatin1Char('\n'))));
     }
 
-    void cleanup() {
-        startup::destroyInstances();
-        m_dialogs.reset();
-        m_db.reset();
-    }
+    void cleanup() { m_program.reset(); }
 
     // --- the windows as laid out ---
 
@@ -294,7 +195,7 @@ private slots:
         QCOMPARE(rez()->recNo(), 0);
         for (int row = 0; row < 3; ++row)
             QCOMPARE(cellText(Form9->DBGrid2, row, QStringLiteral("Оценка")), QStringLiteral("5"));
-        QVERIFY(m_dialogs->shown.isEmpty());
+        QVERIFY(m_program->dialogs.shown.isEmpty());
     }
 
     void gradeWithoutRowsGivesAnEmptyGrid() {
@@ -302,7 +203,7 @@ private slots:
         typeGrade(QStringLiteral("45"));
         QVERIFY(rez()->filtered());
         QCOMPARE(rez()->recordCount(), 0);
-        QVERIFY(m_dialogs->shown.isEmpty());
+        QVERIFY(m_program->dialogs.shown.isEmpty());
         for (auto b : {TDBNavigator::nbPrior, TDBNavigator::nbNext, TDBNavigator::nbDelete})
             QVERIFY(!Form9->DBNavigator2->button(b)->isEnabled());
     }
@@ -322,9 +223,9 @@ private slots:
         Form9->showModeless();
         typeGrade(QStringLiteral("5"));
         typeText(Form9->Edit1, QStringLiteral("'"));
-        QCOMPARE(m_dialogs->failures().size(), 1);
-        QVERIFY2(m_dialogs->failures().first().startsWith(QStringLiteral("rez: ")),
-                 qPrintable(m_dialogs->failures().first()));
+        QCOMPARE(m_program->dialogs.failures().size(), 1);
+        QVERIFY2(m_program->dialogs.failures().first().startsWith(QStringLiteral("rez: ")),
+                 qPrintable(m_program->dialogs.failures().first()));
         QVERIFY(!rez()->filtered());
         QCOMPARE(rez()->recordCount(), 7);
         // The next change tries again.
@@ -333,9 +234,9 @@ private slots:
         QCOMPARE(rez()->recordCount(), 3);
 
         // A grade that would smuggle in a condition of its own is malformed too, never "every row".
-        m_dialogs->clear();
+        m_program->dialogs.clear();
         Form9->Edit1->setText(QStringLiteral("5' OR '1'='1"));
-        QCOMPARE(m_dialogs->failures().size(), 1);
+        QCOMPARE(m_program->dialogs.failures().size(), 1);
         QVERIFY(!rez()->filtered());
     }
 
@@ -364,14 +265,14 @@ private slots:
         // The sort stays when the filter goes.
         QTest::keyClick(Form9->Edit1, Qt::Key_Backspace);
         QCOMPARE(visibleKeys(rez()), (QList<int>{2, 3, 4, 6, 1, 7, 5}));
-        QVERIFY(m_dialogs->shown.isEmpty());
+        QVERIFY(m_program->dialogs.shown.isEmpty());
     }
 
     void printOpensTheReportPreviewModally() {
         Form9->showModeless();
         typeGrade(QStringLiteral("5"));
         bool previewed = false;
-        QTimer::singleShot(0, Form9, [&] {
+        later([&] {
             for (QWidget* w : QApplication::topLevelWidgets()) {
                 auto* preview = qobject_cast<Form*>(w);
                 if (preview && preview != Form9 && preview->isModal()) {
@@ -383,7 +284,8 @@ private slots:
         QTest::mouseClick(Form9->Button3, Qt::LeftButton);
         QVERIFY(previewed);
         QVERIFY(Form9->isEnabled());
-        QVERIFY2(m_dialogs->shown.isEmpty(), qPrintable(m_dialogs->failures().join(QLatin1Char('\n'))));
+        QVERIFY2(m_program->dialogs.shown.isEmpty(),
+                 qPrintable(m_program->dialogs.failures().join(QLatin1Char('\n'))));
         // The report leaves the results as it found them.
         QCOMPARE(visibleKeys(rez()), (QList<int>{1, 3, 6}));
     }
@@ -451,15 +353,15 @@ private slots:
         press(Form9->DBNavigator1, TDBNavigator::nbInsert);
         typeIntoCell(Form9->DBGrid1, QStringLiteral("Лад и тональность"));
         press(Form9->DBNavigator1, TDBNavigator::nbPost);
-        QVERIFY2(m_dialogs->shown.isEmpty(), qPrintable(m_dialogs->failures().join(QLatin1Char('\n'))));
+        QVERIFY2(m_program->dialogs.shown.isEmpty(),
+                 qPrintable(m_program->dialogs.failures().join(QLatin1Char('\n'))));
         Table* tema = DataModule11->tema;
         QCOMPARE(tema->state(), Table::State::Browse);
         QCOMPARE(tema->asText(1), QStringLiteral("Лад и тональность"));
         const int key = tema->value(0).toInt();
         QVERIFY(key > 3);
-        QCOMPARE(fileValue(m_db->path(),
-                           QStringLiteral("SELECT \"тема\" FROM \"Тема\" WHERE \"id_темы\" = %1").arg(key))
-                     .toString(),
+        QCOMPARE(m_program->db.scalar(
+                     QStringLiteral("SELECT \"тема\" FROM \"Тема\" WHERE \"id_темы\" = %1").arg(key)),
                  QStringLiteral("Лад и тональность"));
         QCOMPARE(tema->recordCount(), 4);
         // The topic choice window's list works on the same table object.
@@ -475,20 +377,20 @@ private slots:
         Form9->showModeless();
         clickRow(Form9->DBGrid1, 0);
         press(Form9->DBNavigator1, TDBNavigator::nbDelete);
-        QCOMPARE(m_dialogs->texts(QStringLiteral("confirm")).size(), 1);
-        QCOMPARE(m_dialogs->failures().size(), 1);
-        const QString refusal = m_dialogs->failures().first();
+        QCOMPARE(m_program->dialogs.texts(QStringLiteral("confirm")).size(), 1);
+        QCOMPARE(m_program->dialogs.failures().size(), 1);
+        const QString refusal = m_program->dialogs.failures().first();
         // The teacher is told why: the topic's questions refer to it.
         QVERIFY2(refusal.startsWith(QStringLiteral("tema: ")) && refusal.contains(QStringLiteral("«Вопрос»")),
                  qPrintable(refusal));
         QCOMPARE(DataModule11->tema->recordCount(), 3);
-        QCOMPARE(fileValue(m_db->path(), QStringLiteral("SELECT COUNT(*) FROM \"Тема\"")).toInt(), 3);
+        QCOMPARE(m_program->db.scalar(QStringLiteral("SELECT COUNT(*) FROM \"Тема\"")).toInt(), 3);
 
         // "Композиторы" has no questions: it goes, and its result keeps the key with an empty topic name.
-        m_dialogs->clear();
+        m_program->dialogs.clear();
         clickRow(Form9->DBGrid1, 2);
         press(Form9->DBNavigator1, TDBNavigator::nbDelete);
-        QVERIFY(m_dialogs->failures().isEmpty());
+        QVERIFY(m_program->dialogs.failures().isEmpty());
         QCOMPARE(DataModule11->tema->recordCount(), 2);
         QVERIFY(rez()->locate(QStringLiteral("id_результата"), 5));
         QCOMPARE(rez()->value(QStringLiteral("id_темы")).toInt(), 3);
@@ -497,10 +399,10 @@ private slots:
 
     void cancellingTheDeleteConfirmationKeepsTheTopic() {
         Form9->showModeless();
-        m_dialogs->setNextConfirm(false);
+        m_program->dialogs.setNextConfirm(false);
         press(Form9->DBNavigator1, TDBNavigator::nbDelete);
         QCOMPARE(DataModule11->tema->recordCount(), 3);
-        QVERIFY(m_dialogs->failures().isEmpty());
+        QVERIFY(m_program->dialogs.failures().isEmpty());
     }
 
     void aQuestionPostedCarriesTheTopicsKey() {
@@ -510,18 +412,18 @@ private slots:
         press(Form8->DBNavigator1, TDBNavigator::nbInsert);
         typeIntoCell(Form8->DBGrid1, QStringLiteral("Какой ключ пишут для альта?"));
         press(Form8->DBNavigator1, TDBNavigator::nbPost);
-        QVERIFY2(m_dialogs->shown.isEmpty(), qPrintable(m_dialogs->failures().join(QLatin1Char('\n'))));
+        QVERIFY2(m_program->dialogs.shown.isEmpty(),
+                 qPrintable(m_program->dialogs.failures().join(QLatin1Char('\n'))));
         Table* quest = DataModule11->quest;
         QCOMPARE(quest->value(QStringLiteral("id_темы")).toInt(), 2);
         const int question = quest->value(QStringLiteral("id_вопроса")).toInt();
         QVERIFY(question > 5);
         QCOMPARE(quest->recordCount(), 4); // it stays in the list
-        QCOMPARE(
-            fileValue(
-                m_db->path(),
-                QStringLiteral("SELECT \"id_темы\" FROM \"Вопрос\" WHERE \"id_вопроса\" = %1").arg(question))
-                .toInt(),
-            2);
+        QCOMPARE(m_program->db
+                     .scalar(QStringLiteral("SELECT \"id_темы\" FROM \"Вопрос\" WHERE \"id_вопроса\" = %1")
+                                 .arg(question))
+                     .toInt(),
+                 2);
 
         // An answer inserted under it carries its key; the tick marks it correct; leaving the row stores it.
         QCOMPARE(DataModule11->ans->recordCount(), 0);
@@ -532,23 +434,23 @@ private slots:
         press(Form8->DBNavigator2, TDBNavigator::nbInsert);
         typeIntoCell(Form8->DBGrid2, QStringLiteral("Басовый"));
         press(Form8->DBNavigator2, TDBNavigator::nbNext);
-        QVERIFY2(m_dialogs->shown.isEmpty(), qPrintable(m_dialogs->failures().join(QLatin1Char('\n'))));
+        QVERIFY2(m_program->dialogs.shown.isEmpty(),
+                 qPrintable(m_program->dialogs.failures().join(QLatin1Char('\n'))));
         QCOMPARE(DataModule11->ans->recordCount(), 2);
         const QString stored = QStringLiteral("SELECT %1 FROM \"Ответы\" WHERE \"ответ\" = '%2'");
         QCOMPARE(
-            fileValue(m_db->path(), stored.arg(QStringLiteral("\"id_вопроса\""), QStringLiteral("Альтовый")))
+            m_program->db.scalar(stored.arg(QStringLiteral("\"id_вопроса\""), QStringLiteral("Альтовый")))
                 .toInt(),
             question);
-        QCOMPARE(fileValue(m_db->path(), stored.arg(QStringLiteral("\"статус\""), QStringLiteral("Альтовый")))
+        QCOMPARE(m_program->db.scalar(stored.arg(QStringLiteral("\"статус\""), QStringLiteral("Альтовый")))
                      .toInt(),
                  1);
-        QCOMPARE(
-            fileValue(m_db->path(), stored.arg(QStringLiteral("\"id_вопроса\""), QStringLiteral("Басовый")))
-                .toInt(),
-            question);
-        QCOMPARE(fileValue(m_db->path(), stored.arg(QStringLiteral("\"статус\""), QStringLiteral("Басовый")))
+        QCOMPARE(m_program->db.scalar(stored.arg(QStringLiteral("\"id_вопроса\""), QStringLiteral("Басовый")))
                      .toInt(),
-                 0);
+                 question);
+        QCOMPARE(
+            m_program->db.scalar(stored.arg(QStringLiteral("\"статус\""), QStringLiteral("Басовый"))).toInt(),
+            0);
     }
 
     void anAnswerUnderANewQuestionIsNotLost() {
@@ -562,18 +464,19 @@ private slots:
         QCOMPARE(DataModule11->ans->recordCount(), 0);
         // Adding an answer stores the typed question first, so the answer belongs to it.
         press(Form8->DBNavigator2, TDBNavigator::nbInsert);
-        QVERIFY2(m_dialogs->shown.isEmpty(), qPrintable(m_dialogs->failures().join(QLatin1Char('\n'))));
+        QVERIFY2(m_program->dialogs.shown.isEmpty(),
+                 qPrintable(m_program->dialogs.failures().join(QLatin1Char('\n'))));
         QCOMPARE(DataModule11->quest->state(), Table::State::Browse);
         const int question = DataModule11->quest->value(QStringLiteral("id_вопроса")).toInt();
         QVERIFY(question > 5);
         typeIntoCell(Form8->DBGrid2, QStringLiteral("Семь"));
         press(Form8->DBNavigator2, TDBNavigator::nbPrior);
-        QCOMPARE(fileValue(m_db->path(),
-                           QStringLiteral("SELECT \"id_вопроса\" FROM \"Ответы\" WHERE \"ответ\" = 'Семь'"))
+        QCOMPARE(m_program->db
+                     .scalar(QStringLiteral("SELECT \"id_вопроса\" FROM \"Ответы\" WHERE \"ответ\" = 'Семь'"))
                      .toInt(),
                  question);
-        QCOMPARE(fileValue(m_db->path(),
-                           QStringLiteral("SELECT COUNT(*) FROM \"Ответы\" WHERE \"id_вопроса\" IS NULL"))
+        QCOMPARE(m_program->db
+                     .scalar(QStringLiteral("SELECT COUNT(*) FROM \"Ответы\" WHERE \"id_вопроса\" IS NULL"))
                      .toInt(),
                  0);
     }
@@ -582,12 +485,12 @@ private slots:
         Form9->showModeless();
         Form8->showModeless();
         press(Form8->DBNavigator1, TDBNavigator::nbInsert);
-        QTest::mouseClick(Form8->DBNavigator2->button(TDBNavigator::nbInsert), Qt::LeftButton);
-        QCOMPARE(m_dialogs->failures().size(), 1);
-        QVERIFY2(m_dialogs->failures().first().startsWith(QStringLiteral("ans: ")),
-                 qPrintable(m_dialogs->failures().first()));
+        press(Form8->DBNavigator2, TDBNavigator::nbInsert);
+        QCOMPARE(m_program->dialogs.failures().size(), 1);
+        QVERIFY2(m_program->dialogs.failures().first().startsWith(QStringLiteral("ans: ")),
+                 qPrintable(m_program->dialogs.failures().first()));
         QCOMPARE(DataModule11->ans->state(), Table::State::Browse);
-        QCOMPARE(fileValue(m_db->path(), QStringLiteral("SELECT COUNT(*) FROM \"Вопрос\"")).toInt(), 5);
+        QCOMPARE(m_program->db.scalar(QStringLiteral("SELECT COUNT(*) FROM \"Вопрос\"")).toInt(), 5);
     }
 
     void deletingAQuestionDeletesItsAnswers() {
@@ -596,15 +499,15 @@ private slots:
         Form8->showModeless();
         QCOMPARE(DataModule11->quest->value(QStringLiteral("id_вопроса")).toInt(), 1);
         press(Form8->DBNavigator1, TDBNavigator::nbDelete);
-        QVERIFY(m_dialogs->failures().isEmpty());
+        QVERIFY(m_program->dialogs.failures().isEmpty());
         QCOMPARE(DataModule11->quest->recordCount(), 1);
         // The answer grid follows the next question.
         QCOMPARE(DataModule11->ans->recordCount(), 3);
         QCOMPARE(DataModule11->ans->value(QStringLiteral("id_вопроса")).toInt(), 2);
-        QCOMPARE(fileValue(m_db->path(),
-                           QStringLiteral("SELECT COUNT(*) FROM \"Ответы\" WHERE \"id_вопроса\" = 1"))
-                     .toInt(),
-                 0);
+        QCOMPARE(
+            m_program->db.scalar(QStringLiteral("SELECT COUNT(*) FROM \"Ответы\" WHERE \"id_вопроса\" = 1"))
+                .toInt(),
+            0);
     }
 
     // --- the pupil list editor and the sign-in ---
@@ -633,7 +536,7 @@ private slots:
                 QVERIFY(DataModule11->ych->filtered());
             });
         QCOMPARE(listed, (QStringList{"Елена Смирнова", "Ольга Смирнова"}));
-        QVERIFY(m_dialogs->shown.isEmpty());
+        QVERIFY(m_program->dialogs.shown.isEmpty());
     }
 
     void rightsTickedAndStoredLeadToTheManagementWindow() {
@@ -653,11 +556,12 @@ private slots:
                         press(Form12->DBNavigator1, TDBNavigator::nbPost);
                     });
             });
-        QVERIFY2(m_dialogs->shown.isEmpty(), qPrintable(m_dialogs->failures().join(QLatin1Char('\n'))));
-        QCOMPARE(fileValue(m_db->path(),
-                           QStringLiteral("SELECT \"права\" FROM \"Ученики\" WHERE \"id_ученика\" = 4"))
-                     .toInt(),
-                 1);
+        QVERIFY2(m_program->dialogs.shown.isEmpty(),
+                 qPrintable(m_program->dialogs.failures().join(QLatin1Char('\n'))));
+        QCOMPARE(
+            m_program->db.scalar(QStringLiteral("SELECT \"права\" FROM \"Ученики\" WHERE \"id_ученика\" = 4"))
+                .toInt(),
+            1);
         // Her next sign-in leads to the management window, not the main window.
         whileModal(
             Form9, [this] { signIn(QStringLiteral("Петрова"), QStringLiteral("nota")); },
@@ -669,7 +573,8 @@ private slots:
         clickRow(Form12->DBGrid1, 3);
         QCOMPARE(DataModule11->ych->asText(2), QStringLiteral("Петрова"));
         press(Form12->DBNavigator1, TDBNavigator::nbDelete);
-        QVERIFY2(m_dialogs->failures().isEmpty(), qPrintable(m_dialogs->failures().join(QLatin1Char('\n'))));
+        QVERIFY2(m_program->dialogs.failures().isEmpty(),
+                 qPrintable(m_program->dialogs.failures().join(QLatin1Char('\n'))));
         QCOMPARE(DataModule11->ych->recordCount(), 3);
         Form12->hide();
 
@@ -743,21 +648,19 @@ private slots:
                         QCOMPARE(DataModule11->ych->value(QStringLiteral("id_класса")).toInt(), 2);
                         press(Form12->DBNavigator1, TDBNavigator::nbPost);
                     });
-                QVERIFY2(m_dialogs->shown.isEmpty(),
-                         qPrintable(m_dialogs->failures().join(QLatin1Char('\n'))));
+                QVERIFY2(m_program->dialogs.shown.isEmpty(),
+                         qPrintable(m_program->dialogs.failures().join(QLatin1Char('\n'))));
             });
-        QCOMPARE(fileValue(m_db->path(),
-                           QStringLiteral("SELECT \"ключ\" || ' ' || \"id_класса\" || ' ' || "
-                                          "\"права\" FROM \"Ученики\" WHERE \"Фамилия\" = 'Новиков'"))
-                     .toString(),
-                 QStringLiteral("лад 2 0"));
-        QCOMPARE(fileValue(m_db->path(),
-                           QStringLiteral("SELECT a.\"ответ\" FROM \"Ответы\" a JOIN \"Вопрос\" q ON "
-                                          "a.\"id_вопроса\" = q.\"id_вопроса\" JOIN \"Тема\" t ON "
-                                          "q.\"id_темы\" = t.\"id_темы\" WHERE t.\"тема\" = 'Лад' "
-                                          "AND a.\"статус\" = 1"))
-                     .toString(),
-                 QStringLiteral("Мажор"));
+        QCOMPARE(
+            m_program->db.scalar(QStringLiteral("SELECT \"ключ\" || ' ' || \"id_класса\" || ' ' || "
+                                                "\"права\" FROM \"Ученики\" WHERE \"Фамилия\" = 'Новиков'")),
+            QStringLiteral("лад 2 0"));
+        QCOMPARE(
+            m_program->db.scalar(QStringLiteral("SELECT a.\"ответ\" FROM \"Ответы\" a JOIN \"Вопрос\" q ON "
+                                                "a.\"id_вопроса\" = q.\"id_вопроса\" JOIN \"Тема\" t ON "
+                                                "q.\"id_темы\" = t.\"id_темы\" WHERE t.\"тема\" = 'Лад' "
+                                                "AND a.\"статус\" = 1")),
+            QStringLiteral("Мажор"));
 
         // The new pupil signs in, chooses the new topic and answers its one question correctly.
         whileModal(
@@ -780,14 +683,13 @@ private slots:
                     });
                 Form7->hide();
             });
-        QVERIFY2(m_dialogs->shown.isEmpty(), qPrintable(m_dialogs->failures().join(QLatin1Char('\n'))));
-        QCOMPARE(fileValue(m_db->path(),
-                           QStringLiteral(
-                               "SELECT r.\"Баллы\" || ' ' || r.\"Оценка\" || ' ' || r.\"id_класса\" FROM "
-                               "\"результаты\" r JOIN \"Ученики\" u ON r.\"id_ученика\" = u.\"id_ученика\" "
-                               "JOIN \"Тема\" t ON r.\"id_темы\" = t.\"id_темы\" WHERE u.\"Фамилия\" = "
-                               "'Новиков' AND t.\"тема\" = 'Лад'"))
-                     .toString(),
+        QVERIFY2(m_program->dialogs.shown.isEmpty(),
+                 qPrintable(m_program->dialogs.failures().join(QLatin1Char('\n'))));
+        QCOMPARE(m_program->db.scalar(QStringLiteral(
+                     "SELECT r.\"Баллы\" || ' ' || r.\"Оценка\" || ' ' || r.\"id_класса\" FROM "
+                     "\"результаты\" r JOIN \"Ученики\" u ON r.\"id_ученика\" = u.\"id_ученика\" "
+                     "JOIN \"Тема\" t ON r.\"id_темы\" = t.\"id_темы\" WHERE u.\"Фамилия\" = "
+                     "'Новиков' AND t.\"тема\" = 'Лад'")),
                  QStringLiteral("1 5 2"));
     }
 
@@ -806,7 +708,8 @@ private slots:
         // Showing the window modally while it is already on screen is refused.
         Form9->showModeless();
         QVERIFY(!guarded([] { Form9->showModal(); }));
-        QCOMPARE(m_dialogs->failures(), QStringList{QStringLiteral("Cannot make a visible window modal.")});
+        QCOMPARE(m_program->dialogs.failures(),
+                 QStringList{QStringLiteral("Cannot make a visible window modal.")});
     }
 };
 

@@ -7,6 +7,7 @@
 #include "data/engine/table.h"
 
 #include "base/failure.h"
+#include "tests/support/sqlfile.h"
 #include "tests/support/testdb.h"
 
 #include <QDir>
@@ -39,62 +40,7 @@ template <typename F> QString failureText(F&& action) {
     return {};
 }
 
-QString scalarOn(const QString& path, const QString& sql) {
-    sqlite3* db = nullptr;
-    sqlite3_open(QFile::encodeName(path).constData(), &db);
-    sqlite3_stmt* stmt = nullptr;
-    QString result;
-    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &stmt, nullptr) == SQLITE_OK &&
-        sqlite3_step(stmt) == SQLITE_ROW)
-        result = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
-    else
-        result = QStringLiteral("error: ") + QString::fromUtf8(sqlite3_errmsg(db));
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
-    return result;
-}
-
-QString scalar(const TestDatabase& db, const QString& sql) {
-    return scalarOn(db.path(), sql);
-}
-
-void execOn(const QString& path, const QString& sql) {
-    sqlite3* db = nullptr;
-    sqlite3_open(QFile::encodeName(path).constData(), &db);
-    QVERIFY(sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK);
-    sqlite3_close(db);
-}
-
-FieldDef make(const char* name, FieldKind kind, int size = 0) {
-    FieldDef f;
-    f.name = QString::fromUtf8(name);
-    f.kind = kind;
-    f.size = size;
-    return f;
-}
-FieldDef autoinc(const char* name) {
-    return make(name, FieldKind::AutoInc);
-}
-FieldDef text(const char* name, int size) {
-    return make(name, FieldKind::Text, size);
-}
-FieldDef integer(const char* name) {
-    return make(name, FieldKind::Integer);
-}
-FieldDef boolean(const char* name) {
-    return make(name, FieldKind::Boolean);
-}
-FieldDef dateTime(const char* name) {
-    return make(name, FieldKind::DateTime);
-}
-FieldDef lookupField(const char* name, const char* key, Table* table, const char* result) {
-    FieldDef f = make(name, FieldKind::Lookup, 20);
-    f.keyField = QString::fromUtf8(key);
-    f.lookupTable = table;
-    f.lookupKeyField = f.keyField;
-    f.lookupResultField = QString::fromUtf8(result);
-    return f;
-}
+using K = FieldKind;
 
 // The school's six tables as the program sets them up, built here so that the engine is tested alone.
 struct Schema {
@@ -110,45 +56,45 @@ struct Schema {
                                            QString::fromUtf8(real));
         };
         klass = table("klass", "класс");
-        klass->addField(autoinc("id_класса"));
-        klass->addField(text("класс", 255));
+        klass->addField(makeField("id_класса", K::AutoInc));
+        klass->addField(makeField("класс", K::Text));
         ych = table("ych", "Ученики");
-        ych->addField(autoinc("id_ученика"));
-        ych->addField(text("Имя", 255));
-        ych->addField(text("Фамилия", 255));
-        ych->addField(text("Отчество", 255));
-        ych->addField(integer("id_класса"));
-        ych->addField(text("ключ", 255));
-        ych->addField(boolean("права"));
-        ych->addField(lookupField("Класс", "id_класса", klass.get(), "класс"));
+        ych->addField(makeField("id_ученика", K::AutoInc));
+        ych->addField(makeField("Имя", K::Text));
+        ych->addField(makeField("Фамилия", K::Text));
+        ych->addField(makeField("Отчество", K::Text));
+        ych->addField(makeField("id_класса", K::Integer));
+        ych->addField(makeField("ключ", K::Text));
+        ych->addField(makeField("права", K::Boolean));
+        ych->addField(makeLookupField("Класс", "id_класса", klass.get(), "класс"));
         tema = table("tema", "Тема");
-        tema->addField(autoinc("id_темы"));
-        tema->addField(text("тема", 255));
+        tema->addField(makeField("id_темы", K::AutoInc));
+        tema->addField(makeField("тема", K::Text));
         temaSource = std::make_unique<DataSource>(QStringLiteral("TestSource3"), tema.get());
         quest = table("quest", "Вопрос");
-        quest->addField(autoinc("id_вопроса"));
-        quest->addField(text("вопрос", 255));
-        quest->addField(integer("id_темы"));
+        quest->addField(makeField("id_вопроса", K::AutoInc));
+        quest->addField(makeField("вопрос", K::Text));
+        quest->addField(makeField("id_темы", K::Integer));
         quest->setMaster(temaSource.get(), QStringLiteral("id_темы"), QStringLiteral("id_темы"));
         questSource = std::make_unique<DataSource>(QStringLiteral("TestSource4"), quest.get());
         ans = table("ans", "Ответы");
-        ans->addField(autoinc("id_ответа"));
-        ans->addField(text("ответ", 255));
-        ans->addField(integer("id_вопроса"));
-        ans->addField(boolean("статус"));
+        ans->addField(makeField("id_ответа", K::AutoInc));
+        ans->addField(makeField("ответ", K::Text));
+        ans->addField(makeField("id_вопроса", K::Integer));
+        ans->addField(makeField("статус", K::Boolean));
         ans->setMaster(questSource.get(), QStringLiteral("id_вопроса"), QStringLiteral("id_вопроса"));
         rez = table("rez", "результаты");
-        rez->addField(autoinc("id_результата"));
-        rez->addField(lookupField("Фамилия", "id_ученика", ych.get(), "Фамилия"));
-        rez->addField(lookupField("Имя", "id_ученика", ych.get(), "Имя"));
-        rez->addField(lookupField("Класс", "id_класса", klass.get(), "класс"));
-        rez->addField(lookupField("Тема", "id_темы", tema.get(), "тема"));
-        rez->addField(dateTime("Дата"));
-        rez->addField(text("Баллы", 255));
-        rez->addField(integer("Оценка"));
-        rez->addField(integer("id_ученика"));
-        rez->addField(integer("id_темы"));
-        rez->addField(integer("id_класса"));
+        rez->addField(makeField("id_результата", K::AutoInc));
+        rez->addField(makeLookupField("Фамилия", "id_ученика", ych.get(), "Фамилия"));
+        rez->addField(makeLookupField("Имя", "id_ученика", ych.get(), "Имя"));
+        rez->addField(makeLookupField("Класс", "id_класса", klass.get(), "класс"));
+        rez->addField(makeLookupField("Тема", "id_темы", tema.get(), "тема"));
+        rez->addField(makeField("Дата", K::DateTime));
+        rez->addField(makeField("Баллы", K::Text));
+        rez->addField(makeField("Оценка", K::Integer));
+        rez->addField(makeField("id_ученика", K::Integer));
+        rez->addField(makeField("id_темы", K::Integer));
+        rez->addField(makeField("id_класса", K::Integer));
         query = std::make_unique<Query>(QStringLiteral("ADOQuery1"), connection.get());
     }
     ~Schema() {
@@ -300,7 +246,7 @@ void TestEngine::missingFileIsNeverCreated() {
     QVERIFY(!QFile::exists(QStringLiteral("absent.mdb")));
     // A table opening tries the connection each time and fails with its text.
     Table t(QStringLiteral("klass"), &c, QStringLiteral("класс"));
-    t.addField(autoinc("id_класса"));
+    t.addField(makeField("id_класса", K::AutoInc));
     QVERIFY(failureText([&] { t.open(); }).startsWith(QStringLiteral("ADOConnection1: Could not find file")));
     QVERIFY(failureText([&] { t.open(); }).startsWith(QStringLiteral("ADOConnection1: Could not find file")));
     QVERIFY(!t.isActive());
@@ -382,15 +328,15 @@ void TestEngine::declaredTypesMapToKinds() {
     Connection c(QStringLiteral("ADOConnection1"));
     c.setConnectionString(connectionStringFor(QStringLiteral("Primer.mdb")));
     Table t(QStringLiteral("t"), &c, QStringLiteral("T"));
-    t.addField(autoinc("K"));
+    t.addField(makeField("K", K::AutoInc));
     for (const char* name : {"a", "b", "c"})
-        t.addField(text(name, 255));
-    t.addField(integer("d"));
-    t.addField(integer("e"));
-    t.addField(boolean("f"));
-    t.addField(boolean("g"));
-    t.addField(dateTime("h"));
-    t.addField(dateTime("i"));
+        t.addField(makeField(name, K::Text));
+    t.addField(makeField("d", K::Integer));
+    t.addField(makeField("e", K::Integer));
+    t.addField(makeField("f", K::Boolean));
+    t.addField(makeField("g", K::Boolean));
+    t.addField(makeField("h", K::DateTime));
+    t.addField(makeField("i", K::DateTime));
     t.open();
     QCOMPARE(t.value(4).toInt(), 4);
     QCOMPARE(t.value(5).toInt(), 5);
@@ -702,14 +648,14 @@ void TestEngine::filterEndsPendingEdit() {
     t.setFiltered(true); // posts the modified row first
     QCOMPARE(t.state(), Table::State::Browse);
     QCOMPARE(t.asText(3), QStringLiteral("Новое"));
-    QCOMPARE(scalar(db, QStringLiteral("SELECT \"Отчество\" FROM \"Ученики\" WHERE \"id_ученика\"=1")),
+    QCOMPARE(db.scalar(QStringLiteral("SELECT \"Отчество\" FROM \"Ученики\" WHERE \"id_ученика\"=1")),
              QStringLiteral("Новое"));
     t.append(); // untouched: cancelled by the next filter change
     QCOMPARE(t.recordCount(), 2);
     t.setFilterText(QStringLiteral("Фамилия ='Соколов'"));
     QCOMPARE(t.state(), Table::State::Browse);
     QCOMPARE(t.recordCount(), 2);
-    QCOMPARE(scalar(db, QStringLiteral("SELECT count(*) FROM \"Ученики\"")), QStringLiteral("4"));
+    QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM \"Ученики\"")), QStringLiteral("4"));
 }
 
 void TestEngine::filterSetWhileClosedAppliesAtOpen() {
@@ -821,7 +767,7 @@ void TestEngine::newDetailRowGetsMasterKey() {
     s.quest->setValue(1, QStringLiteral("Сколько ключей?"));
     s.quest->post();
     QCOMPARE(
-        scalar(db, QStringLiteral("SELECT \"id_темы\" FROM \"Вопрос\" WHERE \"вопрос\"='Сколько ключей?'")),
+        db.scalar(QStringLiteral("SELECT \"id_темы\" FROM \"Вопрос\" WHERE \"вопрос\"='Сколько ключей?'")),
         QStringLiteral("2"));
     QCOMPARE(s.quest->recordCount(), 2);
     // The master's move ends the detail's pending edit and moves it to its first row.
@@ -830,7 +776,7 @@ void TestEngine::newDetailRowGetsMasterKey() {
     s.tema->first();
     QCOMPARE(s.quest->state(), Table::State::Browse);
     QCOMPARE(s.quest->recNo(), 0);
-    QCOMPARE(scalar(db, QStringLiteral("SELECT count(*) FROM \"Вопрос\" WHERE \"вопрос\"='Изменено'")),
+    QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM \"Вопрос\" WHERE \"вопрос\"='Изменено'")),
              QStringLiteral("1"));
 }
 
@@ -963,7 +909,7 @@ void TestEngine::editPostCancelAndModified() {
     t.edit();                              // no-op while editing
     QVERIFY(t.modified());
     t.post();
-    QCOMPARE(scalar(db, QStringLiteral("SELECT \"тема\" FROM \"Тема\" WHERE \"id_темы\"=1")),
+    QCOMPARE(db.scalar(QStringLiteral("SELECT \"тема\" FROM \"Тема\" WHERE \"id_темы\"=1")),
              QStringLiteral("Ноты"));
     t.next(); // a move ends an untouched edit without writing
     t.edit();
@@ -1016,7 +962,7 @@ void TestEngine::postAssignsAutoincAndStoresOnlyAssigned() {
     QCOMPARE(t.value(0).toInt(), 5);
     QCOMPARE(t.value(6).toBool(), false); // the column's default, read back
     QCOMPARE(t.displayText(7), QStringLiteral("5Б"));
-    QCOMPARE(scalar(db, QStringLiteral("SELECT \"права\" FROM \"Ученики\" WHERE \"id_ученика\"=5")),
+    QCOMPARE(db.scalar(QStringLiteral("SELECT \"права\" FROM \"Ученики\" WHERE \"id_ученика\"=5")),
              QStringLiteral("0"));
     // An edit writes only what was assigned: a value this program cannot read stays as it is.
     db.exec(QStringLiteral("UPDATE \"результаты\" SET \"Дата\"='когда-то' WHERE \"id_результата\"=1;"));
@@ -1024,8 +970,8 @@ void TestEngine::postAssignsAutoincAndStoresOnlyAssigned() {
     QVERIFY(s.rez->value(5).isNull());
     s.rez->setValue(7, 4);
     s.rez->post();
-    QCOMPARE(scalar(db, QStringLiteral("SELECT \"Дата\" || '/' || \"Оценка\" FROM \"результаты\" WHERE "
-                                       "\"id_результата\"=1")),
+    QCOMPARE(db.scalar(QStringLiteral("SELECT \"Дата\" || '/' || \"Оценка\" FROM \"результаты\" WHERE "
+                                      "\"id_результата\"=1")),
              QStringLiteral("когда-то/4"));
 }
 
@@ -1039,7 +985,7 @@ void TestEngine::removeDeletesAndDiscardsNewRow() {
     QCOMPARE(t.recordCount(), 3);
     QCOMPARE(t.recNo(), 1);
     QCOMPARE(t.value(0).toInt(), 3);
-    QCOMPARE(scalar(db, QStringLiteral("SELECT count(*) FROM \"результаты\"")), QStringLiteral("3"));
+    QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM \"результаты\"")), QStringLiteral("3"));
     t.last();
     t.remove();
     QCOMPARE(t.recNo(), 1);
@@ -1048,7 +994,7 @@ void TestEngine::removeDeletesAndDiscardsNewRow() {
     t.remove(); // never stored: only discarded
     QCOMPARE(t.state(), Table::State::Browse);
     QCOMPARE(t.recordCount(), 2);
-    QCOMPARE(scalar(db, QStringLiteral("SELECT count(*) FROM \"результаты\"")), QStringLiteral("2"));
+    QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM \"результаты\"")), QStringLiteral("2"));
     t.remove();
     t.remove();
     QVERIFY(t.bof() && t.eof());
@@ -1070,7 +1016,7 @@ void TestEngine::refusedDeleteExplainsWhy() {
     // Deleting a question deletes its answers in the database.
     s.tema->first();
     s.quest->remove();
-    QCOMPARE(scalar(db, QStringLiteral("SELECT count(*) FROM \"Ответы\" WHERE \"id_вопроса\"=1")),
+    QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM \"Ответы\" WHERE \"id_вопроса\"=1")),
              QStringLiteral("0"));
 }
 
@@ -1110,13 +1056,13 @@ void TestEngine::setValueConverts() {
     t.setValue(10, 1);
     t.post();
     const QString id = t.value(0).toString();
-    QCOMPARE(scalar(db, QStringLiteral("SELECT \"Дата\" || '|' || \"Баллы\" || '|' || typeof(\"Баллы\") FROM "
-                                       "\"результаты\" WHERE \"id_результата\"=") +
-                            id),
+    QCOMPARE(db.scalar(QStringLiteral("SELECT \"Дата\" || '|' || \"Баллы\" || '|' || typeof(\"Баллы\") FROM "
+                                      "\"результаты\" WHERE \"id_результата\"=") +
+                       id),
              QStringLiteral("2026-12-09|7|text"));
     t.setValue(5, QDateTime(QDate(2026, 12, 9), QTime(14, 5, 6)));
     t.post();
-    QCOMPARE(scalar(db, QStringLiteral("SELECT \"Дата\" FROM \"результаты\" WHERE \"id_результата\"=") + id),
+    QCOMPARE(db.scalar(QStringLiteral("SELECT \"Дата\" FROM \"результаты\" WHERE \"id_результата\"=") + id),
              QStringLiteral("2026-12-09 14:05:06"));
     QCOMPARE(t.asInteger(6), 7);
     QCOMPARE(failureText([&] { t.setValue(7, QStringLiteral("x")); }),
@@ -1297,7 +1243,7 @@ void TestEngine::updatingRecordBeforeEndingEdit() {
     t.edit();
     t.next(); // untouched as far as the engine knew, yet the widget's value is stored
     QCOMPARE(spy.count(), 1);
-    QCOMPARE(scalar(db, QStringLiteral("SELECT \"тема\" FROM \"Тема\" WHERE \"id_темы\"=1")),
+    QCOMPARE(db.scalar(QStringLiteral("SELECT \"тема\" FROM \"Тема\" WHERE \"id_темы\"=1")),
              QStringLiteral("Из виджета"));
     t.edit();
     t.post();
@@ -1349,7 +1295,7 @@ void TestEngine::queryBindsValues() {
     q.bindValue(QStringLiteral(":surname"), QStringLiteral("ПЕТРОВА"));
     q.open();
     QCOMPARE(q.fieldValue(QStringLiteral("ключ")).toString(), QStringLiteral("nota"));
-    QCOMPARE(scalar(db, QStringLiteral("SELECT count(*) FROM \"Ученики\"")), QStringLiteral("4"));
+    QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM \"Ученики\"")), QStringLiteral("4"));
     QCOMPARE(
         failureText([&] { q.bindValue(QStringLiteral(":фамилия"), 1); }),
         QStringLiteral("ADOQuery1: Parameter name ':фамилия' must be ':' followed by Latin letters, digits "
@@ -1375,7 +1321,7 @@ void TestEngine::reconnectClosesTables() {
     TestDatabase db(TestDatabase::smallRowsSql());
     const QString second = QDir::current().absoluteFilePath(QStringLiteral("second.mdb"));
     QVERIFY(QFile::copy(db.path(), second));
-    execOn(second, QStringLiteral("DELETE FROM \"результаты\";"));
+    QVERIFY(SqlFile(second).exec(QStringLiteral("DELETE FROM \"результаты\";")).isEmpty());
     Schema s;
     s.openAll();
     QCOMPARE(s.rez->recordCount(), 4);
@@ -1399,9 +1345,9 @@ void TestEngine::closingTheConnectionDiscardsPendingRows() {
     s->tema->setValue(1, QStringLiteral("Не сохранится"));
     QCOMPARE(failureText([&] { s->connection->close(); }), QString());
     QVERIFY(!s->tema->isActive() && !s->quest->isActive() && !s->ans->isActive());
-    QCOMPARE(scalar(db, QStringLiteral("SELECT count(*) FROM \"Ответы\" WHERE \"ответ\"='Не сохранится'")),
+    QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM \"Ответы\" WHERE \"ответ\"='Не сохранится'")),
              QStringLiteral("0"));
-    QCOMPARE(scalar(db, QStringLiteral("SELECT count(*) FROM \"Тема\" WHERE \"тема\"='Не сохранится'")),
+    QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM \"Тема\" WHERE \"тема\"='Не сохранится'")),
              QStringLiteral("0"));
     s->openAll();
     s->quest->edit();

@@ -12,6 +12,8 @@
 #include "testing/form5.h"
 #include "testing/form7.h"
 #include "tests/support/instances.h"
+#include "tests/support/media.h"
+#include "tests/support/modal.h"
 #include "ui/bitbtn.h"
 
 #include <QDir>
@@ -131,10 +133,6 @@ void makeLessons(const QString& folder) {
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("lesson");
     }
-}
-
-void clickButton(TMediaPlayer* bar, TMediaPlayer::Button button) {
-    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->buttonRect(button).center());
 }
 
 bool usable(TMediaPlayer* bar, bool play, bool pause) {
@@ -416,12 +414,12 @@ private slots:
         Form2->showModeless();
         bool wasModal = false;
         bool othersDisabled = false;
-        later([&] {
-            wasModal = Form13->isVisible() && Form13->isModal();
-            othersDisabled = !Form2->isEnabled();
-            Form13->close();
-        });
-        Form2->findChild<QAction*>(item)->trigger();
+        whileModal(
+            Form13, [&] { Form2->findChild<QAction*>(item)->trigger(); },
+            [&] {
+                wasModal = Form13->isVisible() && Form13->isModal();
+                othersDisabled = !Form2->isEnabled();
+            });
         QVERIFY(wasModal);
         QVERIFY(othersDisabled);
         QVERIFY(!Form13->isVisible());

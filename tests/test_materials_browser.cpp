@@ -1,9 +1,8 @@
-#include "base/appinfo.h"
 #include "materials/browsermodule.h"
 #include "materials/form2.h"
 #include "materials/linklabel.h"
 #include "materials/webbrowser.h"
-#include "tests/support/recorder.h"
+#include "tests/support/instances.h"
 
 #include <QApplication>
 #include <QDir>
@@ -57,7 +56,7 @@ private slots:
         if (!skipReason.isEmpty())
             QSKIP(qPrintable(skipReason));
         RecordingDialogs dialogs;
-        appinfo::setProgramFolderForTesting(QCoreApplication::applicationDirPath());
+        const ProgramFolder programFolder(QCoreApplication::applicationDirPath());
         TForm2 window;
         window.showModeless();
         QVERIFY(!window.wb1->engine());
@@ -87,7 +86,6 @@ private slots:
         window.showModeless();
         QCOMPARE(window.wb1->engine(), engine);
         QCOMPARE(engine->title(), QStringLiteral("2.2 Ключи"));
-        appinfo::setProgramFolderForTesting({});
     }
 
     void everyPageShows_data() {
@@ -114,7 +112,7 @@ private slots:
         if (!skipReason.isEmpty())
             QSKIP(qPrintable(skipReason));
         RecordingDialogs dialogs;
-        appinfo::setProgramFolderForTesting(QCoreApplication::applicationDirPath());
+        const ProgramFolder programFolder(QCoreApplication::applicationDirPath());
         TForm2 window;
         window.showModeless();
         QTest::mouseClick(window.client->findChild<LinkLabel*>(label), Qt::LeftButton);
@@ -122,7 +120,6 @@ private slots:
         QVERIFY(window.wb1->engine()->loadSucceeded());
         QCOMPARE(window.wb1->engine()->title(), title);
         QVERIFY(dialogs.shown.isEmpty());
-        appinfo::setProgramFolderForTesting({});
     }
 
     void cyrillicProgramFolder() {
@@ -135,14 +132,13 @@ private slots:
         for (const QString& name : pages.entryList(QDir::Files))
             QVERIFY(QFile::copy(pages.filePath(name), folder + QStringLiteral("/HTML/") + name));
         RecordingDialogs dialogs;
-        appinfo::setProgramFolderForTesting(folder);
+        const ProgramFolder programFolder(folder);
         TForm2 window;
         window.showModeless();
         window.lbl3Click();
         QVERIFY(waitForPage(window.wb1->engine()));
         QVERIFY(window.wb1->engine()->loadSucceeded());
         QCOMPARE(window.wb1->engine()->title(), QStringLiteral("2.1 Звукоряд"));
-        appinfo::setProgramFolderForTesting({});
     }
 
     void missingPageIsTheBrowsersOwnBusiness() {
@@ -150,14 +146,13 @@ private slots:
             QSKIP(qPrintable(skipReason));
         QTemporaryDir empty;
         RecordingDialogs dialogs;
-        appinfo::setProgramFolderForTesting(empty.path());
+        const ProgramFolder programFolder(empty.path());
         TForm2 window;
         window.showModeless();
         window.lbl9Click();
         QVERIFY(waitForPage(window.wb1->engine()));
         QVERIFY(!window.wb1->engine()->loadSucceeded());
         QVERIFY(dialogs.shown.isEmpty());
-        appinfo::setProgramFolderForTesting({});
     }
 };
 

@@ -1,8 +1,8 @@
-#include "base/appinfo.h"
 #include "materials/form13.h"
 #include "materials/mediaplayer.h"
 #include "materials/qtmediadevice.h"
-#include "tests/support/recorder.h"
+#include "tests/support/instances.h"
+#include "tests/support/media.h"
 #include "ui/bitbtn.h"
 
 #include <QCoreApplication>
@@ -142,13 +142,13 @@ private slots:
                 QSKIP("no multimedia backend that opens H.264/AAC in MP4 (Qt FFmpeg media plugin)");
         }
         RecordingDialogs dialogs;
-        appinfo::setProgramFolderForTesting(QCoreApplication::applicationDirPath());
+        const ProgramFolder programFolder(QCoreApplication::applicationDirPath());
         TForm13 window;
         TMediaPlayer* bar = window.MediaPlayer1;
         window.showModeless();
         window.BitBtn1Click();
         QVERIFY(bar->isButtonEnabled(TMediaPlayer::btPlay));
-        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->buttonRect(TMediaPlayer::btPlay).center());
+        clickButton(bar, TMediaPlayer::btPlay);
         QTRY_COMPARE(bar->device()->mode(), MediaDevice::Playing);
         auto* device = qobject_cast<QtMediaDevice*>(bar->device());
         QVERIFY(device);
@@ -159,7 +159,7 @@ private slots:
         QCOMPARE(bar->device()->mode(), MediaDevice::Stopped);
         QVERIFY(bar->isButtonEnabled(TMediaPlayer::btPlay));
         QVERIFY(!bar->isButtonEnabled(TMediaPlayer::btPause));
-        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->buttonRect(TMediaPlayer::btPlay).center());
+        clickButton(bar, TMediaPlayer::btPlay);
         QTRY_COMPARE(bar->device()->mode(), MediaDevice::Playing);
         QTRY_VERIFY(bar->device()->position() > 0);
         // Closing the window does not stop the lesson; it plays to its end.
@@ -169,13 +169,12 @@ private slots:
         QVERIFY(!bar->isButtonEnabled(TMediaPlayer::btPause));
         QCOMPARE(bar->device()->mode(), MediaDevice::Stopped);
         QVERIFY(dialogs.shown.isEmpty());
-        appinfo::setProgramFolderForTesting({});
     }
 
     void missingLessonsFolderInTheWindow() {
         RecordingDialogs dialogs;
         QTemporaryDir folder;
-        appinfo::setProgramFolderForTesting(folder.path());
+        const ProgramFolder programFolder(folder.path());
         TForm13 window;
         window.showModeless();
         QTest::mouseClick(window.BitBtn3, Qt::LeftButton);
@@ -185,7 +184,6 @@ private slots:
         QVERIFY(!window.MediaPlayer1->isButtonEnabled(TMediaPlayer::btPlay));
         QVERIFY(!window.MediaPlayer1->isButtonEnabled(TMediaPlayer::btPause));
         qInfo("The multimedia layer says: %s", qPrintable(dialogs.failures().first()));
-        appinfo::setProgramFolderForTesting({});
     }
 };
 

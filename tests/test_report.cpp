@@ -9,6 +9,7 @@
 #include "data/datamodule.h"
 #include "data/engine/table.h"
 #include "data/widgets/dbgrid.h"
+#include "tests/support/input.h"
 #include "tests/support/recorder.h"
 #include "tests/support/testdb.h"
 
@@ -26,7 +27,6 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QtTest>
@@ -524,7 +524,7 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
         bool produced = false;
         Form host(QStringLiteral("Host"), QStringLiteral("Управление"), 10, 10, 300, 200);
         host.show();
-        QTimer::singleShot(0, this, [&]() {
+        later([&]() {
             auto* preview = qobject_cast<ReportPreview*>(QApplication::activeModalWidget());
             for (QWidget* w : QApplication::topLevelWidgets())
                 if (auto* p = qobject_cast<ReportPreview*>(w); p && p->isVisible())
@@ -565,7 +565,7 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
         const QString printed = dir.filePath(QStringLiteral("printed.pdf"));
         const QString saved = dir.filePath(QStringLiteral("saved.pdf"));
         QStringList seen;
-        QTimer::singleShot(0, this, [&]() {
+        later([&]() {
             ReportPreview* preview = nullptr;
             for (QWidget* w : QApplication::topLevelWidgets())
                 if (auto* p = qobject_cast<ReportPreview*>(w); p && p->isVisible())
@@ -709,7 +709,7 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
         printer.setOutputFileName(dir.filePath(QStringLiteral("all.pdf")));
         rez()->moveTo(5);
         bool sawProgress = false;
-        QTimer::singleShot(0, this, [&]() {
+        later([&]() {
             for (QWidget* w : QApplication::topLevelWidgets())
                 if (w->isVisible() && w->windowTitle() == QLatin1String("Printing progress"))
                     sawProgress = w->findChild<QProgressBar*>() &&
@@ -743,7 +743,7 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
         const QString path = dir.filePath(QStringLiteral("cancelled.pdf"));
         preview->printer().setOutputFormat(QPrinter::PdfFormat);
         preview->printer().setOutputFileName(path);
-        QTimer::singleShot(0, this, [&]() {
+        later([&]() {
             for (QWidget* w : QApplication::topLevelWidgets())
                 if (w->isVisible() && w->windowTitle() == QLatin1String("Printing progress"))
                     QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("CancelButton")),
@@ -770,7 +770,7 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
         m_dialogs->clear();
         preview->printer().setCopyCount(3);
         bool dialogShown = false;
-        QTimer::singleShot(0, this, [&]() {
+        later([&]() {
             if (auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget())) {
                 dialogShown = true;
                 dialog->reject();

@@ -2,6 +2,7 @@
 #include "data/engine/table.h"
 #include "testing/gradescale.h"
 #include "tests/support/recorder.h"
+#include "tests/support/sqlfile.h"
 #include "ui/builders.h"
 
 #include <QCoreApplication>
@@ -14,8 +15,6 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QtTest>
-
-#include <sqlite3.h>
 
 namespace {
 
@@ -45,58 +44,6 @@ QByteArray digest(const QString& path) {
         return {};
     return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
 }
-
-// A read-only view of a made file through the sqlite3 C API, with the relations switched on.
-class Db {
-public:
-    explicit Db(const QString& path) {
-        if (sqlite3_open(QFile::encodeName(path).constData(), &m_db) != SQLITE_OK)
-            qFatal("cannot open %s", qPrintable(path));
-        exec("PRAGMA foreign_keys=ON");
-    }
-    ~Db() { sqlite3_close(m_db); }
-    Db(const Db&) = delete;
-    Db& operator=(const Db&) = delete;
-
-    // Every row of a query, each column as a variant (text, integer or null).
-    QList<QVariantList> rows(const QString& sql) const {
-        sqlite3_stmt* st = nullptr;
-        QList<QVariantList> result;
-        if (sqlite3_prepare_v2(m_db, sql.toUtf8().constData(), -1, &st, nullptr) != SQLITE_OK)
-            qFatal("bad test SQL: %s", sqlite3_errmsg(m_db));
-        while (sqlite3_step(st) == SQLITE_ROW) {
-            QVariantList row;
-            for (int c = 0; c < sqlite3_column_count(st); ++c) {
-                switch (sqlite3_column_type(st, c)) {
-                case SQLITE_NULL:
-                    row << QVariant();
-                    break;
-                case SQLITE_INTEGER:
-                    row << QVariant(sqlite3_column_int64(st, c));
-                    break;
-                default:
-                    row << QVariant(
-                        QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, c))));
-                }
-            }
-            result << row;
-        }
-        sqlite3_finalize(st);
-        return result;
-    }
-    qint64 number(const QString& sql) const { return rows(sql).value(0).value(0).toLongLong(); }
-    // Returns the engine's message, empty on success.
-    QString exec(const QString& sql) const {
-        char* message = nullptr;
-        const int rc = sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, &message);
-        const QString text = message ? QString::fromUtf8(message) : QString();
-        sqlite3_free(message);
-        return rc == SQLITE_OK ? QString() : text;
-    }
-
-private:
-    sqlite3* m_db = nullptr;
-};
 
 } // namespace
 
@@ -139,10 +86,10 @@ private slots:
         junk.write("not a database");
         junk.close();
         QCOMPARE(runTool({QStringLiteral("--force"), other}).exitCode, 0);
-        QCOMPARE(Db(other).number(QStringLiteral("SELECT COUNT(*) FROM \"Тема\"")), 6);
+        QCOMPARE(SqlFile(other, SqlFile::Checked).number(QStringLiteral("SELECT COUNT(*) FROM \"Тема\"")), 6);
         // The file made by --force is the same database as a fresh one.
-        QCOMPARE(Db(other).number(QStringLiteral("SELECT COUNT(*) FROM \"Ответы\"")),
-                 Db(m_file).number(QStringLiteral("SELECT COUNT(*) FROM \"Ответы\"")));
+        QCOMPARE(SqlFile(other, SqlFile::Checked).number(QStringLiteral("SELECT COUNT(*) FROM \"Ответы\"")),
+                 SqlFile(m_file, SqlFile::Checked).number(QStringLiteral("SELECT COUNT(*) FROM \"Ответы\"")));
     }
 
     void badArgumentsFailWithAUsageText() {
@@ -193,7 +140,7 @@ private slots:
     // --- the rows ---
 
     void classesAndPupils() {
-        const Db db(m_file);
+        const SqlFile db(m_file, SqlFile::Checked);
         QVERIFY(db.number(QStringLiteral("SELECT COUNT(*) FROM \"класс\"")) >= 5);
         const auto pupils = db.rows(QStringLiteral("SELECT \"Имя\", \"Фамилия\", \"Отчество\", "
                                                    "\"id_класса\", \"ключ\", \"права\" FROM \"Ученики\""));
@@ -221,7 +168,7 @@ private slots:
     }
 
     void theSignInsNamedForTryingTheProgram() {
-        const Db db(m_file);
+        const SqlFile db(m_file, SqlFile::Checked);
         QCOMPARE(db.rows(QStringLiteral(
                      "SELECT \"ключ\", \"права\" FROM \"Ученики\" WHERE \"Фамилия\"='Смирнова'")),
                  (QList<QVariantList>{{QStringLiteral("музыка"), 1LL}}));
@@ -231,7 +178,7 @@ private slots:
     }
 
     void topicsHaveEightToTwelveQuestions() {
-        const Db db(m_file);
+        const SqlFile db(m_file, SqlFile::Checked);
         const auto topics = db.rows(QStringLiteral("SELECT t.\"тема\", (SELECT COUNT(*) FROM \"Вопрос\" q "
                                                    "WHERE q.\"id_темы\" = t.\"id_темы\") FROM \"Тема\" t"));
         QVERIFY(topics.size() >= 5);
@@ -251,7 +198,7 @@ private slots:
     }
 
     void questionsFitTheTestWindowAndTheTextFields() {
-        const Db db(m_file);
+        const SqlFile db(m_file, SqlFile::Checked);
         // The test window shows a question on one unwrapped line, Arial 16 px, 713 px wide.
         const QFontMetrics metrics(ui::font(QStringLiteral("Arial"), 16));
         for (const auto& q : db.rows(QStringLiteral("SELECT \"вопрос\" FROM \"Вопрос\""))) {
@@ -265,7 +212,7 @@ private slots:
     }
 
     void everyQuestionHasThreeOrFourAnswersExactlyOneCorrect() {
-        const Db db(m_file);
+        const SqlFile db(m_file, SqlFile::Checked);
         const auto questions = db.rows(QStringLiteral("SELECT \"id_вопроса\", \"вопрос\" FROM \"Вопрос\""));
         QVERIFY(questions.size() >= 40);
         QList<int> correctPlaces;
@@ -296,7 +243,7 @@ private slots:
     }
 
     void resultsAreSpreadAndAgreeWithTheGradeScale() {
-        const Db db(m_file);
+        const SqlFile db(m_file, SqlFile::Checked);
         const auto results = db.rows(QStringLiteral(
             "SELECT r.\"Дата\", r.\"Баллы\", r.\"Оценка\", r.\"id_ученика\", r.\"id_темы\", r.\"id_класса\", "
             "(SELECT COUNT(*) FROM \"Вопрос\" q WHERE q.\"id_темы\" = r.\"id_темы\"), "
@@ -334,7 +281,7 @@ private slots:
         const QString copy = m_dir.filePath(QStringLiteral("relations.mdb"));
         QFile::remove(copy);
         QVERIFY(QFile::copy(m_file, copy));
-        const Db db(copy);
+        const SqlFile db(copy, SqlFile::Checked);
         QCOMPARE(db.exec(QStringLiteral("DELETE FROM \"Вопрос\" WHERE \"id_вопроса\" = 1")), QString());
         QCOMPARE(db.number(QStringLiteral("SELECT COUNT(*) FROM \"Ответы\" WHERE \"id_вопроса\" = 1")), 0);
         // A topic that still has questions cannot be deleted; one without questions can.

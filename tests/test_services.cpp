@@ -129,7 +129,7 @@ private slots:
         // A posted event fails inside the running loop, and the loop goes on.
         QCoreApplication::postEvent(&failing, new QEvent(QEvent::User));
         bool after = false;
-        QTimer::singleShot(0, [&] { after = true; });
+        later([&] { after = true; });
         QTRY_VERIFY(after);
         QCOMPARE(dialogs.failures().size(), 2);
     }
@@ -155,11 +155,11 @@ private slots:
 
     void modalResults() {
         std::unique_ptr<Form> w(window("W"));
-        QTimer::singleShot(0, [&] { w->setModalResult(Form::mrOk); });
+        later([&] { w->setModalResult(Form::mrOk); });
         QCOMPARE(w->showModal(), int(Form::mrOk));
         QVERIFY(!w->isVisible());
         // The close box gives cancel.
-        QTimer::singleShot(0, [&] { w->close(); });
+        later([&] { w->close(); });
         QCOMPARE(w->showModal(), int(Form::mrCancel));
         QVERIFY(!w->isVisible());
     }

@@ -6,6 +6,7 @@
 #include "data/engine/table.h"
 #include "signin/form1.h"
 #include "tests/support/instances.h"
+#include "tests/support/modal.h"
 
 #include <QDir>
 #include <QLabel>
@@ -19,23 +20,9 @@ const QString apostropheRows = QStringLiteral(R"sql(
 INSERT INTO "Ученики" VALUES (5, 'Шарль', 'Д''Артаньян', '', 1, 'mushket', 0);
 )sql");
 
-// The direct variant's "Войти": returns the window it showed modally (nullptr for none); `whileOpen` runs
-// inside that window before it is closed again.
-Form* enterDirect(const std::function<void()>& whileOpen = {}) {
-    Form* opened = nullptr;
-    later([&] {
-        for (Form* w : {static_cast<Form*>(Form14), static_cast<Form*>(Form9)}) {
-            if (w->isModal()) {
-                opened = w;
-                if (whileOpen)
-                    whileOpen();
-                w->close();
-            }
-        }
-    });
+// The direct variant's "Войти".
+void clickEnter() {
     QTest::mouseClick(Form1->Button1, Qt::LeftButton);
-    QCoreApplication::processEvents(); // when nothing was shown, the check above runs now
-    return opened;
 }
 
 // After every direct attempt the window is signed out.
@@ -194,10 +181,12 @@ private slots:
         Form1->showModeless();
         typeSignIn(QStringLiteral("Петрова"), QStringLiteral("nota"));
         bool inside = false;
-        QCOMPARE(enterDirect([&] {
-                     inside = Form14->isVisible() && Form14->isEnabled() && !Form1->isEnabled() &&
-                              !Form9->isVisible() && DataModule11->ych->value(0).toInt() == 1;
-                 }),
+        QCOMPARE(shownModally({Form14, Form9}, clickEnter,
+                              [&] {
+                                  inside = Form14->isVisible() && Form14->isEnabled() &&
+                                           !Form1->isEnabled() && !Form9->isVisible() &&
+                                           DataModule11->ych->value(0).toInt() == 1;
+                              }),
                  Form14);
         QVERIFY(inside);
         QVERIFY(!Form14->isVisible());
@@ -211,7 +200,9 @@ private slots:
         Form1->showModeless();
         typeSignIn(QStringLiteral("Ивановна"), QStringLiteral("teach"));
         bool inside = false;
-        QCOMPARE(enterDirect([&] { inside = !Form14->isVisible() && !Form1->isEnabled(); }), Form9);
+        QCOMPARE(shownModally({Form14, Form9}, clickEnter,
+                              [&] { inside = !Form14->isVisible() && !Form1->isEnabled(); }),
+                 Form9);
         QVERIFY(inside);
         verifySignedOut();
     }
@@ -220,7 +211,7 @@ private slots:
         ProgramInstances program;
         Form1->showModeless();
         typeSignIn(QStringLiteral("Петрова"), QStringLiteral("NOTA")); // letter case counts
-        QCOMPARE(enterDirect(), nullptr);
+        QCOMPARE(shownModally({Form14, Form9}, clickEnter), nullptr);
         verifySignedOut();
         QCOMPARE(program.dialogs.shown.size(), 0);
     }
@@ -236,7 +227,7 @@ private slots:
         ProgramInstances program;
         Form1->showModeless();
         typeSignIn(QStringLiteral("Никто"), password);
-        QCOMPARE(enterDirect(), nullptr);
+        QCOMPARE(shownModally({Form14, Form9}, clickEnter), nullptr);
         verifySignedOut();
         QCOMPARE(program.dialogs.shown.size(), 0);
     }
@@ -246,11 +237,11 @@ private slots:
         Form1->showModeless();
         QTest::mouseClick(Form1->Edit2, Qt::LeftButton);
         typeText(Form1->Edit1, QStringLiteral("do-re-mi")); // the second row's key
-        QCOMPARE(enterDirect(), nullptr);
+        QCOMPARE(shownModally({Form14, Form9}, clickEnter), nullptr);
         verifySignedOut();
         QTest::mouseClick(Form1->Edit2, Qt::LeftButton);
         typeText(Form1->Edit1, QStringLiteral("nota")); // the first row's key
-        QCOMPARE(enterDirect(), Form14);
+        QCOMPARE(shownModally({Form14, Form9}, clickEnter), Form14);
         verifySignedOut();
     }
 
@@ -258,10 +249,12 @@ private slots:
         ProgramInstances program;
         Form1->showModeless();
         typeSignIn(QStringLiteral("Соколов"), QStringLiteral("sol")); // the second Соколов's key
-        QCOMPARE(enterDirect(), nullptr);
+        QCOMPARE(shownModally({Form14, Form9}, clickEnter), nullptr);
         typeSignIn(QStringLiteral("Соколов"), QStringLiteral("do-re-mi"));
         int pupil = 0;
-        QCOMPARE(enterDirect([&] { pupil = DataModule11->ych->value(0).toInt(); }), Form14);
+        QCOMPARE(
+            shownModally({Form14, Form9}, clickEnter, [&] { pupil = DataModule11->ych->value(0).toInt(); }),
+            Form14);
         QCOMPARE(pupil, 2);
     }
 
@@ -269,9 +262,9 @@ private slots:
         ProgramInstances program;
         Form1->showModeless();
         typeSignIn(QStringLiteral("Петрова"), QStringLiteral("nota"));
-        QCOMPARE(enterDirect(), Form14);
+        QCOMPARE(shownModally({Form14, Form9}, clickEnter), Form14);
         typeSignIn(QStringLiteral("Соколов"), QStringLiteral("do-re-mi"));
-        QCOMPARE(enterDirect(), Form14);
+        QCOMPARE(shownModally({Form14, Form9}, clickEnter), Form14);
         QCOMPARE(program.dialogs.shown.size(), 0);
     }
 
@@ -342,7 +335,9 @@ private slots:
             typeSignIn(QStringLiteral("Д'Артаньян"), QStringLiteral("mushket"));
             QCOMPARE(DataModule11->ych->recordCount(), 1);
             int pupil = 0;
-            QCOMPARE(enterDirect([&] { pupil = DataModule11->ych->value(0).toInt(); }), Form14);
+            QCOMPARE(shownModally({Form14, Form9}, clickEnter,
+                                  [&] { pupil = DataModule11->ych->value(0).toInt(); }),
+                     Form14);
             QCOMPARE(pupil, 5);
             QCOMPARE(program.dialogs.shown.size(), 0);
         }
@@ -363,7 +358,7 @@ private slots:
             Form1->showModeless();
             typeSignIn(QStringLiteral("пЕТРОВА"), QStringLiteral("nota"));
             QCOMPARE(DataModule11->ych->recordCount(), 1);
-            QCOMPARE(enterDirect(), Form14);
+            QCOMPARE(shownModally({Form14, Form9}, clickEnter), Form14);
         }
         {
             ProgramInstances program(ProgramInstances::Query);
@@ -390,7 +385,7 @@ private slots:
             Form1->showModeless();
             typeSignIn(surname, QStringLiteral("nota"));
             QCOMPARE(DataModule11->ych->recordCount(), 0);
-            QCOMPARE(enterDirect(), nullptr);
+            QCOMPARE(shownModally({Form14, Form9}, clickEnter), nullptr);
             verifySignedOut();
             QCOMPARE(program.dialogs.shown.size(), 0);
         }

@@ -10,8 +10,8 @@
 #include "testing/radiogroup.h"
 #include "testing/resultsfilter.h"
 #include "tests/support/instances.h"
-#include "tests/support/recorder.h"
-#include "tests/support/testdb.h"
+#include "tests/support/modal.h"
+#include "tests/support/sqlfile.h"
 #include "ui/guard.h"
 
 #include <QAbstractButton>
@@ -20,12 +20,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTimer>
 #include <QtTest>
 
-#include <sqlite3.h>
-
-#include <functional>
 #include <memory>
 
 namespace {
@@ -80,28 +76,19 @@ class TestingWindowsTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<TestDatabase> m_db;
-    std::unique_ptr<RecordingDialogs> m_dialogs;
+    std::unique_ptr<ProgramInstances> m_program;
 
     // The result rows as the database file holds them, in key order.
     QList<StoredRow> storedRows() const {
         QList<StoredRow> rows;
-        sqlite3* db = nullptr;
-        sqlite3_open_v2(QFile::encodeName(m_db->path()).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-        sqlite3_stmt* st = nullptr;
-        sqlite3_prepare_v2(db,
-                           "SELECT \"Дата\", \"Баллы\", \"Оценка\", \"id_ученика\", \"id_темы\", "
-                           "\"id_класса\" FROM \"результаты\" ORDER BY \"id_результата\"",
-                           -1, &st, nullptr);
-        while (sqlite3_step(st) == SQLITE_ROW) {
-            auto text = [st](int col) {
-                return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, col)));
-            };
-            rows.append({text(0), text(1), sqlite3_column_int(st, 2), sqlite3_column_int(st, 3),
-                         sqlite3_column_int(st, 4), sqlite3_column_int(st, 5)});
-        }
-        sqlite3_finalize(st);
-        sqlite3_close(db);
+        const auto stored =
+            SqlFile(m_program->db.path())
+                .rows(QStringLiteral("SELECT \"Дата\", \"Баллы\", \"Оценка\", \"id_ученика\", "
+                                     "\"id_темы\", \"id_класса\" FROM \"результаты\" "
+                                     "ORDER BY \"id_результата\""));
+        for (const QVariantList& row : stored)
+            rows.append({row.at(0).toString(), row.at(1).toString(), row.at(2).toInt(), row.at(3).toInt(),
+                         row.at(4).toInt(), row.at(5).toInt()});
         return rows;
     }
 
@@ -124,20 +111,8 @@ private:
         QCOMPARE(Form3->RadioGroup1->itemIndex(), index);
     }
 
-    // Shows the test window modally from the topic choice window and runs `inside` while it is open;
-    // the window is closed afterwards if `inside` left it open.
-    static void inTestWindow(const std::function<void()>& inside) {
-        bool ran = false;
-        QTimer::singleShot(0, Form3, [&]() {
-            ran = true;
-            inside();
-            if (Form3->isVisible())
-                Form3->close();
-        });
-        Form7->Button1->click();
-        QVERIFY(ran);
-        QVERIFY(!Form3->isVisible());
-    }
+    // "Начать тест" of the topic choice window.
+    static void startTest() { Form7->Button1->click(); }
 
     // One second of the test, as the timer delivers it: a failure goes to the failure report.
     static void tick() {
@@ -148,27 +123,11 @@ private:
 
 private slots:
     void init() {
-        m_db = std::make_unique<TestDatabase>(Rows);
-        m_dialogs = std::make_unique<RecordingDialogs>();
-        // Windows first, as at start-up: their bindings resolve when the data module comes.
-        Form3 = new TForm3;
-        Form5 = new TForm5;
-        Form7 = new TForm7;
-        DataModule11 = new TDataModule11;
-        QVERIFY(m_dialogs->shown.isEmpty());
+        m_program = std::make_unique<ProgramInstances>(ProgramInstances::Direct, Rows);
+        QVERIFY(m_program->dialogs.shown.isEmpty());
     }
 
-    void cleanup() {
-        for (Form* f : std::initializer_list<Form*>{Form7, Form5, Form3})
-            delete f;
-        Form3 = nullptr;
-        Form5 = nullptr;
-        Form7 = nullptr;
-        delete DataModule11;
-        DataModule11 = nullptr;
-        m_dialogs.reset();
-        m_db.reset();
-    }
+    void cleanup() { m_program.reset(); }
 
     // --- the topic choice window ------------------------------------------------------------------
 
@@ -202,7 +161,7 @@ private slots:
     }
 
     void startWithoutChoosingUsesTheFirstTopic() {
-        inTestWindow([]() { Form3->Button3->click(); });
+        whileModal(Form3, startTest, []() { Form3->Button3->click(); });
         const QList<StoredRow> rows = storedRows();
         QCOMPARE(rows.size(), 4);
         QCOMPARE(rows.last().topic, 1);
@@ -213,7 +172,7 @@ private slots:
         bool modal = false;
         bool topicWindowShown = false;
         bool topicWindowEnabled = true;
-        inTestWindow([&]() {
+        whileModal(Form3, startTest, [&]() {
             modal = Form3->isModal();
             topicWindowShown = Form7->isVisible();
             topicWindowEnabled = Form7->isEnabled();
@@ -223,7 +182,7 @@ private slots:
         QVERIFY(!topicWindowEnabled);
         QVERIFY(Form7->isEnabled());
         QVERIFY(Form7->isVisible());
-        QVERIFY(m_dialogs->failures().isEmpty());
+        QVERIFY(m_program->dialogs.failures().isEmpty());
     }
 
     void radioGroupItems() {
@@ -285,7 +244,7 @@ private slots:
         bool buttonsReady = false;
         QString question;
         int items = -1;
-        inTestWindow([&]() {
+        whileModal(Form3, startTest, [&]() {
             timerOff = !Form3->Timer1->isActive();
             buttonsReady = Form3->Button1->isVisible() && Form3->Button1->isEnabled() &&
                            Form3->Button2->isVisible() && Form3->Button2->isEnabled() &&
@@ -337,7 +296,7 @@ private slots:
         QString captionAfterLast;
         QString endText;
         bool onlyFinishEnabled = false;
-        inTestWindow([&]() {
+        whileModal(Form3, startTest, [&]() {
             Form3->Button1->click();
             QCOMPARE(Form3->GroupBox1->title(), QStringLiteral("Вопрос:"));
             choose(QStringLiteral("5"));
@@ -369,7 +328,7 @@ private slots:
         // Disabled controls look disabled although their text colour is set.
         QVERIFY(Form3->Button2->palette().color(QPalette::Disabled, QPalette::ButtonText) !=
                 QColor(Qt::black));
-        QVERIFY(m_dialogs->failures().isEmpty());
+        QVERIFY(m_program->dialogs.failures().isEmpty());
 
         const QList<StoredRow> rows = storedRows();
         QCOMPARE(rows.size(), 4);
@@ -429,7 +388,7 @@ private slots:
         Form3->Button1->click();
         DataModule11->ans->last();
         Form3->Button2->click();
-        QCOMPARE(m_dialogs->failures(), QStringList{QStringLiteral("List index out of bounds (-1)")});
+        QCOMPARE(m_program->dialogs.failures(), QStringList{QStringLiteral("List index out of bounds (-1)")});
         QCOMPARE(Form3->questionCounter(), 0);
         QCOMPARE(Form3->correctCounter(), 0);
         QCOMPARE(DataModule11->quest->recNo(), 0);
@@ -438,7 +397,7 @@ private slots:
         // After a choice the next press works normally.
         choose(QStringLiteral("5"));
         Form3->Button2->click();
-        QCOMPARE(m_dialogs->failures().size(), 1);
+        QCOMPARE(m_program->dialogs.failures().size(), 1);
         QCOMPARE(Form3->questionCounter(), 1);
         QCOMPARE(Form3->correctCounter(), 1);
     }
@@ -467,12 +426,12 @@ private slots:
         QCOMPARE(rows.last().grade, 2);
         QCOMPARE(rows.last().topic, 5);
         QVERIFY(Form3->resultStored());
-        QVERIFY(m_dialogs->failures().isEmpty());
+        QVERIFY(m_program->dialogs.failures().isEmpty());
     }
 
     void timeOutEndsTheWalkAndStoresOnce() {
         bool answeringClosed = false;
-        inTestWindow([&]() {
+        whileModal(Form3, startTest, [&]() {
             Form3->Button1->click();
             choose(QStringLiteral("5"));
             Form3->Button2->click();
@@ -493,7 +452,7 @@ private slots:
     }
 
     void timeOutWhileHiddenStores() {
-        inTestWindow([&]() {
+        whileModal(Form3, startTest, [&]() {
             Form3->Button1->click();
             choose(QStringLiteral("5"));
             Form3->Button2->click();
@@ -507,23 +466,23 @@ private slots:
     }
 
     void finishBeforeStart() {
-        inTestWindow([]() { Form3->Button3->click(); });
+        whileModal(Form3, startTest, []() { Form3->Button3->click(); });
         const StoredRow row = storedRows().last();
         QCOMPARE(row.points, QStringLiteral("0"));
         QCOMPARE(row.grade, 2);
-        QVERIFY(m_dialogs->failures().isEmpty());
+        QVERIFY(m_program->dialogs.failures().isEmpty());
     }
 
     // --- several tests in one run -----------------------------------------------------------------
 
     void reopeningAnUnfinishedTestKeepsIt() {
-        inTestWindow([]() {
+        whileModal(Form3, startTest, []() {
             Form3->Button1->click();
             choose(QStringLiteral("5"));
             Form3->Button2->click();
         });
         bool kept = false;
-        inTestWindow([&]() {
+        whileModal(Form3, startTest, [&]() {
             kept = Form3->questionCounter() == 1 && Form3->Button1->isHidden() &&
                    Form3->GroupBox1->title() == QStringLiteral("Вопрос 2 из 3") &&
                    Form3->RadioGroup1->count() == 3;
@@ -533,7 +492,7 @@ private slots:
     }
 
     void secondTestOnAnotherTopic() {
-        inTestWindow([&]() {
+        whileModal(Form3, startTest, [&]() {
             Form3->Button1->click();
             for (const char* answer : {"5", "Диез", "Скрипичный"}) {
                 choose(QString::fromUtf8(answer));
@@ -546,7 +505,7 @@ private slots:
         chooseTopic(2);
         bool fresh = false;
         QString question;
-        inTestWindow([&]() {
+        whileModal(Form3, startTest, [&]() {
             fresh = Form3->countdown() == 900 && Form3->questionCounter() == 0 &&
                     Form3->correctCounter() == 0 && !Form3->Timer1->isActive() &&
                     Form3->Button1->isVisible() && Form3->Button2->isEnabled() &&
@@ -573,7 +532,7 @@ private slots:
     }
 
     void sameTopicAgainStartsAtItsFirstQuestion() {
-        inTestWindow([]() {
+        whileModal(Form3, startTest, []() {
             Form3->Button1->click();
             for (const char* answer : {"4", "Диез", "Басовый"}) {
                 choose(QString::fromUtf8(answer));
@@ -582,7 +541,7 @@ private slots:
             Form3->Button3->click();
         });
         QString question;
-        inTestWindow([&]() { question = Form3->DBText1->text(); });
+        whileModal(Form3, startTest, [&]() { question = Form3->DBText1->text(); });
         QCOMPARE(question, QStringLiteral("Сколько линеек в нотном стане?"));
         QCOMPARE(storedRows().last().points, QStringLiteral("1"));
     }
@@ -594,12 +553,13 @@ private slots:
         QCOMPARE(DataModule11->quest->recordCount(), 0);
         QVERIFY(Form3->DBText1->text().isEmpty());
         bool stillOpen = false;
-        inTestWindow([&]() {
+        whileModal(Form3, startTest, [&]() {
             Form3->Button3->click();
             stillOpen = Form3->isVisible();
         });
         QVERIFY(stillOpen);
-        QCOMPARE(m_dialogs->failures(), QStringList{QStringLiteral("Invalid floating point operation.")});
+        QCOMPARE(m_program->dialogs.failures(),
+                 QStringList{QStringLiteral("Invalid floating point operation.")});
         QCOMPARE(storedRows().size(), 3);
         QCOMPARE(DataModule11->rez->state(), Table::State::Browse);
     }
@@ -607,7 +567,7 @@ private slots:
     void topicWithoutQuestionsAfterCorrectAnswers() {
         // A test left unfinished keeps its counters when the pupil switches to an empty topic; its
         // time-out then divides a count by no questions.
-        inTestWindow([]() {
+        whileModal(Form3, startTest, []() {
             Form3->Button1->click();
             choose(QStringLiteral("5"));
             Form3->Button2->click();
@@ -615,35 +575,36 @@ private slots:
         chooseTopic(3);
         while (Form3->countdown() > 0)
             tick();
-        QCOMPARE(m_dialogs->failures(), QStringList{QStringLiteral("Floating point division by zero.")});
+        QCOMPARE(m_program->dialogs.failures(),
+                 QStringList{QStringLiteral("Floating point division by zero.")});
         QCOMPARE(storedRows().size(), 3);
         QVERIFY(!Form3->resultStored());
         // "Закончить" tries again and fails the same way, leaving the window open.
         bool stillOpen = false;
-        inTestWindow([&]() {
+        whileModal(Form3, startTest, [&]() {
             Form3->Button3->click();
             stillOpen = Form3->isVisible();
         });
         QVERIFY(stillOpen);
-        QCOMPARE(m_dialogs->failures().size(), 2);
+        QCOMPARE(m_program->dialogs.failures().size(), 2);
         QCOMPARE(storedRows().size(), 3);
     }
 
     void engineFailureLeavesTheRowUnsaved() {
         DataModule11->rez->close();
         bool stillOpen = false;
-        inTestWindow([&]() {
+        whileModal(Form3, startTest, [&]() {
             Form3->Button3->click();
             stillOpen = Form3->isVisible();
         });
         QVERIFY(stillOpen);
-        QCOMPARE(m_dialogs->failures().size(), 1);
-        QVERIFY(m_dialogs->failures().first().startsWith(QStringLiteral("rez: ")));
+        QCOMPARE(m_program->dialogs.failures().size(), 1);
+        QVERIFY(m_program->dialogs.failures().first().startsWith(QStringLiteral("rez: ")));
         QCOMPARE(storedRows().size(), 3);
         QVERIFY(!Form3->resultStored());
         // Once the table works again the same press stores the row.
         DataModule11->rez->open();
-        inTestWindow([]() { Form3->Button3->click(); });
+        whileModal(Form3, startTest, []() { Form3->Button3->click(); });
         QCOMPARE(storedRows().size(), 4);
     }
 
@@ -693,7 +654,7 @@ private slots:
         runResultsFilter();
         QCOMPARE(rez->filterText(), QStringLiteral("id_ученика ='1'"));
         QCOMPARE(rez->recordCount(), 2);
-        QVERIFY(m_dialogs->failures().isEmpty());
+        QVERIFY(m_program->dialogs.failures().isEmpty());
 
         // A new result of the same pupil is listed.
         Form3->Button3Click();
@@ -728,7 +689,7 @@ private slots:
         Table* rez = DataModule11->rez;
         rez->setFilterText(QStringLiteral("Оценка ='5'"));
         Form7->Button2->click();
-        QCOMPARE(m_dialogs->failures(),
+        QCOMPARE(m_program->dialogs.failures(),
                  QStringList{QStringLiteral("Could not convert variant of type (Null) into type (Integer)")});
         QCOMPARE(rez->filterText(), QStringLiteral("Оценка ='5'"));
         QVERIFY(!rez->filtered());

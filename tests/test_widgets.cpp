@@ -7,6 +7,8 @@
 #include "data/widgets/dbnavigator.h"
 #include "data/widgets/dbtext.h"
 #include "data/widgets/lookuplist.h"
+#include "tests/support/grid.h"
+#include "tests/support/input.h"
 #include "tests/support/recorder.h"
 #include "tests/support/testdb.h"
 
@@ -37,29 +39,6 @@ struct Env {
     std::unique_ptr<TDataModule11> dm;
     QWidget window;
 };
-
-// Sends keys to whatever holds the focus, as a person typing does.
-void press(int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-    QWidget* w = QApplication::focusWidget();
-    QVERIFY(w);
-    QTest::keyClick(w, Qt::Key(key), mods);
-}
-
-void type(const QString& text) {
-    for (QChar c : text) {
-        QWidget* w = QApplication::focusWidget();
-        QVERIFY(w);
-        const int key = c.unicode() < 0x80 ? c.toUpper().unicode() : 0;
-        QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier, QString(c));
-        QKeyEvent up(QEvent::KeyRelease, key, Qt::NoModifier, QString(c));
-        QApplication::sendEvent(w, &down);
-        QApplication::sendEvent(w, &up);
-    }
-}
-
-bool enabled(const TDBNavigator& nav, TDBNavigator::Button b) {
-    return nav.button(b)->isEnabled();
-}
 
 } // namespace
 
@@ -123,7 +102,7 @@ private slots:
         QVERIFY(!enabled(nav, TDBNavigator::nbPrior));
         QVERIFY(enabled(nav, TDBNavigator::nbNext)); // even with one row
         QVERIFY(enabled(nav, TDBNavigator::nbLast));
-        QTest::mouseClick(nav.button(TDBNavigator::nbNext), Qt::LeftButton);
+        press(&nav, TDBNavigator::nbNext);
         QVERIFY(!enabled(nav, TDBNavigator::nbNext));
         QVERIFY(!enabled(nav, TDBNavigator::nbLast));
         QCOMPARE(env.dm->rez->recNo(), 0);
@@ -433,17 +412,17 @@ private slots:
     void typingSearchesByTheBeginning() {
         Env e;
         make(e);
-        type(QStringLiteral("к"));
+        typeText(QStringLiteral("к"));
         QCOMPARE(box->text(), QStringLiteral("Ключи"));
-        type(QStringLiteral("О"));
+        typeText(QStringLiteral("О"));
         QCOMPARE(box->text(), QStringLiteral("Композиторы"));
         QCOMPARE(box->searchText(), QStringLiteral("кО"));
-        type(QStringLiteral("щ")); // nothing begins so: dropped
+        typeText(QStringLiteral("щ")); // nothing begins so: dropped
         QCOMPARE(box->searchText(), QStringLiteral("кО"));
         QCOMPARE(box->text(), QStringLiteral("Композиторы"));
         press(Qt::Key_Backspace);
         QCOMPARE(box->searchText(), QString());
-        type(QStringLiteral("н"));
+        typeText(QStringLiteral("н"));
         QCOMPARE(box->text(), QStringLiteral("Нотная грамота"));
         press(Qt::Key_Escape);
         QCOMPARE(box->searchText(), QString());
@@ -470,7 +449,7 @@ private slots:
         Env e(TestDatabase::smallRowsSql() +
               QStringLiteral("INSERT INTO \"Тема\" VALUES (4, '%1');").arg(QString(40, QLatin1Char('a'))));
         make(e);
-        type(QString(40, QLatin1Char('a')));
+        typeText(QString(40, QLatin1Char('a')));
         QCOMPARE(box->searchText().size(), TDBLookupComboBox::SearchMaxLength);
         QCOMPARE(box->keyValue().toInt(), 4);
     }
@@ -481,9 +460,6 @@ private slots:
 class GridTest : public QObject {
     Q_OBJECT
 
-    static QPoint cell(const TDBGrid& grid, int row, int column) {
-        return grid.visualRect(grid.model()->index(row, column)).center();
-    }
     static TDBGrid* makeGrid(Env& e, const QString& source, QRect geometry = {0, 0, 700, 200}) {
         auto* grid = new TDBGrid(&e.window);
         grid->setGeometry(geometry);
@@ -499,11 +475,11 @@ private slots:
         const QStringList titles{"Фамилия", "Имя", "Класс", "Тема", "Дата", "Баллы", "Оценка"};
         QCOMPARE(grid->model()->columnCount(), titles.size());
         for (int c = 0; c < titles.size(); ++c)
-            QCOMPARE(grid->model()->headerData(c, Qt::Horizontal).toString(), titles[c]);
+            QCOMPARE(columnTitle(grid, c), titles[c]);
         QCOMPARE(grid->model()->rowCount(), 4);
-        QCOMPARE(grid->model()->index(0, 0).data().toString(), QStringLiteral("Петрова"));
-        QCOMPARE(grid->model()->index(1, 3).data().toString(), QStringLiteral("Ключи"));
-        QCOMPARE(grid->model()->index(1, 6).data().toString(), QStringLiteral("3"));
+        QCOMPARE(cellText(grid, 0, 0), QStringLiteral("Петрова"));
+        QCOMPARE(cellText(grid, 1, 3), QStringLiteral("Ключи"));
+        QCOMPARE(cellText(grid, 1, 6), QStringLiteral("3"));
         QVERIFY(grid->model()->index(1, 6).data(Qt::TextAlignmentRole).value<Qt::Alignment>() &
                 Qt::AlignRight);
         QVERIFY(grid->model()->index(1, 5).data(Qt::TextAlignmentRole).value<Qt::Alignment>() &
@@ -532,7 +508,7 @@ private slots:
         dm.ans->close();
         QCOMPARE(grid.model()->rowCount(), 0);
         dm.ans->open();
-        QCOMPARE(grid.model()->index(0, 0).data().toString(), QStringLiteral("5"));
+        QCOMPARE(cellText(&grid, 0, 0), QStringLiteral("5"));
     }
 
     void ctrlTabLeavesTheGrid() {
@@ -543,7 +519,7 @@ private slots:
         other.setGeometry(0, 300, 100, 20);
         other.show();
         grid->setFocus();
-        type(QStringLiteral("8"));
+        typeText(QStringLiteral("8"));
         press(Qt::Key_Tab, Qt::ControlModifier);
         QVERIFY(other.hasFocus());
         QCOMPARE(e.dm->ans->asText(1), QStringLiteral("8")); // written on the way out
@@ -557,13 +533,13 @@ private slots:
         grid->setFocus();
         QCOMPARE(grid->model()->rowCount(), 1);
         QCOMPARE(grid->model()->columnCount(), 1);
-        QCOMPARE(grid->model()->index(0, 0).data().toString(), QString());
+        QCOMPARE(cellText(grid, 0, 0), QString());
         press(Qt::Key_Delete, Qt::ControlModifier);
         QVERIFY(e.dialogs.shown.isEmpty());
         press(Qt::Key_Down);
         QCOMPARE(e.dm->tema->state(), Table::State::Insert);
         QCOMPARE(e.dm->tema->recordCount(), 1);
-        type(QStringLiteral("Ритм"));
+        typeText(QStringLiteral("Ритм"));
         press(Qt::Key_Return);
         press(Qt::Key_Up); // leaving the row posts it
         QCOMPARE(e.dm->tema->state(), Table::State::Browse);
@@ -617,7 +593,7 @@ private slots:
         TDBGrid* grid = makeGrid(e, QStringLiteral("DataSource3"));
         grid->setFocus();
         Table* tema = e.dm->tema;
-        type(QStringLiteral("Лады"));
+        typeText(QStringLiteral("Лады"));
         QVERIFY(grid->cellEditor());
         QCOMPARE(grid->cellEditor()->text(),
                  QStringLiteral("Лады")); // the old text was selected and replaced
@@ -643,7 +619,7 @@ private slots:
         TDBGrid* grid = makeGrid(e, QStringLiteral("DataSource3"));
         grid->setFocus();
         Table* tema = e.dm->tema;
-        type(QStringLiteral("Лад"));
+        typeText(QStringLiteral("Лад"));
         press(Qt::Key_Escape); // the typed text goes
         QVERIFY(!grid->cellEditor());
         QCOMPARE(tema->state(), Table::State::Edit);
@@ -651,7 +627,7 @@ private slots:
         press(Qt::Key_Escape); // then the edit
         QCOMPARE(tema->state(), Table::State::Browse);
         // Text written by Enter is thrown away by the record's cancel.
-        type(QStringLiteral("X"));
+        typeText(QStringLiteral("X"));
         press(Qt::Key_Return);
         QCOMPARE(tema->asText(1), QStringLiteral("X"));
         press(Qt::Key_Escape);
@@ -664,10 +640,10 @@ private slots:
         TDBGrid* grid = makeGrid(e, QStringLiteral("DataSource6"));
         grid->setFocus();
         Table* rez = e.dm->rez;
-        grid->setCurrentColumn(6);  // Оценка
-        type(QStringLiteral("4x")); // "x" cannot be typed in an integer cell
+        grid->setCurrentColumn(6);      // Оценка
+        typeText(QStringLiteral("4x")); // "x" cannot be typed in an integer cell
         QCOMPARE(grid->cellEditor()->text(), QStringLiteral("4"));
-        type(QStringLiteral("-+1"));
+        typeText(QStringLiteral("-+1"));
         press(Qt::Key_Return);
         QCOMPARE(e.dialogs.failures().size(), 1);
         QCOMPARE(e.dialogs.failures()[0],
@@ -681,14 +657,14 @@ private slots:
         press(Qt::Key_Escape);
         QCOMPARE(rez->state(), Table::State::Browse);
         // An emptied integer cell stores null.
-        type(QStringLiteral("4"));
+        typeText(QStringLiteral("4"));
         press(Qt::Key_Backspace);
         press(Qt::Key_Return);
         QVERIFY(rez->isNull(7));
         press(Qt::Key_Escape);
         grid->setCurrentColumn(4); // Дата
         e.dialogs.clear();
-        type(QStringLiteral("32.13.2026"));
+        typeText(QStringLiteral("32.13.2026"));
         press(Qt::Key_Return);
         QCOMPARE(e.dialogs.failures().size(), 1);
         // The failure report adds the full stop.
@@ -710,26 +686,26 @@ private slots:
         grid->setFocus();
         Table* ans = e.dm->ans;
         grid->setCurrentColumn(1); // статус
-        type(QStringLiteral("f"));
+        typeText(QStringLiteral("f"));
         press(Qt::Key_Return);
         QCOMPARE(ans->value(3), QVariant(false));
         QCOMPARE(box.checkState(), Qt::Unchecked);
-        type(QStringLiteral("T"));
+        typeText(QStringLiteral("T"));
         press(Qt::Key_Return);
         QCOMPARE(ans->value(3), QVariant(true));
         QCOMPARE(box.checkState(), Qt::Checked);
-        type(QStringLiteral("x"));
+        typeText(QStringLiteral("x"));
         press(Qt::Key_Return);
         QCOMPARE(e.dialogs.failures().size(), 1);
         QCOMPARE(e.dialogs.failures()[0],
                  QStringLiteral("'x' is not a valid boolean value for field 'статус'"));
         press(Qt::Key_Escape);
-        type(QStringLiteral("t"));
+        typeText(QStringLiteral("t"));
         press(Qt::Key_Backspace);
         press(Qt::Key_Return);
         QVERIFY(ans->isNull(3));
         QCOMPARE(box.checkState(), Qt::PartiallyChecked);
-        QCOMPARE(grid->model()->index(0, 1).data().toString(), QString());
+        QCOMPARE(cellText(grid, 0, 1), QString());
         ans->cancel();
     }
 
@@ -764,7 +740,7 @@ private slots:
         QCOMPARE(ans->recordCount(), 3);
         grid->setFocus();
         press(Qt::Key_Insert);
-        type(QStringLiteral("7")); // written when the focus leaves
+        typeText(QStringLiteral("7")); // written when the focus leaves
         other.setFocus();
         QCOMPARE(ans->state(), Table::State::Insert);
         QCOMPARE(ans->asText(1), QStringLiteral("7"));
@@ -795,11 +771,11 @@ private slots:
         Env e;
         e.show();
         TDBGrid* grid = makeGrid(e, QStringLiteral("DataSource6"));
-        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell(*grid, 2, 5));
+        clickRow(grid, 2, 5);
         QCOMPARE(e.dm->rez->recNo(), 2);
         QCOMPARE(grid->currentColumn(), 5);
         QVERIFY(!grid->cellEditor());
-        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell(*grid, 2, 5));
+        clickRow(grid, 2, 5);
         QVERIFY(grid->cellEditor());
         QCOMPARE(grid->cellEditor()->text(), QStringLiteral("0"));
     }
@@ -816,12 +792,12 @@ private slots:
         QCOMPARE(second->columnWidth(3), 30 * avg + TDBGrid::CellMargin);
         // Moving "Оценка" to the front changes the column order of both grids, never the field positions.
         first->horizontalHeader()->moveSection(6, 0);
-        QCOMPARE(first->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Оценка"));
-        QCOMPARE(second->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Оценка"));
-        QCOMPARE(second->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Фамилия"));
+        QCOMPARE(columnTitle(first, 0), QStringLiteral("Оценка"));
+        QCOMPARE(columnTitle(second, 0), QStringLiteral("Оценка"));
+        QCOMPARE(columnTitle(second, 1), QStringLiteral("Фамилия"));
         QCOMPARE(e.dm->rez->field(7).name, QStringLiteral("Оценка"));
         QCOMPARE(e.dm->rez->field(5).name, QStringLiteral("Дата"));
-        QCOMPARE(second->model()->index(0, 0).data().toString(), QStringLiteral("5"));
+        QCOMPARE(cellText(second, 0, 0), QStringLiteral("5"));
         QCOMPARE(first->horizontalHeader()->visualIndex(0), 0);
     }
 
@@ -832,8 +808,8 @@ private slots:
         grid->setFocus();
         Table* rez = e.dm->rez;
         Table* tema = e.dm->tema;
-        grid->setCurrentColumn(3); // Тема, from id_темы
-        type(QStringLiteral("x")); // not typed
+        grid->setCurrentColumn(3);     // Тема, from id_темы
+        typeText(QStringLiteral("x")); // not typed
         QVERIFY(grid->cellEditor());
         QCOMPARE(grid->cellEditor()->text(), QStringLiteral("Нотная грамота"));
         QCOMPARE(rez->state(), Table::State::Browse);
@@ -899,20 +875,20 @@ private slots:
         press(Qt::Key_Down); // "Ключи": its one question and two answers
         QCOMPARE(question.text(), QStringLiteral("Какой ключ называют ключом соль?"));
         QCOMPARE(grid.model()->rowCount(), 2);
-        QCOMPARE(grid.model()->index(0, 0).data().toString(), QStringLiteral("Скрипичный"));
+        QCOMPARE(cellText(&grid, 0, 0), QStringLiteral("Скрипичный"));
         QCOMPARE(box.checkState(), Qt::Checked);
-        QTest::mouseClick(nav.button(TDBNavigator::nbNext), Qt::LeftButton);
+        press(&nav, TDBNavigator::nbNext);
         QCOMPARE(box.checkState(), Qt::Unchecked);
         QCOMPARE(e.dm->ans->recNo(), 1);
         grid.setFocus();
         press(Qt::Key_Up);
         QCOMPARE(box.checkState(), Qt::Checked);
-        QTest::mouseClick(nav.button(TDBNavigator::nbEdit), Qt::LeftButton);
+        press(&nav, TDBNavigator::nbEdit);
         QVERIFY(nav.button(TDBNavigator::nbPost)->isEnabled());
         e.window.repaint();
         if (const QString dir = qEnvironmentVariable("ESUN_SCREENSHOT_DIR"); !dir.isEmpty())
             e.window.grab().save(dir + QStringLiteral("/widgets.png"));
-        QTest::mouseClick(nav.button(TDBNavigator::nbCancel), Qt::LeftButton);
+        press(&nav, TDBNavigator::nbCancel);
         QCOMPARE(e.dm->ans->state(), Table::State::Browse);
         QVERIFY(e.dialogs.failures().isEmpty());
     }

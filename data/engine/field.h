@@ -24,6 +24,14 @@ struct FieldDef {
     bool isLookup() const { return kind == FieldKind::Lookup; }
 };
 
+// Builders of field lists. A field of `kind` (a text field holds 255 characters) that a grid shows
+// `displayWidth` characters wide (0: the kind's default), or one that gets no grid column.
+FieldDef makeField(const QString& name, FieldKind kind, int displayWidth = 0);
+FieldDef makeHiddenField(const QString& name, FieldKind kind);
+// A lookup field: this row's `keyField` found in the same-named field of `table`, showing its `resultField`.
+FieldDef makeLookupField(const QString& name, const QString& keyField, Table* table,
+                         const QString& resultField, int displayWidth = 0);
+
 // The kind's name as the type-mismatch message spells it ("AutoInc", "WideString", "Integer", "Boolean",
 // "DateTime").
 QString kindName(FieldKind kind);

@@ -3,18 +3,23 @@
 #include "app/startup.h"
 #include "base/appinfo.h"
 #include "signin/form1.h"
+#include "tests/support/input.h"
 #include "tests/support/recorder.h"
 #include "tests/support/testdb.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QLineEdit>
 #include <QTemporaryDir>
-#include <QTimer>
-#include <QWidget>
 #include <QtTest>
 
-#include <functional>
+// The program folder is `path` while the object lives, the real one again afterwards.
+class ProgramFolder {
+public:
+    explicit ProgramFolder(const QString& path) { appinfo::setProgramFolderForTesting(path); }
+    ~ProgramFolder() { appinfo::setProgramFolderForTesting({}); }
+    ProgramFolder(const ProgramFolder&) = delete;
+    ProgramFolder& operator=(const ProgramFolder&) = delete;
+};
 
 // Every window and the data module as start-up creates them, over a test database, with a program folder of
 // the test's own that holds Connect.ini or not; all destroyed again when the object goes.
@@ -25,7 +30,6 @@ public:
     explicit ProgramInstances(Variant variant = Direct, const QString& rowsSql = TestDatabase::smallRowsSql(),
                               bool create = true)
         : db(rowsSql) {
-        appinfo::setProgramFolderForTesting(folder.path());
         if (variant == Query)
             writeConnectFile();
         if (create) {
@@ -33,10 +37,7 @@ public:
             startup::createSignInWindow();
         }
     }
-    ~ProgramInstances() {
-        startup::destroyInstances();
-        appinfo::setProgramFolderForTesting({});
-    }
+    ~ProgramInstances() { startup::destroyInstances(); }
     ProgramInstances(const ProgramInstances&) = delete;
     ProgramInstances& operator=(const ProgramInstances&) = delete;
 
@@ -49,27 +50,9 @@ public:
 
     TestDatabase db;
     QTemporaryDir folder;
+    ProgramFolder programFolder{folder.path()};
     RecordingDialogs dialogs;
 };
-
-// Runs `step` at the next turn of whichever event loop runs then (a modal showing's own loop included).
-inline void later(std::function<void()> step) {
-    QTimer::singleShot(0, qApp, std::move(step));
-}
-
-// Types text of any script into `widget`, one key event per character (QTest::keyClicks takes ASCII only).
-inline void typeText(QWidget* widget, const QString& text) {
-    for (const QChar c : text)
-        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
-}
-
-// The control that Tab moves to from `widget`: the next in the focus chain that takes focus by Tab.
-inline QWidget* nextTabStop(QWidget* widget) {
-    QWidget* next = widget->nextInFocusChain();
-    while (next != widget && !(next->focusPolicy() & Qt::TabFocus))
-        next = next->nextInFocusChain();
-    return next;
-}
 
 // Types the way a pupil does in the sign-in window: a click in the surname box, the surname, the password.
 inline void typeSignIn(const QString& surname, const QString& password) {

@@ -1,10 +1,9 @@
 #include "testdb.h"
 
+#include "sqlfile.h"
+
 #include <QDir>
 #include <QFile>
-#include <QTest>
-
-#include <sqlite3.h>
 
 TestDatabase::TestDatabase(const QString& rowsSql, const QString& fileName)
     : m_path(m_dir.filePath(fileName)), m_previousFolder(QDir::currentPath()) {
@@ -34,16 +33,13 @@ DatabaseLock::~DatabaseLock() {
 }
 
 void TestDatabase::exec(const QString& sql) const {
-    sqlite3* db = nullptr;
-    if (sqlite3_open(QFile::encodeName(m_path).constData(), &db) != SQLITE_OK)
-        qFatal("cannot open %s", qPrintable(m_path));
-    char* error = nullptr;
-    const int rc = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &error);
-    const QString text = error ? QString::fromUtf8(error) : QString();
-    sqlite3_free(error);
-    sqlite3_close(db);
-    if (rc != SQLITE_OK)
-        qFatal("test SQL failed: %s", qPrintable(text));
+    const QString error = SqlFile(m_path).exec(sql);
+    if (!error.isEmpty())
+        qFatal("test SQL failed: %s", qPrintable(error));
+}
+
+QString TestDatabase::scalar(const QString& sql) const {
+    return SqlFile(m_path).scalar(sql);
 }
 
 QString TestDatabase::schemaSql() {

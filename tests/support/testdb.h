@@ -22,6 +22,8 @@ public:
     // Marks the file as one SQLite may only read (a write version above 2 in its header), or as writable
     // again. Unlike file modes this holds for root too.
     void setReadOnly(bool on) const;
+    // One value of the file, read past the program's tables (see SqlFile::scalar).
+    QString scalar(const QString& sql) const;
 
     // The program's schema (resources/sample/schema.sql).
     static QString schemaSql();

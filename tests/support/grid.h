@@ -1,0 +1,27 @@
+#pragma once
+
+#include "data/widgets/dbnavigator.h"
+
+#include <QString>
+#include <QStringList>
+
+class TDBGrid;
+
+// A grid's column titles, and the column with a title.
+QString columnTitle(TDBGrid* grid, int column);
+QStringList columnTitles(TDBGrid* grid);
+int columnOf(TDBGrid* grid, const QString& title);
+
+// The text a grid's cell shows, by column number or by column title.
+QString cellText(TDBGrid* grid, int row, int column);
+QString cellText(TDBGrid* grid, int row, const QString& title);
+
+// A click on a grid's data cell, which makes its row the current record.
+void clickRow(TDBGrid* grid, int row, int column = 0);
+
+// Types into the current cell as a user does: the first character opens the editor, Enter writes the text.
+void typeIntoCell(TDBGrid* grid, const QString& text);
+
+// A click on a navigator's button, which must be enabled; and whether it is.
+void press(TDBNavigator* navigator, TDBNavigator::Button which);
+bool enabled(const TDBNavigator& navigator, TDBNavigator::Button which);
