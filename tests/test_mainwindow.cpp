@@ -6,6 +6,7 @@
 #include "testing/form5.h"
 #include "testing/form7.h"
 #include "tests/support/instances.h"
+#include "tests/support/testmain.h"
 #include "ui/bitbtn.h"
 
 #include <QLabel>
@@ -206,10 +207,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv) {
-    Application app(argc, argv);
-    MainWindowTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+ESUN_TEST_MAIN(MainWindowTest)
 
 #include "test_mainwindow.moc"

@@ -10,8 +10,7 @@
 #include "data/engine/table.h"
 #include "data/widgets/dbgrid.h"
 #include "tests/support/input.h"
-#include "tests/support/recorder.h"
-#include "tests/support/testdb.h"
+#include "tests/support/instances.h"
 
 #include <QAction>
 #include <QApplication>
@@ -160,25 +159,20 @@ class ReportTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<TestDatabase> m_db;
-    std::unique_ptr<RecordingDialogs> m_dialogs;
-    std::unique_ptr<TDataModule11> m_dm;
-    std::unique_ptr<TForm10> m_form;
+    std::unique_ptr<DataModuleInstance> m_data;
+    std::unique_ptr<WindowInstance<TForm10>> m_form;
 
     void openDatabase(const QString& rows) {
-        m_dm.reset();
-        m_db.reset(); // before the next one: each restores the current folder it found
-        m_db = std::make_unique<TestDatabase>(rows);
-        m_dm = std::make_unique<TDataModule11>();
-        DataModule11 = m_dm.get();
-        QVERIFY(m_dm->rez->isActive());
+        m_data.reset(); // before the next one: each restores the current folder it found
+        m_data = std::make_unique<DataModuleInstance>(rows);
+        QVERIFY(m_data->dm->rez->isActive());
     }
 
-    Table* rez() const { return m_dm->rez; }
+    Table* rez() const { return m_data->dm->rez; }
 
     // A preview of the current state of rez, shown modeless, once its last page exists.
     std::unique_ptr<ReportPreview> produced() {
-        auto preview = std::make_unique<ReportPreview>(m_form->layout(), rez());
+        auto preview = std::make_unique<ReportPreview>(Form10->layout(), rez());
         preview->start();
         preview->show();
         if (!QTest::qWaitFor([&]() { return preview->isProduced(); }, 60000))
@@ -189,7 +183,7 @@ private:
     // The texts of the visible rows of rez as the grid shows them, by the report's columns.
     QStringList expectedRow(int row) const {
         QStringList out;
-        for (const QString& name : m_form->layout().fieldNames())
+        for (const QString& name : Form10->layout().fieldNames())
             out << rez()->displayTextAt(row, rez()->fieldPos(name));
         return out;
     }
@@ -229,19 +223,11 @@ private:
     }
 
 private slots:
-    void init() {
-        m_dialogs = std::make_unique<RecordingDialogs>();
-        m_form = std::make_unique<TForm10>();
-        Form10 = m_form.get();
-    }
+    void init() { m_form = std::make_unique<WindowInstance<TForm10>>(Form10); }
 
     void cleanup() {
-        m_dm.reset();
-        DataModule11 = nullptr;
-        m_db.reset();
-        Form10 = nullptr;
+        m_data.reset();
         m_form.reset();
-        m_dialogs.reset();
     }
 
     void rowsGoElevenThenTwelveAPage() {
@@ -249,9 +235,9 @@ private slots:
         const auto preview = produced();
         QCOMPARE(preview->pageCount(), 3);
         Capture capture;
-        const ReportBand& detail = *m_form->layout().band(ReportBand::Kind::Detail);
+        const ReportBand& detail = *Form10->layout().band(ReportBand::Kind::Detail);
         const double ascent = QFontMetricsF(detail.elements[0].font.paintFont()).ascent();
-        const QVector<PagePlan> plans = paginate(m_form->layout(), 30);
+        const QVector<PagePlan> plans = paginate(Form10->layout(), 30);
 
         int row = 0;
         for (int page = 0; page < 3; ++page) {
@@ -425,7 +411,7 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
 
     void closingEarlyCancelsProduction() {
         openDatabase(resultRowsSql(20000));
-        auto preview = std::make_unique<ReportPreview>(m_form->layout(), rez());
+        auto preview = std::make_unique<ReportPreview>(Form10->layout(), rez());
         int arrived = 0;
         connect(preview.get(), &ReportPreview::produced, this, [&]() { QFAIL("produced although closed"); });
         preview->start();
@@ -556,8 +542,7 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
     // preview, prints to a PDF file and saves the report as PDF.
     void teacherPrintsTheResultsWithGradeFive() {
         openDatabase(resultRowsSql(60));
-        auto form9 = std::make_unique<TForm9>();
-        Form9 = form9.get();
+        const WindowInstance<TForm9> form9(Form9);
         form9->show();
         QTest::keyClicks(form9->Edit1, QStringLiteral("5"));
         QCOMPARE(rez()->recordCount(), 15);
@@ -579,13 +564,13 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
             preview->printer().setOutputFormat(QPrinter::PdfFormat);
             preview->printer().setOutputFileName(printed);
             preview->findChild<QAction*>(QStringLiteral("Print"))->trigger();
-            m_dialogs->setNextFileName(saved);
+            m_data->dialogs.setNextFileName(saved);
             preview->findChild<QAction*>(QStringLiteral("SaveReport"))->trigger();
             QTest::keyClick(preview, Qt::Key_Escape);
         });
         QTest::mouseClick(form9->Button3, Qt::LeftButton);
         QCOMPARE(seen, QStringList({"Page 1 of 2", "Page 2 of 2"}));
-        QVERIFY2(m_dialogs->failures().isEmpty(), qPrintable(m_dialogs->failures().join('\n')));
+        QVERIFY2(m_data->dialogs.failures().isEmpty(), qPrintable(m_data->dialogs.failures().join('\n')));
         for (const QString& pdf : {printed, saved}) {
             QCOMPARE(pdfPages(pdf), 2);
             const QString text = pdfText(pdf);
@@ -596,13 +581,12 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
         // The results grid stands on the last row, as the report left rez.
         QCOMPARE(rez()->recNo(), 14);
         QCOMPARE(form9->DBGrid2->currentIndex().row(), 14);
-        Form9 = nullptr;
     }
 
     void closedResultsTableIsReported() {
         openDatabase(resultRowsSql(3));
         rez()->close();
-        ReportPreview preview(m_form->layout(), rez());
+        ReportPreview preview(Form10->layout(), rez());
         QVERIFY_THROWS_EXCEPTION(Failure, preview.start());
     }
 
@@ -611,17 +595,17 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
         const auto preview = produced();
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("итоги"));
-        m_dialogs->setNextFileName(path);
+        m_data->dialogs.setNextFileName(path);
         preview->findChild<QAction*>(QStringLiteral("SaveReport"))->trigger();
-        QVERIFY2(m_dialogs->failures().isEmpty(), qPrintable(m_dialogs->failures().join('\n')));
+        QVERIFY2(m_data->dialogs.failures().isEmpty(), qPrintable(m_data->dialogs.failures().join('\n')));
         QVERIFY(QFile::exists(path + QStringLiteral(".rpt")));
 
         openDatabase(resultRowsSql(2));
         const auto other = produced();
         QCOMPARE(other->pageCount(), 1);
-        m_dialogs->setNextFileName(path + QStringLiteral(".rpt"));
+        m_data->dialogs.setNextFileName(path + QStringLiteral(".rpt"));
         other->findChild<QAction*>(QStringLiteral("LoadReport"))->trigger();
-        QVERIFY2(m_dialogs->failures().isEmpty(), qPrintable(m_dialogs->failures().join('\n')));
+        QVERIFY2(m_data->dialogs.failures().isEmpty(), qPrintable(m_data->dialogs.failures().join('\n')));
         QCOMPARE(other->pageCount(), preview->pageCount());
         Capture capture;
         for (int i = 0; i < preview->pageCount(); ++i)
@@ -636,7 +620,7 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
         const auto preview = produced();
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("a.rpt"));
-        m_dialogs->setNextFileName(path);
+        m_data->dialogs.setNextFileName(path);
         preview->findChild<QAction*>(QStringLiteral("SaveReport"))->trigger();
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadWrite));
@@ -648,9 +632,9 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
 
         const QByteArray before(preview->pages()[1].data(), preview->pages()[1].size());
         preview->showPage(1);
-        m_dialogs->setNextFileName(path);
+        m_data->dialogs.setNextFileName(path);
         preview->findChild<QAction*>(QStringLiteral("LoadReport"))->trigger();
-        QCOMPARE(m_dialogs->failures(),
+        QCOMPARE(m_data->dialogs.failures(),
                  QStringList({QStringLiteral("Файл отчёта «%1» повреждён.").arg(path)}));
         QCOMPARE(preview->pageCount(), 2);
         QCOMPARE(preview->currentPage(), 1);
@@ -661,10 +645,10 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
         QVERIFY(text.open(QIODevice::WriteOnly));
         text.write("Фамилия;Имя\n");
         text.close();
-        m_dialogs->clear();
-        m_dialogs->setNextFileName(foreign);
+        m_data->dialogs.clear();
+        m_data->dialogs.setNextFileName(foreign);
         preview->findChild<QAction*>(QStringLiteral("LoadReport"))->trigger();
-        QCOMPARE(m_dialogs->failures(),
+        QCOMPARE(m_data->dialogs.failures(),
                  QStringList({QStringLiteral("Файл «%1» не является отчётом программы.").arg(foreign)}));
         QCOMPARE(preview->pageCount(), 2);
         QCOMPARE(preview->findChild<QLabel*>(QStringLiteral("PagePanel"))->text(),
@@ -676,9 +660,9 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
         const auto preview = produced();
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("итоги.pdf"));
-        m_dialogs->setNextFileName(path);
+        m_data->dialogs.setNextFileName(path);
         preview->findChild<QAction*>(QStringLiteral("SaveReport"))->trigger();
-        QVERIFY2(m_dialogs->failures().isEmpty(), qPrintable(m_dialogs->failures().join('\n')));
+        QVERIFY2(m_data->dialogs.failures().isEmpty(), qPrintable(m_data->dialogs.failures().join('\n')));
         QCOMPARE(pdfPages(path), 2);
         const QString text = pdfText(path);
         QVERIFY(text.contains(QStringLiteral("Итог тестирования")));
@@ -694,8 +678,8 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
 
         // Chosen by filter when the name has no extension.
         const QString bare = dir.filePath(QStringLiteral("итоги2"));
-        m_dialogs->setNextFileName(bare);
-        m_dialogs->setNextFilter(QStringLiteral("PDF (*.pdf)"));
+        m_data->dialogs.setNextFileName(bare);
+        m_data->dialogs.setNextFilter(QStringLiteral("PDF (*.pdf)"));
         preview->findChild<QAction*>(QStringLiteral("SaveReport"))->trigger();
         QCOMPARE(pdfPages(bare + QStringLiteral(".pdf")), 2);
     }
@@ -718,8 +702,8 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
         });
         preview->findChild<QAction*>(QStringLiteral("Print"))->trigger();
         QVERIFY(sawProgress);
-        QVERIFY(m_dialogs->failures().isEmpty());
-        QVERIFY(m_dialogs->texts(QStringLiteral("warning")).isEmpty());
+        QVERIFY(m_data->dialogs.failures().isEmpty());
+        QVERIFY(m_data->dialogs.texts(QStringLiteral("warning")).isEmpty());
         QCOMPARE(pdfPages(dir.filePath(QStringLiteral("all.pdf"))), 3);
         const QString text = pdfText(dir.filePath(QStringLiteral("all.pdf")));
         QVERIFY(text.contains(expectedRow(0).first()));
@@ -751,7 +735,7 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
         });
         preview->print();
         QVERIFY(pdfPages(path) < 1667);
-        QVERIFY(m_dialogs->failures().isEmpty());
+        QVERIFY(m_data->dialogs.failures().isEmpty());
         // The print run stopped before its next row.
         QVERIFY(rez()->recNo() < rez()->recordCount() - 1);
     }
@@ -764,10 +748,10 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
         // Print to the system's printer when there is none: a warning, nothing printed.
         preview->printer().setOutputFormat(QPrinter::NativeFormat);
         preview->print();
-        QCOMPARE(m_dialogs->texts(QStringLiteral("warning")).size(), 1);
+        QCOMPARE(m_data->dialogs.texts(QStringLiteral("warning")).size(), 1);
 
         // Printer setup warns as well and then offers its dialog; cancelling it changes nothing.
-        m_dialogs->clear();
+        m_data->dialogs.clear();
         preview->printer().setCopyCount(3);
         bool dialogShown = false;
         later([&]() {
@@ -777,7 +761,7 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
             }
         });
         preview->findChild<QAction*>(QStringLiteral("PrinterSetup"))->trigger();
-        QCOMPARE(m_dialogs->texts(QStringLiteral("warning")).size(), 1);
+        QCOMPARE(m_data->dialogs.texts(QStringLiteral("warning")).size(), 1);
         QVERIFY(dialogShown);
         QCOMPARE(preview->printer().copyCount(), 3);
     }

@@ -1,6 +1,7 @@
 #include "app/startup.h"
 #include "base/appinfo.h"
 #include "tests/support/instances.h"
+#include "tests/support/testmain.h"
 #include "ui/bitbtn.h"
 #include "ui/dialogs.h"
 #include "ui/form.h"
@@ -277,10 +278,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv) {
-    Application app(argc, argv);
-    ServicesTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+ESUN_TEST_MAIN(ServicesTest)
 
 #include "test_services.moc"

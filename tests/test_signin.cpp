@@ -7,6 +7,7 @@
 #include "signin/form1.h"
 #include "tests/support/instances.h"
 #include "tests/support/modal.h"
+#include "tests/support/testmain.h"
 
 #include <QDir>
 #include <QLabel>
@@ -533,10 +534,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv) {
-    Application app(argc, argv);
-    SignInTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+ESUN_TEST_MAIN(SignInTest)
 
 #include "test_signin.moc"

@@ -13,6 +13,7 @@
 #include "testing/form5.h"
 #include "testing/form7.h"
 #include "tests/support/instances.h"
+#include "tests/support/testmain.h"
 #include "ui/bitbtn.h"
 
 #include <QDir>
@@ -265,10 +266,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv) {
-    Application app(argc, argv);
-    StartupTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+ESUN_TEST_MAIN(StartupTest)
 
 #include "test_startup.moc"

@@ -12,6 +12,7 @@
 #include "tests/support/instances.h"
 #include "tests/support/modal.h"
 #include "tests/support/sqlfile.h"
+#include "tests/support/testwindow.h"
 #include "ui/guard.h"
 
 #include <QAbstractButton>
@@ -98,18 +99,6 @@ private:
     }
 
     static void choosePupil(int id) { QVERIFY(DataModule11->ych->locate(QStringLiteral("id_ученика"), id)); }
-
-    // Picks an answer as the pupil does: a click on its radio button (the nth item with that text).
-    static void choose(const QString& text, int nth = 0) {
-        const QStringList items = Form3->RadioGroup1->items();
-        int index = -1;
-        for (int i = 0, seen = 0; i < items.size(); ++i)
-            if (items.at(i) == text && seen++ == nth)
-                index = i;
-        QVERIFY2(index >= 0, qPrintable(text));
-        Form3->RadioGroup1->button(index)->click();
-        QCOMPARE(Form3->RadioGroup1->itemIndex(), index);
-    }
 
     // "Начать тест" of the topic choice window.
     static void startTest() { Form7->Button1->click(); }
@@ -299,7 +288,7 @@ private slots:
         whileModal(Form3, startTest, [&]() {
             Form3->Button1->click();
             QCOMPARE(Form3->GroupBox1->title(), QStringLiteral("Вопрос:"));
-            choose(QStringLiteral("5"));
+            chooseAnswer(QStringLiteral("5"));
             QVERIFY(Form3->Button2->isEnabled());
             Form3->Button2->click();
             QCOMPARE(Form3->GroupBox1->title(), QStringLiteral("Вопрос 2 из 3"));
@@ -307,11 +296,11 @@ private slots:
             QCOMPARE(Form3->RadioGroup1->items(), (QStringList{"Диез", "Бемоль", "Бекар"}));
             QCOMPARE(Form3->RadioGroup1->itemIndex(), -1);
             QVERIFY(!Form3->Button2->isEnabled());
-            choose(QStringLiteral("Бемоль"));
+            chooseAnswer(QStringLiteral("Бемоль"));
             Form3->Button2->click();
             QCOMPARE(Form3->GroupBox1->title(), QStringLiteral("Вопрос 3 из 3"));
             QCOMPARE(label1(), QStringLiteral("До окончания теста:"));
-            choose(QStringLiteral("Скрипичный"));
+            chooseAnswer(QStringLiteral("Скрипичный"));
             Form3->Button2->click();
             captionAfterLast = Form3->GroupBox1->title();
             endText = label1();
@@ -352,7 +341,7 @@ private slots:
     void oneQuestionTopicKeepsTheFirstCaption() {
         chooseTopic(2);
         Form3->Button1Click();
-        choose(QStringLiteral("Басовый"));
+        chooseAnswer(QStringLiteral("Басовый"));
         Form3->Button2Click();
         QCOMPARE(Form3->GroupBox1->title(), QStringLiteral("Вопрос:"));
         QCOMPARE(label1(), QStringLiteral("Тест закончен, Набранные баллы : 1"));
@@ -369,11 +358,11 @@ private slots:
         chooseTopic(4);
         Form3->Button1Click();
         QCOMPARE(Form3->RadioGroup1->items(), (QStringList{"До", "До", "Ре"}));
-        choose(QStringLiteral("До"), 1);
+        chooseAnswer(QStringLiteral("До"), 1);
         Form3->Button2Click();
         QCOMPARE(Form3->correctCounter(), 2);
         // Of two "Ми" records one is correct: either item adds one.
-        choose(QStringLiteral("Ми"), 1);
+        chooseAnswer(QStringLiteral("Ми"), 1);
         Form3->Button2Click();
         QCOMPARE(Form3->correctCounter(), 3);
         QCOMPARE(label1(), QStringLiteral("Тест закончен, Набранные баллы : 3"));
@@ -395,7 +384,7 @@ private slots:
         QCOMPARE(DataModule11->ans->recNo(), 0);
         QCOMPARE(Form3->RadioGroup1->count(), 3);
         // After a choice the next press works normally.
-        choose(QStringLiteral("5"));
+        chooseAnswer(QStringLiteral("5"));
         Form3->Button2->click();
         QCOMPARE(m_program->dialogs.failures().size(), 1);
         QCOMPARE(Form3->questionCounter(), 1);
@@ -405,7 +394,7 @@ private slots:
     void questionWithoutAnswersThenTimeOut() {
         chooseTopic(5);
         Form3->Button1Click();
-        choose(QStringLiteral("А"));
+        chooseAnswer(QStringLiteral("А"));
         Form3->Button2Click();
         QCOMPARE(Form3->DBText1->text(), QStringLiteral("Второй вопрос"));
         QCOMPARE(Form3->RadioGroup1->count(), 0);
@@ -433,7 +422,7 @@ private slots:
         bool answeringClosed = false;
         whileModal(Form3, startTest, [&]() {
             Form3->Button1->click();
-            choose(QStringLiteral("5"));
+            chooseAnswer(QStringLiteral("5"));
             Form3->Button2->click();
             for (int i = 0; i < 900; ++i)
                 tick();
@@ -454,7 +443,7 @@ private slots:
     void timeOutWhileHiddenStores() {
         whileModal(Form3, startTest, [&]() {
             Form3->Button1->click();
-            choose(QStringLiteral("5"));
+            chooseAnswer(QStringLiteral("5"));
             Form3->Button2->click();
         }); // closed with the title-bar box: only hidden
         QVERIFY(Form3->Timer1->isActive());
@@ -478,7 +467,7 @@ private slots:
     void reopeningAnUnfinishedTestKeepsIt() {
         whileModal(Form3, startTest, []() {
             Form3->Button1->click();
-            choose(QStringLiteral("5"));
+            chooseAnswer(QStringLiteral("5"));
             Form3->Button2->click();
         });
         bool kept = false;
@@ -495,7 +484,7 @@ private slots:
         whileModal(Form3, startTest, [&]() {
             Form3->Button1->click();
             for (const char* answer : {"5", "Диез", "Скрипичный"}) {
-                choose(QString::fromUtf8(answer));
+                chooseAnswer(QString::fromUtf8(answer));
                 Form3->Button2->click();
             }
             Form3->Button3->click();
@@ -515,7 +504,7 @@ private slots:
                     label1() == QStringLiteral("До окончания теста:");
             question = Form3->DBText1->text();
             Form3->Button1->click();
-            choose(QStringLiteral("Скрипичный"));
+            chooseAnswer(QStringLiteral("Скрипичный"));
             Form3->Button2->click();
             Form3->Button3->click();
         });
@@ -535,7 +524,7 @@ private slots:
         whileModal(Form3, startTest, []() {
             Form3->Button1->click();
             for (const char* answer : {"4", "Диез", "Басовый"}) {
-                choose(QString::fromUtf8(answer));
+                chooseAnswer(QString::fromUtf8(answer));
                 Form3->Button2->click();
             }
             Form3->Button3->click();
@@ -569,7 +558,7 @@ private slots:
         // time-out then divides a count by no questions.
         whileModal(Form3, startTest, []() {
             Form3->Button1->click();
-            choose(QStringLiteral("5"));
+            chooseAnswer(QStringLiteral("5"));
             Form3->Button2->click();
         });
         chooseTopic(3);
@@ -613,7 +602,7 @@ private slots:
         rez->moveColumn(4, 0);
         rez->moveColumn(5, 1);
         Form3->Button1Click();
-        choose(QStringLiteral("5"));
+        chooseAnswer(QStringLiteral("5"));
         Form3->Button2Click();
         Form3->Button3Click();
         const StoredRow row = storedRows().last();

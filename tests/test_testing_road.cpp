@@ -8,6 +8,7 @@
 #include "testing/form7.h"
 #include "testing/radiogroup.h"
 #include "tests/support/instances.h"
+#include "tests/support/testwindow.h"
 #include "ui/bitbtn.h"
 
 #include <QLabel>
@@ -22,12 +23,6 @@ class TestingRoadTest : public QObject {
     Q_OBJECT
 
 private:
-    static void chooseAnswer(const QString& text) {
-        const int index = static_cast<int>(Form3->RadioGroup1->items().indexOf(text));
-        QVERIFY2(index >= 0, qPrintable(text));
-        QTest::mouseClick(Form3->RadioGroup1->button(index), Qt::LeftButton);
-    }
-
     // Takes the test on the topic chosen in the topic window, answering in order, and finishes it.
     static void takeTest(const QStringList& answers, QString* endText) {
         later([answers, endText]() {

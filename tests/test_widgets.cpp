@@ -9,6 +9,7 @@
 #include "data/widgets/lookuplist.h"
 #include "tests/support/grid.h"
 #include "tests/support/input.h"
+#include "tests/support/instances.h"
 #include "tests/support/recorder.h"
 #include "tests/support/testdb.h"
 
@@ -22,11 +23,9 @@
 
 namespace {
 
-// A school database with the small data set, the data module over it, the dialog recorder and a window
-// for the widgets under test.
-struct Env {
-    explicit Env(const QString& rows = TestDatabase::smallRowsSql()) : db(rows) {
-        dm = std::make_unique<TDataModule11>();
+// The data module over the small data set, and a window for the widgets under test.
+struct Env : DataModuleInstance {
+    explicit Env(const QString& rows = TestDatabase::smallRowsSql()) : DataModuleInstance(rows) {
         window.resize(900, 500);
     }
     void show() {
@@ -34,9 +33,6 @@ struct Env {
         window.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&window));
     }
-    TestDatabase db;
-    RecordingDialogs dialogs;
-    std::unique_ptr<TDataModule11> dm;
     QWidget window;
 };
 

@@ -2,6 +2,7 @@
 
 #include "app/startup.h"
 #include "base/appinfo.h"
+#include "data/datamodule.h"
 #include "signin/form1.h"
 #include "tests/support/input.h"
 #include "tests/support/recorder.h"
@@ -11,6 +12,8 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <memory>
 
 // The program folder is `path` while the object lives, the real one again afterwards.
 class ProgramFolder {
@@ -52,6 +55,41 @@ public:
     QTemporaryDir folder;
     ProgramFolder programFolder{folder.path()};
     RecordingDialogs dialogs;
+};
+
+// The data module alone, in its global, over a test database and with the dialog recorder: for tests of the
+// data-aware widgets and of windows that need no other window. All destroyed again when the object goes.
+class DataModuleInstance {
+public:
+    explicit DataModuleInstance(const QString& rowsSql = TestDatabase::smallRowsSql()) : db(rowsSql) {
+        DataModule11 = dm.get();
+    }
+    ~DataModuleInstance() {
+        dm.reset();
+        DataModule11 = nullptr;
+    }
+    DataModuleInstance(const DataModuleInstance&) = delete;
+    DataModuleInstance& operator=(const DataModuleInstance&) = delete;
+
+    TestDatabase db;
+    RecordingDialogs dialogs;
+    std::unique_ptr<TDataModule11> dm = std::make_unique<TDataModule11>();
+};
+
+// One window of the program in its global while the object lives, for a test of that window without the
+// others (beside a DataModuleInstance when it shows data).
+template <typename Window> class WindowInstance {
+public:
+    explicit WindowInstance(Window*& global) : m_global(global) { m_global = m_window.get(); }
+    ~WindowInstance() { m_global = nullptr; }
+    WindowInstance(const WindowInstance&) = delete;
+    WindowInstance& operator=(const WindowInstance&) = delete;
+
+    Window* operator->() const { return m_window.get(); }
+
+private:
+    Window*& m_global;
+    std::unique_ptr<Window> m_window = std::make_unique<Window>();
 };
 
 // Types the way a pupil does in the sign-in window: a click in the surname box, the surname, the password.
