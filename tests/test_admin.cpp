@@ -14,9 +14,9 @@
 #include "testing/form7.h"
 #include "testing/radiogroup.h"
 #include "testing/resultsfilter.h"
-#include "tests/support/grid.h"
+#include "tests/support/controls.h"
+#include "tests/support/input.h"
 #include "tests/support/instances.h"
-#include "tests/support/modal.h"
 #include "ui/guard.h"
 
 #include <QAbstractButton>
@@ -81,6 +81,9 @@ class AdminTest : public QObject {
 private:
     std::unique_ptr<ProgramInstances> m_program;
 
+    RecordingDialogs& dialogs() const { return m_program->dialogs; }
+    const TestDatabase& db() const { return m_program->db; }
+
     Table* rez() const { return DataModule11->rez; }
 
     // Types a grade into the filter box one key at a time, as the teacher does.
@@ -99,8 +102,7 @@ private slots:
     void init() {
         // No connection file in the program folder: the sign-in window offers the direct variant.
         m_program = std::make_unique<ProgramInstances>(ProgramInstances::Direct, rowsSql);
-        QVERIFY2(m_program->dialogs.shown.isEmpty(),
-                 qPrintable(m_program->dialogs.failures().join(QLatin1Char('\n'))));
+        QVERIFY2(dialogs().shown.isEmpty(), qPrintable(dialogs().failures().join(QLatin1Char('\n'))));
     }
 
     void cleanup() { m_program.reset(); }
@@ -195,7 +197,7 @@ private slots:
         QCOMPARE(rez()->recNo(), 0);
         for (int row = 0; row < 3; ++row)
             QCOMPARE(cellText(Form9->DBGrid2, row, QStringLiteral("Оценка")), QStringLiteral("5"));
-        QVERIFY(m_program->dialogs.shown.isEmpty());
+        QVERIFY(dialogs().shown.isEmpty());
     }
 
     void gradeWithoutRowsGivesAnEmptyGrid() {
@@ -203,7 +205,7 @@ private slots:
         typeGrade(QStringLiteral("45"));
         QVERIFY(rez()->filtered());
         QCOMPARE(rez()->recordCount(), 0);
-        QVERIFY(m_program->dialogs.shown.isEmpty());
+        QVERIFY(dialogs().shown.isEmpty());
         for (auto b : {TDBNavigator::nbPrior, TDBNavigator::nbNext, TDBNavigator::nbDelete})
             QVERIFY(!Form9->DBNavigator2->button(b)->isEnabled());
     }
@@ -223,9 +225,9 @@ private slots:
         Form9->showModeless();
         typeGrade(QStringLiteral("5"));
         typeText(Form9->Edit1, QStringLiteral("'"));
-        QCOMPARE(m_program->dialogs.failures().size(), 1);
-        QVERIFY2(m_program->dialogs.failures().first().startsWith(QStringLiteral("rez: ")),
-                 qPrintable(m_program->dialogs.failures().first()));
+        QCOMPARE(dialogs().failures().size(), 1);
+        QVERIFY2(dialogs().failures().first().startsWith(QStringLiteral("rez: ")),
+                 qPrintable(dialogs().failures().first()));
         QVERIFY(!rez()->filtered());
         QCOMPARE(rez()->recordCount(), 7);
         // The next change tries again.
@@ -234,9 +236,9 @@ private slots:
         QCOMPARE(rez()->recordCount(), 3);
 
         // A grade that would smuggle in a condition of its own is malformed too, never "every row".
-        m_program->dialogs.clear();
+        dialogs().clear();
         Form9->Edit1->setText(QStringLiteral("5' OR '1'='1"));
-        QCOMPARE(m_program->dialogs.failures().size(), 1);
+        QCOMPARE(dialogs().failures().size(), 1);
         QVERIFY(!rez()->filtered());
     }
 
@@ -265,7 +267,7 @@ private slots:
         // The sort stays when the filter goes.
         QTest::keyClick(Form9->Edit1, Qt::Key_Backspace);
         QCOMPARE(visibleKeys(rez()), (QList<int>{2, 3, 4, 6, 1, 7, 5}));
-        QVERIFY(m_program->dialogs.shown.isEmpty());
+        QVERIFY(dialogs().shown.isEmpty());
     }
 
     void printOpensTheReportPreviewModally() {
@@ -284,8 +286,7 @@ private slots:
         QTest::mouseClick(Form9->Button3, Qt::LeftButton);
         QVERIFY(previewed);
         QVERIFY(Form9->isEnabled());
-        QVERIFY2(m_program->dialogs.shown.isEmpty(),
-                 qPrintable(m_program->dialogs.failures().join(QLatin1Char('\n'))));
+        QVERIFY2(dialogs().shown.isEmpty(), qPrintable(dialogs().failures().join(QLatin1Char('\n'))));
         // The report leaves the results as it found them.
         QCOMPARE(visibleKeys(rez()), (QList<int>{1, 3, 6}));
     }
@@ -353,15 +354,13 @@ private slots:
         press(Form9->DBNavigator1, TDBNavigator::nbInsert);
         typeIntoCell(Form9->DBGrid1, QStringLiteral("Лад и тональность"));
         press(Form9->DBNavigator1, TDBNavigator::nbPost);
-        QVERIFY2(m_program->dialogs.shown.isEmpty(),
-                 qPrintable(m_program->dialogs.failures().join(QLatin1Char('\n'))));
+        QVERIFY2(dialogs().shown.isEmpty(), qPrintable(dialogs().failures().join(QLatin1Char('\n'))));
         Table* tema = DataModule11->tema;
         QCOMPARE(tema->state(), Table::State::Browse);
         QCOMPARE(tema->asText(1), QStringLiteral("Лад и тональность"));
         const int key = tema->value(0).toInt();
         QVERIFY(key > 3);
-        QCOMPARE(m_program->db.scalar(
-                     QStringLiteral("SELECT \"тема\" FROM \"Тема\" WHERE \"id_темы\" = %1").arg(key)),
+        QCOMPARE(db().scalar(QStringLiteral("SELECT \"тема\" FROM \"Тема\" WHERE \"id_темы\" = %1").arg(key)),
                  QStringLiteral("Лад и тональность"));
         QCOMPARE(tema->recordCount(), 4);
         // The topic choice window's list works on the same table object.
@@ -377,20 +376,20 @@ private slots:
         Form9->showModeless();
         clickRow(Form9->DBGrid1, 0);
         press(Form9->DBNavigator1, TDBNavigator::nbDelete);
-        QCOMPARE(m_program->dialogs.texts(QStringLiteral("confirm")).size(), 1);
-        QCOMPARE(m_program->dialogs.failures().size(), 1);
-        const QString refusal = m_program->dialogs.failures().first();
+        QCOMPARE(dialogs().texts(QStringLiteral("confirm")).size(), 1);
+        QCOMPARE(dialogs().failures().size(), 1);
+        const QString refusal = dialogs().failures().first();
         // The teacher is told why: the topic's questions refer to it.
         QVERIFY2(refusal.startsWith(QStringLiteral("tema: ")) && refusal.contains(QStringLiteral("«Вопрос»")),
                  qPrintable(refusal));
         QCOMPARE(DataModule11->tema->recordCount(), 3);
-        QCOMPARE(m_program->db.scalar(QStringLiteral("SELECT COUNT(*) FROM \"Тема\"")).toInt(), 3);
+        QCOMPARE(db().scalar(QStringLiteral("SELECT COUNT(*) FROM \"Тема\"")).toInt(), 3);
 
         // "Композиторы" has no questions: it goes, and its result keeps the key with an empty topic name.
-        m_program->dialogs.clear();
+        dialogs().clear();
         clickRow(Form9->DBGrid1, 2);
         press(Form9->DBNavigator1, TDBNavigator::nbDelete);
-        QVERIFY(m_program->dialogs.failures().isEmpty());
+        QVERIFY(dialogs().failures().isEmpty());
         QCOMPARE(DataModule11->tema->recordCount(), 2);
         QVERIFY(rez()->locate(QStringLiteral("id_результата"), 5));
         QCOMPARE(rez()->value(QStringLiteral("id_темы")).toInt(), 3);
@@ -399,10 +398,10 @@ private slots:
 
     void cancellingTheDeleteConfirmationKeepsTheTopic() {
         Form9->showModeless();
-        m_program->dialogs.setNextConfirm(false);
+        dialogs().setNextConfirm(false);
         press(Form9->DBNavigator1, TDBNavigator::nbDelete);
         QCOMPARE(DataModule11->tema->recordCount(), 3);
-        QVERIFY(m_program->dialogs.failures().isEmpty());
+        QVERIFY(dialogs().failures().isEmpty());
     }
 
     void aQuestionPostedCarriesTheTopicsKey() {
@@ -412,8 +411,7 @@ private slots:
         press(Form8->DBNavigator1, TDBNavigator::nbInsert);
         typeIntoCell(Form8->DBGrid1, QStringLiteral("Какой ключ пишут для альта?"));
         press(Form8->DBNavigator1, TDBNavigator::nbPost);
-        QVERIFY2(m_program->dialogs.shown.isEmpty(),
-                 qPrintable(m_program->dialogs.failures().join(QLatin1Char('\n'))));
+        QVERIFY2(dialogs().shown.isEmpty(), qPrintable(dialogs().failures().join(QLatin1Char('\n'))));
         Table* quest = DataModule11->quest;
         QCOMPARE(quest->value(QStringLiteral("id_темы")).toInt(), 2);
         const int question = quest->value(QStringLiteral("id_вопроса")).toInt();
@@ -434,23 +432,17 @@ private slots:
         press(Form8->DBNavigator2, TDBNavigator::nbInsert);
         typeIntoCell(Form8->DBGrid2, QStringLiteral("Басовый"));
         press(Form8->DBNavigator2, TDBNavigator::nbNext);
-        QVERIFY2(m_program->dialogs.shown.isEmpty(),
-                 qPrintable(m_program->dialogs.failures().join(QLatin1Char('\n'))));
+        QVERIFY2(dialogs().shown.isEmpty(), qPrintable(dialogs().failures().join(QLatin1Char('\n'))));
         QCOMPARE(DataModule11->ans->recordCount(), 2);
         const QString stored = QStringLiteral("SELECT %1 FROM \"Ответы\" WHERE \"ответ\" = '%2'");
         QCOMPARE(
-            m_program->db.scalar(stored.arg(QStringLiteral("\"id_вопроса\""), QStringLiteral("Альтовый")))
-                .toInt(),
+            db().scalar(stored.arg(QStringLiteral("\"id_вопроса\""), QStringLiteral("Альтовый"))).toInt(),
             question);
-        QCOMPARE(m_program->db.scalar(stored.arg(QStringLiteral("\"статус\""), QStringLiteral("Альтовый")))
-                     .toInt(),
+        QCOMPARE(db().scalar(stored.arg(QStringLiteral("\"статус\""), QStringLiteral("Альтовый"))).toInt(),
                  1);
-        QCOMPARE(m_program->db.scalar(stored.arg(QStringLiteral("\"id_вопроса\""), QStringLiteral("Басовый")))
-                     .toInt(),
+        QCOMPARE(db().scalar(stored.arg(QStringLiteral("\"id_вопроса\""), QStringLiteral("Басовый"))).toInt(),
                  question);
-        QCOMPARE(
-            m_program->db.scalar(stored.arg(QStringLiteral("\"статус\""), QStringLiteral("Басовый"))).toInt(),
-            0);
+        QCOMPARE(db().scalar(stored.arg(QStringLiteral("\"статус\""), QStringLiteral("Басовый"))).toInt(), 0);
     }
 
     void anAnswerUnderANewQuestionIsNotLost() {
@@ -464,8 +456,7 @@ private slots:
         QCOMPARE(DataModule11->ans->recordCount(), 0);
         // Adding an answer stores the typed question first, so the answer belongs to it.
         press(Form8->DBNavigator2, TDBNavigator::nbInsert);
-        QVERIFY2(m_program->dialogs.shown.isEmpty(),
-                 qPrintable(m_program->dialogs.failures().join(QLatin1Char('\n'))));
+        QVERIFY2(dialogs().shown.isEmpty(), qPrintable(dialogs().failures().join(QLatin1Char('\n'))));
         QCOMPARE(DataModule11->quest->state(), Table::State::Browse);
         const int question = DataModule11->quest->value(QStringLiteral("id_вопроса")).toInt();
         QVERIFY(question > 5);
@@ -486,11 +477,11 @@ private slots:
         Form8->showModeless();
         press(Form8->DBNavigator1, TDBNavigator::nbInsert);
         press(Form8->DBNavigator2, TDBNavigator::nbInsert);
-        QCOMPARE(m_program->dialogs.failures().size(), 1);
-        QVERIFY2(m_program->dialogs.failures().first().startsWith(QStringLiteral("ans: ")),
-                 qPrintable(m_program->dialogs.failures().first()));
+        QCOMPARE(dialogs().failures().size(), 1);
+        QVERIFY2(dialogs().failures().first().startsWith(QStringLiteral("ans: ")),
+                 qPrintable(dialogs().failures().first()));
         QCOMPARE(DataModule11->ans->state(), Table::State::Browse);
-        QCOMPARE(m_program->db.scalar(QStringLiteral("SELECT COUNT(*) FROM \"Вопрос\"")).toInt(), 5);
+        QCOMPARE(db().scalar(QStringLiteral("SELECT COUNT(*) FROM \"Вопрос\"")).toInt(), 5);
     }
 
     void deletingAQuestionDeletesItsAnswers() {
@@ -499,14 +490,13 @@ private slots:
         Form8->showModeless();
         QCOMPARE(DataModule11->quest->value(QStringLiteral("id_вопроса")).toInt(), 1);
         press(Form8->DBNavigator1, TDBNavigator::nbDelete);
-        QVERIFY(m_program->dialogs.failures().isEmpty());
+        QVERIFY(dialogs().failures().isEmpty());
         QCOMPARE(DataModule11->quest->recordCount(), 1);
         // The answer grid follows the next question.
         QCOMPARE(DataModule11->ans->recordCount(), 3);
         QCOMPARE(DataModule11->ans->value(QStringLiteral("id_вопроса")).toInt(), 2);
         QCOMPARE(
-            m_program->db.scalar(QStringLiteral("SELECT COUNT(*) FROM \"Ответы\" WHERE \"id_вопроса\" = 1"))
-                .toInt(),
+            db().scalar(QStringLiteral("SELECT COUNT(*) FROM \"Ответы\" WHERE \"id_вопроса\" = 1")).toInt(),
             0);
     }
 
@@ -536,7 +526,7 @@ private slots:
                 QVERIFY(DataModule11->ych->filtered());
             });
         QCOMPARE(listed, (QStringList{"Елена Смирнова", "Ольга Смирнова"}));
-        QVERIFY(m_program->dialogs.shown.isEmpty());
+        QVERIFY(dialogs().shown.isEmpty());
     }
 
     void rightsTickedAndStoredLeadToTheManagementWindow() {
@@ -556,11 +546,9 @@ private slots:
                         press(Form12->DBNavigator1, TDBNavigator::nbPost);
                     });
             });
-        QVERIFY2(m_program->dialogs.shown.isEmpty(),
-                 qPrintable(m_program->dialogs.failures().join(QLatin1Char('\n'))));
+        QVERIFY2(dialogs().shown.isEmpty(), qPrintable(dialogs().failures().join(QLatin1Char('\n'))));
         QCOMPARE(
-            m_program->db.scalar(QStringLiteral("SELECT \"права\" FROM \"Ученики\" WHERE \"id_ученика\" = 4"))
-                .toInt(),
+            db().scalar(QStringLiteral("SELECT \"права\" FROM \"Ученики\" WHERE \"id_ученика\" = 4")).toInt(),
             1);
         // Her next sign-in leads to the management window, not the main window.
         whileModal(
@@ -573,8 +561,7 @@ private slots:
         clickRow(Form12->DBGrid1, 3);
         QCOMPARE(DataModule11->ych->asText(2), QStringLiteral("Петрова"));
         press(Form12->DBNavigator1, TDBNavigator::nbDelete);
-        QVERIFY2(m_program->dialogs.failures().isEmpty(),
-                 qPrintable(m_program->dialogs.failures().join(QLatin1Char('\n'))));
+        QVERIFY2(dialogs().failures().isEmpty(), qPrintable(dialogs().failures().join(QLatin1Char('\n'))));
         QCOMPARE(DataModule11->ych->recordCount(), 3);
         Form12->hide();
 
@@ -648,19 +635,16 @@ private slots:
                         QCOMPARE(DataModule11->ych->value(QStringLiteral("id_класса")).toInt(), 2);
                         press(Form12->DBNavigator1, TDBNavigator::nbPost);
                     });
-                QVERIFY2(m_program->dialogs.shown.isEmpty(),
-                         qPrintable(m_program->dialogs.failures().join(QLatin1Char('\n'))));
+                QVERIFY2(dialogs().shown.isEmpty(), qPrintable(dialogs().failures().join(QLatin1Char('\n'))));
             });
-        QCOMPARE(
-            m_program->db.scalar(QStringLiteral("SELECT \"ключ\" || ' ' || \"id_класса\" || ' ' || "
-                                                "\"права\" FROM \"Ученики\" WHERE \"Фамилия\" = 'Новиков'")),
-            QStringLiteral("лад 2 0"));
-        QCOMPARE(
-            m_program->db.scalar(QStringLiteral("SELECT a.\"ответ\" FROM \"Ответы\" a JOIN \"Вопрос\" q ON "
-                                                "a.\"id_вопроса\" = q.\"id_вопроса\" JOIN \"Тема\" t ON "
-                                                "q.\"id_темы\" = t.\"id_темы\" WHERE t.\"тема\" = 'Лад' "
-                                                "AND a.\"статус\" = 1")),
-            QStringLiteral("Мажор"));
+        QCOMPARE(db().scalar(QStringLiteral("SELECT \"ключ\" || ' ' || \"id_класса\" || ' ' || "
+                                            "\"права\" FROM \"Ученики\" WHERE \"Фамилия\" = 'Новиков'")),
+                 QStringLiteral("лад 2 0"));
+        QCOMPARE(db().scalar(QStringLiteral("SELECT a.\"ответ\" FROM \"Ответы\" a JOIN \"Вопрос\" q ON "
+                                            "a.\"id_вопроса\" = q.\"id_вопроса\" JOIN \"Тема\" t ON "
+                                            "q.\"id_темы\" = t.\"id_темы\" WHERE t.\"тема\" = 'Лад' "
+                                            "AND a.\"статус\" = 1")),
+                 QStringLiteral("Мажор"));
 
         // The new pupil signs in, chooses the new topic and answers its one question correctly.
         whileModal(
@@ -683,9 +667,8 @@ private slots:
                     });
                 Form7->hide();
             });
-        QVERIFY2(m_program->dialogs.shown.isEmpty(),
-                 qPrintable(m_program->dialogs.failures().join(QLatin1Char('\n'))));
-        QCOMPARE(m_program->db.scalar(QStringLiteral(
+        QVERIFY2(dialogs().shown.isEmpty(), qPrintable(dialogs().failures().join(QLatin1Char('\n'))));
+        QCOMPARE(db().scalar(QStringLiteral(
                      "SELECT r.\"Баллы\" || ' ' || r.\"Оценка\" || ' ' || r.\"id_класса\" FROM "
                      "\"результаты\" r JOIN \"Ученики\" u ON r.\"id_ученика\" = u.\"id_ученика\" "
                      "JOIN \"Тема\" t ON r.\"id_темы\" = t.\"id_темы\" WHERE u.\"Фамилия\" = "
@@ -708,8 +691,7 @@ private slots:
         // Showing the window modally while it is already on screen is refused.
         Form9->showModeless();
         QVERIFY(!guarded([] { Form9->showModal(); }));
-        QCOMPARE(m_program->dialogs.failures(),
-                 QStringList{QStringLiteral("Cannot make a visible window modal.")});
+        QCOMPARE(dialogs().failures(), QStringList{QStringLiteral("Cannot make a visible window modal.")});
     }
 };
 

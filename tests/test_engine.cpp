@@ -7,7 +7,6 @@
 #include "data/engine/table.h"
 
 #include "base/failure.h"
-#include "tests/support/sqlfile.h"
 #include "tests/support/testdb.h"
 
 #include <QDir>

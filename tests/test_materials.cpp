@@ -11,9 +11,9 @@
 #include "materials/webbrowser.h"
 #include "testing/form5.h"
 #include "testing/form7.h"
+#include "tests/support/controls.h"
+#include "tests/support/input.h"
 #include "tests/support/instances.h"
-#include "tests/support/media.h"
-#include "tests/support/modal.h"
 #include "ui/bitbtn.h"
 
 #include <QDir>

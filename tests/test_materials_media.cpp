@@ -1,8 +1,8 @@
 #include "materials/form13.h"
 #include "materials/mediaplayer.h"
 #include "materials/qtmediadevice.h"
+#include "tests/support/controls.h"
 #include "tests/support/instances.h"
-#include "tests/support/media.h"
 #include "ui/bitbtn.h"
 
 #include <QCoreApplication>

@@ -160,6 +160,8 @@ class ReportTest : public QObject {
 
 private:
     std::unique_ptr<DataModuleInstance> m_data;
+
+    RecordingDialogs& dialogs() const { return m_data->dialogs; }
     std::unique_ptr<WindowInstance<TForm10>> m_form;
 
     void openDatabase(const QString& rows) {
@@ -564,13 +566,13 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
             preview->printer().setOutputFormat(QPrinter::PdfFormat);
             preview->printer().setOutputFileName(printed);
             preview->findChild<QAction*>(QStringLiteral("Print"))->trigger();
-            m_data->dialogs.setNextFileName(saved);
+            dialogs().setNextFileName(saved);
             preview->findChild<QAction*>(QStringLiteral("SaveReport"))->trigger();
             QTest::keyClick(preview, Qt::Key_Escape);
         });
         QTest::mouseClick(form9->Button3, Qt::LeftButton);
         QCOMPARE(seen, QStringList({"Page 1 of 2", "Page 2 of 2"}));
-        QVERIFY2(m_data->dialogs.failures().isEmpty(), qPrintable(m_data->dialogs.failures().join('\n')));
+        QVERIFY2(dialogs().failures().isEmpty(), qPrintable(dialogs().failures().join('\n')));
         for (const QString& pdf : {printed, saved}) {
             QCOMPARE(pdfPages(pdf), 2);
             const QString text = pdfText(pdf);
@@ -595,17 +597,17 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
         const auto preview = produced();
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("итоги"));
-        m_data->dialogs.setNextFileName(path);
+        dialogs().setNextFileName(path);
         preview->findChild<QAction*>(QStringLiteral("SaveReport"))->trigger();
-        QVERIFY2(m_data->dialogs.failures().isEmpty(), qPrintable(m_data->dialogs.failures().join('\n')));
+        QVERIFY2(dialogs().failures().isEmpty(), qPrintable(dialogs().failures().join('\n')));
         QVERIFY(QFile::exists(path + QStringLiteral(".rpt")));
 
         openDatabase(resultRowsSql(2));
         const auto other = produced();
         QCOMPARE(other->pageCount(), 1);
-        m_data->dialogs.setNextFileName(path + QStringLiteral(".rpt"));
+        dialogs().setNextFileName(path + QStringLiteral(".rpt"));
         other->findChild<QAction*>(QStringLiteral("LoadReport"))->trigger();
-        QVERIFY2(m_data->dialogs.failures().isEmpty(), qPrintable(m_data->dialogs.failures().join('\n')));
+        QVERIFY2(dialogs().failures().isEmpty(), qPrintable(dialogs().failures().join('\n')));
         QCOMPARE(other->pageCount(), preview->pageCount());
         Capture capture;
         for (int i = 0; i < preview->pageCount(); ++i)
@@ -620,7 +622,7 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
         const auto preview = produced();
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("a.rpt"));
-        m_data->dialogs.setNextFileName(path);
+        dialogs().setNextFileName(path);
         preview->findChild<QAction*>(QStringLiteral("SaveReport"))->trigger();
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadWrite));
@@ -632,9 +634,9 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
 
         const QByteArray before(preview->pages()[1].data(), preview->pages()[1].size());
         preview->showPage(1);
-        m_data->dialogs.setNextFileName(path);
+        dialogs().setNextFileName(path);
         preview->findChild<QAction*>(QStringLiteral("LoadReport"))->trigger();
-        QCOMPARE(m_data->dialogs.failures(),
+        QCOMPARE(dialogs().failures(),
                  QStringList({QStringLiteral("Файл отчёта «%1» повреждён.").arg(path)}));
         QCOMPARE(preview->pageCount(), 2);
         QCOMPARE(preview->currentPage(), 1);
@@ -645,10 +647,10 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
         QVERIFY(text.open(QIODevice::WriteOnly));
         text.write("Фамилия;Имя\n");
         text.close();
-        m_data->dialogs.clear();
-        m_data->dialogs.setNextFileName(foreign);
+        dialogs().clear();
+        dialogs().setNextFileName(foreign);
         preview->findChild<QAction*>(QStringLiteral("LoadReport"))->trigger();
-        QCOMPARE(m_data->dialogs.failures(),
+        QCOMPARE(dialogs().failures(),
                  QStringList({QStringLiteral("Файл «%1» не является отчётом программы.").arg(foreign)}));
         QCOMPARE(preview->pageCount(), 2);
         QCOMPARE(preview->findChild<QLabel*>(QStringLiteral("PagePanel"))->text(),
@@ -660,9 +662,9 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
         const auto preview = produced();
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("итоги.pdf"));
-        m_data->dialogs.setNextFileName(path);
+        dialogs().setNextFileName(path);
         preview->findChild<QAction*>(QStringLiteral("SaveReport"))->trigger();
-        QVERIFY2(m_data->dialogs.failures().isEmpty(), qPrintable(m_data->dialogs.failures().join('\n')));
+        QVERIFY2(dialogs().failures().isEmpty(), qPrintable(dialogs().failures().join('\n')));
         QCOMPARE(pdfPages(path), 2);
         const QString text = pdfText(path);
         QVERIFY(text.contains(QStringLiteral("Итог тестирования")));
@@ -678,8 +680,8 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
 
         // Chosen by filter when the name has no extension.
         const QString bare = dir.filePath(QStringLiteral("итоги2"));
-        m_data->dialogs.setNextFileName(bare);
-        m_data->dialogs.setNextFilter(QStringLiteral("PDF (*.pdf)"));
+        dialogs().setNextFileName(bare);
+        dialogs().setNextFilter(QStringLiteral("PDF (*.pdf)"));
         preview->findChild<QAction*>(QStringLiteral("SaveReport"))->trigger();
         QCOMPARE(pdfPages(bare + QStringLiteral(".pdf")), 2);
     }
@@ -702,8 +704,8 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
         });
         preview->findChild<QAction*>(QStringLiteral("Print"))->trigger();
         QVERIFY(sawProgress);
-        QVERIFY(m_data->dialogs.failures().isEmpty());
-        QVERIFY(m_data->dialogs.texts(QStringLiteral("warning")).isEmpty());
+        QVERIFY(dialogs().failures().isEmpty());
+        QVERIFY(dialogs().texts(QStringLiteral("warning")).isEmpty());
         QCOMPARE(pdfPages(dir.filePath(QStringLiteral("all.pdf"))), 3);
         const QString text = pdfText(dir.filePath(QStringLiteral("all.pdf")));
         QVERIFY(text.contains(expectedRow(0).first()));
@@ -735,7 +737,7 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
         });
         preview->print();
         QVERIFY(pdfPages(path) < 1667);
-        QVERIFY(m_data->dialogs.failures().isEmpty());
+        QVERIFY(dialogs().failures().isEmpty());
         // The print run stopped before its next row.
         QVERIFY(rez()->recNo() < rez()->recordCount() - 1);
     }
@@ -748,10 +750,10 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
         // Print to the system's printer when there is none: a warning, nothing printed.
         preview->printer().setOutputFormat(QPrinter::NativeFormat);
         preview->print();
-        QCOMPARE(m_data->dialogs.texts(QStringLiteral("warning")).size(), 1);
+        QCOMPARE(dialogs().texts(QStringLiteral("warning")).size(), 1);
 
         // Printer setup warns as well and then offers its dialog; cancelling it changes nothing.
-        m_data->dialogs.clear();
+        dialogs().clear();
         preview->printer().setCopyCount(3);
         bool dialogShown = false;
         later([&]() {
@@ -761,7 +763,7 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
             }
         });
         preview->findChild<QAction*>(QStringLiteral("PrinterSetup"))->trigger();
-        QCOMPARE(m_data->dialogs.texts(QStringLiteral("warning")).size(), 1);
+        QCOMPARE(dialogs().texts(QStringLiteral("warning")).size(), 1);
         QVERIFY(dialogShown);
         QCOMPARE(preview->printer().copyCount(), 3);
     }

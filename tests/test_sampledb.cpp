@@ -2,7 +2,7 @@
 #include "data/engine/table.h"
 #include "testing/gradescale.h"
 #include "tests/support/recorder.h"
-#include "tests/support/sqlfile.h"
+#include "tests/support/testdb.h"
 #include "ui/builders.h"
 
 #include <QCoreApplication>

@@ -5,8 +5,8 @@
 #include "data/engine/query.h"
 #include "data/engine/table.h"
 #include "signin/form1.h"
+#include "tests/support/input.h"
 #include "tests/support/instances.h"
-#include "tests/support/modal.h"
 #include "tests/support/testmain.h"
 
 #include <QDir>

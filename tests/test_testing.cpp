@@ -9,10 +9,9 @@
 #include "testing/form7.h"
 #include "testing/radiogroup.h"
 #include "testing/resultsfilter.h"
+#include "tests/support/controls.h"
+#include "tests/support/input.h"
 #include "tests/support/instances.h"
-#include "tests/support/modal.h"
-#include "tests/support/sqlfile.h"
-#include "tests/support/testwindow.h"
 #include "ui/guard.h"
 
 #include <QAbstractButton>
@@ -79,11 +78,14 @@ class TestingWindowsTest : public QObject {
 private:
     std::unique_ptr<ProgramInstances> m_program;
 
+    RecordingDialogs& dialogs() const { return m_program->dialogs; }
+    const TestDatabase& db() const { return m_program->db; }
+
     // The result rows as the database file holds them, in key order.
     QList<StoredRow> storedRows() const {
         QList<StoredRow> rows;
         const auto stored =
-            SqlFile(m_program->db.path())
+            SqlFile(db().path())
                 .rows(QStringLiteral("SELECT \"Дата\", \"Баллы\", \"Оценка\", \"id_ученика\", "
                                      "\"id_темы\", \"id_класса\" FROM \"результаты\" "
                                      "ORDER BY \"id_результата\""));
@@ -113,7 +115,7 @@ private:
 private slots:
     void init() {
         m_program = std::make_unique<ProgramInstances>(ProgramInstances::Direct, Rows);
-        QVERIFY(m_program->dialogs.shown.isEmpty());
+        QVERIFY(dialogs().shown.isEmpty());
     }
 
     void cleanup() { m_program.reset(); }
@@ -171,7 +173,7 @@ private slots:
         QVERIFY(!topicWindowEnabled);
         QVERIFY(Form7->isEnabled());
         QVERIFY(Form7->isVisible());
-        QVERIFY(m_program->dialogs.failures().isEmpty());
+        QVERIFY(dialogs().failures().isEmpty());
     }
 
     void radioGroupItems() {
@@ -317,7 +319,7 @@ private slots:
         // Disabled controls look disabled although their text colour is set.
         QVERIFY(Form3->Button2->palette().color(QPalette::Disabled, QPalette::ButtonText) !=
                 QColor(Qt::black));
-        QVERIFY(m_program->dialogs.failures().isEmpty());
+        QVERIFY(dialogs().failures().isEmpty());
 
         const QList<StoredRow> rows = storedRows();
         QCOMPARE(rows.size(), 4);
@@ -377,7 +379,7 @@ private slots:
         Form3->Button1->click();
         DataModule11->ans->last();
         Form3->Button2->click();
-        QCOMPARE(m_program->dialogs.failures(), QStringList{QStringLiteral("List index out of bounds (-1)")});
+        QCOMPARE(dialogs().failures(), QStringList{QStringLiteral("List index out of bounds (-1)")});
         QCOMPARE(Form3->questionCounter(), 0);
         QCOMPARE(Form3->correctCounter(), 0);
         QCOMPARE(DataModule11->quest->recNo(), 0);
@@ -386,7 +388,7 @@ private slots:
         // After a choice the next press works normally.
         chooseAnswer(QStringLiteral("5"));
         Form3->Button2->click();
-        QCOMPARE(m_program->dialogs.failures().size(), 1);
+        QCOMPARE(dialogs().failures().size(), 1);
         QCOMPARE(Form3->questionCounter(), 1);
         QCOMPARE(Form3->correctCounter(), 1);
     }
@@ -415,7 +417,7 @@ private slots:
         QCOMPARE(rows.last().grade, 2);
         QCOMPARE(rows.last().topic, 5);
         QVERIFY(Form3->resultStored());
-        QVERIFY(m_program->dialogs.failures().isEmpty());
+        QVERIFY(dialogs().failures().isEmpty());
     }
 
     void timeOutEndsTheWalkAndStoresOnce() {
@@ -459,7 +461,7 @@ private slots:
         const StoredRow row = storedRows().last();
         QCOMPARE(row.points, QStringLiteral("0"));
         QCOMPARE(row.grade, 2);
-        QVERIFY(m_program->dialogs.failures().isEmpty());
+        QVERIFY(dialogs().failures().isEmpty());
     }
 
     // --- several tests in one run -----------------------------------------------------------------
@@ -547,8 +549,7 @@ private slots:
             stillOpen = Form3->isVisible();
         });
         QVERIFY(stillOpen);
-        QCOMPARE(m_program->dialogs.failures(),
-                 QStringList{QStringLiteral("Invalid floating point operation.")});
+        QCOMPARE(dialogs().failures(), QStringList{QStringLiteral("Invalid floating point operation.")});
         QCOMPARE(storedRows().size(), 3);
         QCOMPARE(DataModule11->rez->state(), Table::State::Browse);
     }
@@ -564,8 +565,7 @@ private slots:
         chooseTopic(3);
         while (Form3->countdown() > 0)
             tick();
-        QCOMPARE(m_program->dialogs.failures(),
-                 QStringList{QStringLiteral("Floating point division by zero.")});
+        QCOMPARE(dialogs().failures(), QStringList{QStringLiteral("Floating point division by zero.")});
         QCOMPARE(storedRows().size(), 3);
         QVERIFY(!Form3->resultStored());
         // "Закончить" tries again and fails the same way, leaving the window open.
@@ -575,7 +575,7 @@ private slots:
             stillOpen = Form3->isVisible();
         });
         QVERIFY(stillOpen);
-        QCOMPARE(m_program->dialogs.failures().size(), 2);
+        QCOMPARE(dialogs().failures().size(), 2);
         QCOMPARE(storedRows().size(), 3);
     }
 
@@ -587,8 +587,8 @@ private slots:
             stillOpen = Form3->isVisible();
         });
         QVERIFY(stillOpen);
-        QCOMPARE(m_program->dialogs.failures().size(), 1);
-        QVERIFY(m_program->dialogs.failures().first().startsWith(QStringLiteral("rez: ")));
+        QCOMPARE(dialogs().failures().size(), 1);
+        QVERIFY(dialogs().failures().first().startsWith(QStringLiteral("rez: ")));
         QCOMPARE(storedRows().size(), 3);
         QVERIFY(!Form3->resultStored());
         // Once the table works again the same press stores the row.
@@ -643,7 +643,7 @@ private slots:
         runResultsFilter();
         QCOMPARE(rez->filterText(), QStringLiteral("id_ученика ='1'"));
         QCOMPARE(rez->recordCount(), 2);
-        QVERIFY(m_program->dialogs.failures().isEmpty());
+        QVERIFY(dialogs().failures().isEmpty());
 
         // A new result of the same pupil is listed.
         Form3->Button3Click();
@@ -678,7 +678,7 @@ private slots:
         Table* rez = DataModule11->rez;
         rez->setFilterText(QStringLiteral("Оценка ='5'"));
         Form7->Button2->click();
-        QCOMPARE(m_program->dialogs.failures(),
+        QCOMPARE(dialogs().failures(),
                  QStringList{QStringLiteral("Could not convert variant of type (Null) into type (Integer)")});
         QCOMPARE(rez->filterText(), QStringLiteral("Оценка ='5'"));
         QVERIFY(!rez->filtered());

@@ -7,8 +7,8 @@
 #include "testing/form5.h"
 #include "testing/form7.h"
 #include "testing/radiogroup.h"
+#include "tests/support/controls.h"
 #include "tests/support/instances.h"
-#include "tests/support/testwindow.h"
 #include "ui/bitbtn.h"
 
 #include <QLabel>

@@ -7,11 +7,9 @@
 #include "data/widgets/dbnavigator.h"
 #include "data/widgets/dbtext.h"
 #include "data/widgets/lookuplist.h"
-#include "tests/support/grid.h"
+#include "tests/support/controls.h"
 #include "tests/support/input.h"
 #include "tests/support/instances.h"
-#include "tests/support/recorder.h"
-#include "tests/support/testdb.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,10 +1,13 @@
-#include "grid.h"
+#include "controls.h"
 
 #include "data/widgets/dbgrid.h"
+#include "testing/form3.h"
+#include "testing/radiogroup.h"
 #include "tests/support/input.h"
 
 #include <QAbstractButton>
 #include <QLineEdit>
+#include <QRadioButton>
 #include <QtTest>
 
 QString columnTitle(TDBGrid* grid, int column) {
@@ -53,4 +56,19 @@ void press(TDBNavigator* navigator, TDBNavigator::Button which) {
 
 bool enabled(const TDBNavigator& navigator, TDBNavigator::Button which) {
     return navigator.button(which)->isEnabled();
+}
+
+void clickButton(TMediaPlayer* bar, TMediaPlayer::Button button) {
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->buttonRect(button).center());
+}
+
+void chooseAnswer(const QString& text, int nth) {
+    const QStringList items = Form3->RadioGroup1->items();
+    int index = -1;
+    for (int i = 0, seen = 0; i < items.size(); ++i)
+        if (items.at(i) == text && seen++ == nth)
+            index = i;
+    QVERIFY2(index >= 0, qPrintable(text));
+    Form3->RadioGroup1->button(index)->click();
+    QCOMPARE(Form3->RadioGroup1->itemIndex(), index);
 }

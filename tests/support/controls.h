@@ -1,11 +1,15 @@
 #pragma once
 
 #include "data/widgets/dbnavigator.h"
+#include "materials/mediaplayer.h"
 
 #include <QString>
 #include <QStringList>
 
 class TDBGrid;
+
+// The program's own controls driven as a user drives them: the grid, the navigator, the media bar and the
+// answers of the test window.
 
 // A grid's column titles, and the column with a title.
 QString columnTitle(TDBGrid* grid, int column);
@@ -25,3 +29,10 @@ void typeIntoCell(TDBGrid* grid, const QString& text);
 // A click on a navigator's button, which must be enabled; and whether it is.
 void press(TDBNavigator* navigator, TDBNavigator::Button which);
 bool enabled(const TDBNavigator& navigator, TDBNavigator::Button which);
+
+// A click on one of the media bar's buttons, where it draws it.
+void clickButton(TMediaPlayer* bar, TMediaPlayer::Button button);
+
+// Picks an answer in the test window as the pupil does: a click on its radio button (the nth item with that
+// text, for answers that share one).
+void chooseAnswer(const QString& text, int nth = 0);
