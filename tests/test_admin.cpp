@@ -245,7 +245,7 @@ private slots:
     void theTypedGradeIsOneValue() {
         Form9->showModeless();
         Form9->Edit1->setText(QStringLiteral("5' OR Оценка='2"));
-        QCOMPARE(m_dialogs->failures(),
+        QCOMPARE(dialogs().failures(),
                  QStringList{QStringLiteral(
                      "rez: '5' OR Оценка='2' is not a valid integer value for field 'Оценка'")});
         QVERIFY(!rez()->filtered());

@@ -683,7 +683,7 @@ void TestEngine::sameFilterAgainGoesToFirstRow() {
     s.rez->setText(6, QStringLiteral("4"));
     s.rez->setFilterText(QStringLiteral("id_ученика ='1'"));
     QCOMPARE(s.rez->state(), Table::State::Browse);
-    QCOMPARE(scalar(db, QStringLiteral("SELECT \"Баллы\" FROM \"результаты\" WHERE \"id_результата\"=3")),
+    QCOMPARE(db.scalar(QStringLiteral("SELECT \"Баллы\" FROM \"результаты\" WHERE \"id_результата\"=3")),
              QStringLiteral("4"));
     QCOMPARE(s.rez->recNo(), 0);
     QCOMPARE(changed.count(), 1);
@@ -1376,7 +1376,7 @@ void TestEngine::postOfRowChangedElsewhereFails() {
                        "was last read."));
     QCOMPARE(t.state(), Table::State::Edit);
     QCOMPARE(t.asText(1), QStringLiteral("Скрипичный ключ"));
-    QCOMPARE(scalar(db, QStringLiteral("SELECT count(*) FROM \"Тема\" WHERE \"тема\"='Скрипичный ключ'")),
+    QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM \"Тема\" WHERE \"тема\"='Скрипичный ключ'")),
              QStringLiteral("0"));
 }
 
@@ -1423,8 +1423,8 @@ void TestEngine::storeSucceedsOnceTheCauseIsGone() {
         QVERIFY(pragma.exec(QStringLiteral("PRAGMA max_page_count=1000000")));
     t.post();
     QCOMPARE(t.state(), Table::State::Browse);
-    QCOMPARE(scalar(db, QStringLiteral("SELECT \"Баллы\" FROM \"результаты\" WHERE \"id_результата\"=%1")
-                            .arg(t.value(0).toInt())),
+    QCOMPARE(db.scalar(QStringLiteral("SELECT \"Баллы\" FROM \"результаты\" WHERE \"id_результата\"=%1")
+                           .arg(t.value(0).toInt())),
              QString(255, u'я'));
 }
 
