@@ -1,7 +1,10 @@
 #include "form10.h"
 
+#include "admin/report/printing.h"
+
 #include <QApplication>
 #include <QPalette>
+#include <QPrinter>
 
 TForm10* Form10 = nullptr;
 
@@ -81,3 +84,11 @@ report::ReportLayout resultsLayout() {
 TForm10::TForm10(QWidget* parent)
     : Form(QStringLiteral("Form10"), QStringLiteral("Form10"), 0, 0, 400, 300, parent),
       m_layout(resultsLayout()) {}
+
+TForm10::~TForm10() = default;
+
+QPrinter& TForm10::printer() {
+    if (!m_printer)
+        m_printer = report::makeReportPrinter();
+    return *m_printer;
+}

@@ -11,7 +11,6 @@
 #include "ui/builders.h"
 #include "ui/guard.h"
 
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -30,7 +29,7 @@ TForm9::TForm9(QWidget* parent)
     : Form(QStringLiteral("Form9"), QStringLiteral("Управление"), 337, 264, 817, 377, parent) {
     const QColor windowText = palette().color(QPalette::WindowText);
 
-    GroupBox1 = new QGroupBox(QStringLiteral("Результат"), this);
+    GroupBox1 = new TGroupBox(QStringLiteral("Результат"), this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     GroupBox1->setGeometry(16, 24, 569, 345);
     ui::setFont(GroupBox1, Arial, 12, ui::Regular, Qt::black);
@@ -67,7 +66,7 @@ TForm9::TForm9(QWidget* parent)
     // A label sizes itself to its text, so the colon is never clipped by a face a little wider than Arial.
     Label1->setGeometry(24, 256, std::max(131, Label1->sizeHint().width()), 18);
 
-    GroupBox2 = new QGroupBox(QStringLiteral("Название темы"), this);
+    GroupBox2 = new TGroupBox(QStringLiteral("Название темы"), this);
     GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
     GroupBox2->setGeometry(592, 24, 209, 209);
     ui::setFont(GroupBox2, Arial, 12, ui::Regular, windowText);

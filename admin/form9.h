@@ -1,8 +1,8 @@
 #pragma once
 
 #include "ui/form.h"
+#include "ui/groupbox.h"
 
-class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -17,14 +17,14 @@ class TForm9 : public Form {
 public:
     explicit TForm9(QWidget* parent = nullptr);
 
-    QGroupBox* GroupBox1;
+    TGroupBox* GroupBox1;
     TDBGrid* DBGrid2;
     TDBNavigator* DBNavigator2;
     QPushButton* Button2;
     QPushButton* Button3;
     QLineEdit* Edit1;
     QLabel* Label1;
-    QGroupBox* GroupBox2;
+    TGroupBox* GroupBox2;
     TDBGrid* DBGrid1;
     TDBNavigator* DBNavigator1;
     QPushButton* Button1;

@@ -94,7 +94,11 @@ void wireWindows() {
 void createSignInWindow() {
     Form1 = new TForm1;
     Form1->showTeacherWindow = [] { Form9->showModal(); };
-    Form1->showPupilWindow = [] { Form14->showModal(); };
+    Form1->showPupilWindow = [] {
+        Form14->showModal();
+        // Closing the main window signs its pupil out: his test, if one is running hidden, ends with him.
+        guarded([] { Form3->pupilSignedOut(); });
+    };
 }
 
 bool signIn() {

@@ -9,6 +9,7 @@
 #include "ui/jpeg.h"
 #include "webbrowser.h"
 
+#include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -34,6 +35,8 @@ TForm2::TForm2(QWidget* parent)
     MainMenu1 = new QMenuBar(this);
     MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
     MainMenu1->setNativeMenuBar(false);
+    // The menu bar keeps the system's menu colour, not the window's.
+    MainMenu1->setPalette(QApplication::palette(MainMenu1));
     N1 = MainMenu1->addMenu(QStringLiteral("Тест"));
     N1->setObjectName(QStringLiteral("N1"));
     N1->menuAction()->setObjectName(QStringLiteral("N1"));

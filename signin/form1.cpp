@@ -12,7 +12,6 @@
 #include "ui/guard.h"
 #include "ui/jpeg.h"
 
-#include <QApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -104,7 +103,6 @@ void writeWhole(const QString& path, const QByteArray& bytes) {
 
 TForm1::TForm1(QWidget* parent)
     : Form(QStringLiteral("Form1"), QStringLiteral("Авторизация"), 772, 187, 442, 299, parent) {
-    ui::setBackground(this, QApplication::palette().color(QPalette::Base));
     ui::setFont(this, QStringLiteral("Arial"), 16, ui::Regular, Qt::black);
 
     Image1 = new TImage(loadJpeg(QStringLiteral(":/pictures/signin.jpg")), this);
@@ -115,6 +113,8 @@ TForm1::TForm1(QWidget* parent)
     Label2 = label(this, "Label2", QStringLiteral("Пароль"), {80, 128, 83, 27});
     Edit2 = edit(this, "Edit2", {192, 56, 193, 26});
     Edit1 = edit(this, "Edit1", {192, 128, 193, 26});
+    // The mask character, once Edit2Click sets the mask, is "*" (42), not the style's own dot.
+    Edit1->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
     Button1 = ui::pushButton(this, QStringLiteral("Button1"), QStringLiteral("Войти"), {184, 192, 89, 41});
     Button3 = ui::pushButton(this, QStringLiteral("Button3"), QStringLiteral("Войти"), {184, 192, 89, 41});
     for (QPushButton* b : {Button1, Button3})

@@ -11,7 +11,6 @@
 #include <QDate>
 #include <QDateTime>
 #include <QFrame>
-#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -55,7 +54,7 @@ TForm3::TForm3(QWidget* parent)
                                       "вернуться НЕЛЬЗЯ!"),
                        {16, 104, 773, 23});
 
-    GroupBox1 = new QGroupBox(QStringLiteral("Вопрос:"), this);
+    GroupBox1 = new TGroupBox(QStringLiteral("Вопрос:"), this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     GroupBox1->setGeometry(24, 136, 761, 193);
     ui::setFont(GroupBox1, Arial, 16, ui::Regular, palette().color(QPalette::WindowText));
@@ -116,6 +115,7 @@ void TForm3::FormCreate() {
 }
 
 void TForm3::Button1Click() {
+    takeOwner();
     Timer1->start();
     Button1->hide();
     Button3->show();
@@ -144,6 +144,8 @@ void TForm3::RadioGroup1Click() {
 }
 
 void TForm3::Button2Click() {
+    // Answering without the start command is taking the test too.
+    takeOwner();
     Table* ans = DataModule11->ans;
     ans->first();
     const int answers = ans->recordCount();
@@ -207,20 +209,43 @@ void TForm3::endWalk() {
     Timer1->stop();
 }
 
+void TForm3::takeOwner() {
+    if (!m_owner)
+        m_owner = currentOwner();
+}
+
+// The class is the pupil's own.
+TForm3::Owner TForm3::currentOwner() {
+    const TDataModule11* dm = DataModule11;
+    return {dm->ych->value(QStringLiteral("id_ученика")), dm->tema->value(QStringLiteral("id_темы")),
+            dm->ych->value(QStringLiteral("id_класса"))};
+}
+
+void TForm3::pupilSignedOut() {
+    if (!m_owner && !m_stored)
+        return; // the window is as fresh as it was made
+    if (!m_stored) {
+        Timer1->stop();
+        // A failure to store is reported here: the next pupil gets a fresh test all the same.
+        guarded([this] { storeResult(); });
+    }
+    startFreshTest();
+}
+
 void TForm3::storeResult() {
     const TDataModule11* dm = DataModule11;
     const int grade = gradescale::grade(gradescale::percentage(m_correct, dm->quest->recordCount()));
+    const Owner owner = m_owner.value_or(currentOwner());
     Table* rez = dm->rez;
-    // Fields are reached by name, so a column dragged in a grid cannot redirect a write. The class is the
-    // pupil's own.
+    // Fields are reached by name, so a column dragged in a grid cannot redirect a write.
     try {
         rez->insert();
         rez->setValue(QStringLiteral("Оценка"), grade);
         rez->setValue(QStringLiteral("Баллы"), QString::number(m_correct));
         rez->setValue(QStringLiteral("Дата"), QDate::currentDate().startOfDay());
-        rez->setValue(QStringLiteral("id_темы"), dm->tema->value(QStringLiteral("id_темы")));
-        rez->setValue(QStringLiteral("id_ученика"), dm->ych->value(QStringLiteral("id_ученика")));
-        rez->setValue(QStringLiteral("id_класса"), dm->ych->value(QStringLiteral("id_класса")));
+        rez->setValue(QStringLiteral("id_темы"), owner.topic);
+        rez->setValue(QStringLiteral("id_ученика"), owner.pupil);
+        rez->setValue(QStringLiteral("id_класса"), owner.klass);
         if (rez->modified())
             rez->post();
     } catch (const Failure&) {
@@ -238,6 +263,7 @@ void TForm3::startFreshTest() {
     m_questions = 0;
     m_correct = 0;
     m_stored = false;
+    m_owner.reset();
     GroupBox1->setTitle(QStringLiteral("Вопрос:"));
     setLabel1(TimeLeft);
     RadioGroup1->clearItems();

@@ -1,9 +1,13 @@
 #pragma once
 
 #include "ui/form.h"
+#include "ui/groupbox.h"
+
+#include <QVariant>
+
+#include <optional>
 
 class QFrame;
-class QGroupBox;
 class QLabel;
 class QPushButton;
 class QTimer;
@@ -23,7 +27,7 @@ public:
     QLabel* Label4;
     QLabel* Label5;
     QLabel* Label3;
-    QGroupBox* GroupBox1;
+    TGroupBox* GroupBox1;
     TDBText* DBText1;
     RadioGroup* RadioGroup1;
     QFrame* Panel1;
@@ -46,6 +50,9 @@ public:
     int correctCounter() const { return m_correct; }
     // Whether this test's result row has been stored (the next showing then starts a fresh test).
     bool resultStored() const { return m_stored; }
+    // Its pupil signed out: a test in progress ends and stores its row as at the time-out, and the window
+    // is made fresh for the next pupil (even when storing failed).
+    void pupilSignedOut();
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -57,6 +64,17 @@ private:
     void storeResult();
     void startFreshTest();
     void setLabel1(const QString& text);
+    void takeOwner();
+
+    // Whose test it is: the pupil, topic and class current when it started. The row is theirs, whoever and
+    // whatever is current when it is stored (the grade still counts the questions of quest as it stands).
+    struct Owner {
+        QVariant pupil;
+        QVariant topic;
+        QVariant klass;
+    };
+    static Owner currentOwner();
+    std::optional<Owner> m_owner;
 
     int m_countdown = 0;
     int m_questions = 0;

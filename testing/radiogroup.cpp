@@ -21,7 +21,7 @@ protected:
 
 } // namespace
 
-RadioGroup::RadioGroup(QWidget* parent) : QGroupBox(parent), m_group(new QButtonGroup(this)) {
+RadioGroup::RadioGroup(QWidget* parent) : TGroupBox(parent), m_group(new QButtonGroup(this)) {
     m_group->setExclusive(true);
     connect(m_group, &QButtonGroup::idClicked, this, [this](int id) {
         m_itemIndex = id;
@@ -69,12 +69,12 @@ void RadioGroup::setItemIndex(int index) {
 }
 
 void RadioGroup::resizeEvent(QResizeEvent* e) {
-    QGroupBox::resizeEvent(e);
+    TGroupBox::resizeEvent(e);
     arrangeButtons();
 }
 
 void RadioGroup::changeEvent(QEvent* e) {
-    QGroupBox::changeEvent(e);
+    TGroupBox::changeEvent(e);
     if (e->type() == QEvent::FontChange)
         arrangeButtons();
 }

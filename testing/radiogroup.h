@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QGroupBox>
+#include "ui/groupbox.h"
+
 #include <QList>
 #include <QStringList>
 
@@ -9,7 +10,7 @@ class QRadioButton;
 
 // A captioned group of radio buttons in one column, one per item, sharing the box's height evenly.
 // The chosen item is an index into the items, -1 when none.
-class RadioGroup : public QGroupBox {
+class RadioGroup : public TGroupBox {
     Q_OBJECT
 public:
     explicit RadioGroup(QWidget* parent = nullptr);

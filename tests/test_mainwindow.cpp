@@ -180,6 +180,17 @@ private slots:
         QCOMPARE(program.dialogs.failures(), QStringList());
     }
 
+    void enterOnAFocusedButtonClicksIt() {
+        ProgramInstances program;
+        Form14->showModeless();
+        Form14->BitBtn4->setFocus();
+        QTest::keyClick(Form14->BitBtn4, Qt::Key_Return);
+        QVERIFY(Form2->isVisible());
+        Form14->BitBtn3->setFocus();
+        QTest::keyClick(Form14->BitBtn3, Qt::Key_Enter, Qt::KeypadModifier);
+        QVERIFY(Form7->isVisible());
+    }
+
     void aFailingCommandIsReportedAndTheWindowStays() {
         ProgramInstances program;
         // No current pupil: the surname matches nobody.

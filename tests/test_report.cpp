@@ -722,6 +722,35 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
             pdfText(dir.filePath(QStringLiteral("range.pdf"))).count(QStringLiteral("Итог тестирования")), 0);
     }
 
+    // What the teacher chose for printing (here: a file) holds for the next "Печать" of the run as well.
+    void printerChoicesHoldForEveryPreviewOfTheRun() {
+        openDatabase(resultRowsSql(3));
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("итоги.pdf"));
+        Form host(QStringLiteral("Host"), QStringLiteral("Управление"), 10, 10, 300, 200);
+        host.show();
+        for (int press = 0; press < 2; ++press) {
+            QTimer::singleShot(0, this, [&]() {
+                ReportPreview* preview = nullptr;
+                for (QWidget* w : QApplication::topLevelWidgets())
+                    if (auto* p = qobject_cast<ReportPreview*>(w); p && p->isVisible())
+                        preview = p;
+                if (!preview || !QTest::qWaitFor([&]() { return preview->isProduced(); }, 20000))
+                    return;
+                if (press == 0) {
+                    preview->printer().setOutputFormat(QPrinter::PdfFormat);
+                    preview->printer().setOutputFileName(path);
+                }
+                QFile::remove(path);
+                preview->print();
+                preview->close();
+            });
+            runResultsReport(&host);
+            QCOMPARE(pdfPages(path), 1);
+        }
+        QVERIFY(m_dialogs->texts(QStringLiteral("warning")).isEmpty());
+    }
+
     void cancellingPrintingAbortsTheJob() {
         openDatabase(resultRowsSql(20000));
         auto preview = produced();
@@ -737,6 +766,7 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
         });
         preview->print();
         QVERIFY(pdfPages(path) < 1667);
+        QVERIFY(!QFile::exists(path)); // no file that looks whole is left behind
         QVERIFY(dialogs().failures().isEmpty());
         // The print run stopped before its next row.
         QVERIFY(rez()->recNo() < rez()->recordCount() - 1);

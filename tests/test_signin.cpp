@@ -4,7 +4,10 @@
 #include "data/engine/connection.h"
 #include "data/engine/query.h"
 #include "data/engine/table.h"
+#include "data/widgets/dblookupcombobox.h"
 #include "signin/form1.h"
+#include "testing/form3.h"
+#include "testing/form7.h"
 #include "tests/support/input.h"
 #include "tests/support/instances.h"
 #include "tests/support/testmain.h"
@@ -13,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QWindow>
 #include <QtTest>
 
 namespace {
@@ -267,6 +271,54 @@ private slots:
         typeSignIn(QStringLiteral("Соколов"), QStringLiteral("do-re-mi"));
         QCOMPARE(shownModally({Form14, Form9}, clickEnter), Form14);
         QCOMPARE(program.dialogs.shown.size(), 0);
+    }
+
+    // A test that its pupil hid ends when he signs out: the row is his, on the topic he started, and the
+    // next pupil finds a fresh test.
+    void signingOutEndsTheHiddenTestOfThePupil() {
+        ProgramInstances program;
+        Form1->showModeless();
+        typeSignIn(QStringLiteral("Соколов"), QStringLiteral("do-re-mi"));
+        QCOMPARE(enterDirect([] {
+                     Form7->DBLookupComboBox1->setKeyValue(2);
+                     later([] {
+                         Form3->Button1->click();
+                         Form3->close(); // the close box only hides it, the countdown goes on
+                     });
+                     Form7->Button1->click();
+                     Form7->DBLookupComboBox1->setKeyValue(1); // another topic is current at the sign-out
+                 }),
+                 Form14);
+        QCOMPARE(program.db.firstRow(QStringLiteral("SELECT id_ученика, id_темы, id_класса, Баллы FROM "
+                                                    "результаты ORDER BY id_результата DESC")),
+                 QStringList({"2", "2", "2", "0"}));
+        QVERIFY(!Form3->Timer1->isActive());
+        QVERIFY(!Form3->Button1->isHidden()); // the start command is offered again
+        QCOMPARE(Form3->countdown(), TForm3::TestSeconds);
+        QCOMPARE(program.dialogs.failures(), QStringList());
+    }
+
+    // While the main window is shown from it, the greyed sign-in window does not answer its close box.
+    void theDisabledSignInWindowKeepsItsCloseBoxShut() {
+        ProgramInstances program;
+        Form1->showModeless();
+        typeSignIn(QStringLiteral("Петрова"), QStringLiteral("nota"));
+        bool stayed = false;
+        QCOMPARE(enterDirect([&] {
+                     Form1->windowHandle()->close();
+                     stayed = Form1->isVisible();
+                 }),
+                 Form14);
+        QVERIFY(stayed);
+        Form1->windowHandle()->close(); // enabled again, it closes
+        QVERIFY(!Form1->isVisible());
+    }
+
+    void maskCharacterIsAnAsterisk() {
+        ProgramInstances program;
+        Form1->showModeless();
+        typeSignIn(QStringLiteral("Петрова"), QStringLiteral("nota"));
+        QCOMPARE(Form1->Edit1->displayText(), QStringLiteral("****"));
     }
 
     void queryUnknownSurname() {

@@ -17,6 +17,8 @@
 #include "ui/bitbtn.h"
 
 #include <QDir>
+#include <QFrame>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
@@ -72,6 +74,22 @@ private slots:
         for (QObject* instance : instances())
             QVERIFY(!instance);
         QVERIFY(!Form1);
+    }
+
+    // The windows stand on the system window colour, a text box's background, and so do the opaque labels
+    // of the sign-in and study windows and the video panel.
+    void windowsStandOnTheSystemWindowColour() {
+        ProgramInstances program;
+        const QColor window = QApplication::palette().color(QPalette::Base);
+        const QList<QWidget*> shown{Form1,       Form7,       Form3,         Form5,  Form2,
+                                    Form13,      Form9,       Form8,         Form12, Form1->Label1,
+                                    Form2->lbl1, Form2->lbl4, Form13->Panel1};
+        for (QWidget* w : shown) {
+            QVERIFY2(w->autoFillBackground(), qPrintable(w->objectName()));
+            QCOMPARE(w->palette().color(QPalette::Window), window);
+        }
+        QCOMPARE(Form3->grab().toImage().pixelColor(2, 2), window);
+        QCOMPARE(Form2->lbl1->grab().toImage().pixelColor(0, 0), window);
     }
 
     void closingTheSignInWindowEndsTheProgram() {

@@ -250,6 +250,18 @@ private slots:
         QCOMPARE(Form3->countdown(), 900);
     }
 
+    // The captions stand on the frame's top line, as the window system draws group boxes.
+    void groupBoxCaptionsSitOnTheFrameLine() {
+        for (TGroupBox* box : std::initializer_list<TGroupBox*>{Form3->GroupBox1, Form3->RadioGroup1}) {
+            const QImage shown = box->grab().toImage();
+            const int x = box->width() / 2;
+            int line = 0;
+            while (line < shown.height() && shown.pixelColor(x, line) == shown.pixelColor(x, 0))
+                ++line;
+            QVERIFY2(qAbs(line - box->captionRect().center().y()) <= 1, qPrintable(box->objectName()));
+        }
+    }
+
     void startCommand() {
         Form3->Button1->click();
         QVERIFY(Form3->Timer1->isActive());

@@ -15,6 +15,9 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QScrollBar>
+#include <QTimer>
 #include <QtTest>
 
 #include <memory>
@@ -626,6 +629,68 @@ private slots:
         QCOMPARE(tema->asText(1), QStringLiteral("X"));
         press(Qt::Key_Escape);
         QCOMPARE(tema->asText(1), QStringLiteral("Нотная грамота"));
+    }
+
+    void aNewRecordStartsWithNoEditorAndEmptyCells() {
+        Env e;
+        e.show();
+        TDBGrid* grid = makeGrid(e, QStringLiteral("DataSource3"));
+        TDBNavigator nav(&e.window);
+        nav.setGeometry(0, 300, 240, 25);
+        nav.setDataSource(QStringLiteral("DataSource3"));
+        nav.show();
+        grid->setFocus();
+        type(QStringLiteral("AAA"));
+        QTest::mouseClick(nav.button(TDBNavigator::nbPost), Qt::LeftButton);
+        QTest::mouseClick(nav.button(TDBNavigator::nbInsert), Qt::LeftButton);
+        QCOMPARE(e.dm->tema->state(), Table::State::Insert);
+        QVERIFY(!grid->cellEditor());
+        QCOMPARE(grid->model()->index(e.dm->tema->recNo(), 0).data().toString(), QString());
+        grid->setFocus();
+        type(QStringLiteral("B"));
+        QTest::mouseClick(nav.button(TDBNavigator::nbPost), Qt::LeftButton);
+        QCOMPARE(e.dm->tema->asText(1), QStringLiteral("B"));
+    }
+
+    // The view watches its scroll bars too: they keep the style's look, not the fixed cells' colour.
+    void scrollBarsAreDrawnAsScrollBars() {
+        Env e;
+        e.show();
+        TDBGrid* grid = makeGrid(e, QStringLiteral("DataSource6"), {0, 0, 200, 60});
+        grid->setFixedColor(Qt::yellow);
+        QScrollBar* bar = grid->verticalScrollBar();
+        QVERIFY(bar->isVisible());
+        const QImage shown = bar->grab().toImage();
+        int fixed = 0;
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x)
+                fixed += shown.pixelColor(x, y) == QColor(Qt::yellow);
+        QVERIFY2(fixed < shown.width() * shown.height() / 10, qPrintable(QString::number(fixed)));
+    }
+
+    // With the real failure box: after its OK the keys go to the cell editor again.
+    void focusIsBackInTheEditorAfterTheFailureBox() {
+        Env e;
+        e.show();
+        TDBGrid* grid = makeGrid(e, QStringLiteral("DataSource6"));
+        grid->setFocus();
+        grid->setCurrentColumn(6); // Оценка
+        type(QStringLiteral("4-"));
+        setDialogs(nullptr);
+        bool boxShown = false;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            boxShown = box != nullptr;
+            if (box)
+                box->buttons().first()->click();
+        });
+        press(Qt::Key_Return);
+        setDialogs(&e.dialogs);
+        QVERIFY(boxShown);
+        QTRY_COMPARE(QApplication::focusWidget(), grid->cellEditor());
+        press(Qt::Key_Escape);
+        press(Qt::Key_Escape);
+        QCOMPARE(e.dm->rez->state(), Table::State::Browse);
     }
 
     void integerAndDateAreRefusedWithTheirMessages() {

@@ -1,5 +1,6 @@
 #include "builders.h"
 
+#include <QApplication>
 #include <QPalette>
 
 namespace ui {
@@ -40,6 +41,10 @@ void setBackground(QWidget* w, const QColor& color) {
     p.setColor(QPalette::Window, color);
     w->setPalette(p);
     w->setAutoFillBackground(true);
+}
+
+QColor windowColour() {
+    return QApplication::palette().color(QPalette::Base);
 }
 
 QPushButton* pushButton(QWidget* parent, const QString& name, const QString& caption, const QRect& place) {

@@ -16,6 +16,8 @@ QFont font(const QString& family, int pixelSize, int style = Regular);
 void setFont(QWidget* w, const QString& family, int pixelSize, int style = Regular, const QColor& color = {});
 void setTextColor(QWidget* w, const QColor& color);
 void setBackground(QWidget* w, const QColor& color);
+// The system window colour: the background of a text box (white in the default palette).
+QColor windowColour();
 // A push button named and placed as the window designer has it.
 QPushButton* pushButton(QWidget* parent, const QString& name, const QString& caption, const QRect& place);
 

@@ -5,10 +5,29 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 
 namespace {
+
+// After a box the keyboard focus is back on the widget that had it (a cell editor that refused its text,
+// say), so that the next keys go where they would have gone without the box.
+class FocusKeeper {
+public:
+    FocusKeeper() : m_widget(QApplication::focusWidget()) {}
+    ~FocusKeeper() {
+        if (!m_widget || !m_widget->isVisible() || !m_widget->isEnabled())
+            return;
+        m_widget->activateWindow();
+        m_widget->setFocus(Qt::OtherFocusReason);
+    }
+    FocusKeeper(const FocusKeeper&) = delete;
+    FocusKeeper& operator=(const FocusKeeper&) = delete;
+
+private:
+    QPointer<QWidget> m_widget;
+};
 
 // The real dialogs, shown to a person.
 class QtDialogs final : public DialogService {
@@ -23,6 +42,7 @@ public:
     }
 
     bool confirmDelete() override {
+        const FocusKeeper focus;
         QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), QStringLiteral("Delete record?"),
                         QMessageBox::NoButton, QApplication::activeWindow());
         QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
@@ -51,6 +71,7 @@ private:
     }
 
     static void box(QMessageBox::Icon icon, const QString& caption, const QString& text) {
+        const FocusKeeper focus;
         QMessageBox box(icon, caption, text, QMessageBox::NoButton, QApplication::activeWindow());
         box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
         box.exec();

@@ -7,6 +7,22 @@
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QPointer>
+#include <QPushButton>
+
+namespace {
+// A window that a modal showing disabled takes no input, and its close box is input too. (The program
+// itself never closes a window that a modal showing disabled.)
+class CloseBoxBlocker : public QObject {
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Close) {
+            event->ignore();
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+} // namespace
 
 Form::Form(const QString& objectName, const QString& caption, int left, int top, int clientWidth,
            int clientHeight, QWidget* parent)
@@ -16,6 +32,7 @@ Form::Form(const QString& objectName, const QString& caption, int left, int top,
     setFixedSize(clientWidth, clientHeight);
     move(left, top);
     setFont(ui::font(QStringLiteral("MS Sans Serif"), 11));
+    ui::setBackground(this, ui::windowColour());
 }
 
 void Form::setModalResult(int result) {
@@ -35,9 +52,11 @@ int Form::showModal() {
         throw Failure(QStringLiteral("Cannot make a visible window modal"));
     // Disable what is on screen now; windows shown later from inside this one stay usable.
     QList<QPointer<QWidget>> disabled;
+    CloseBoxBlocker blocker;
     for (QWidget* w : QApplication::topLevelWidgets()) {
         if (w != this && w->isVisible() && w->isEnabled()) {
             w->setEnabled(false);
+            w->installEventFilter(&blocker);
             disabled.append(w);
         }
     }
@@ -49,8 +68,10 @@ int Form::showModal() {
         loop.exec(QEventLoop::DialogExec);
     m_loop = nullptr;
     for (const QPointer<QWidget>& w : disabled)
-        if (w)
+        if (w) {
+            w->removeEventFilter(&blocker);
             w->setEnabled(true);
+        }
     if (m_modalResult == mrNone)
         m_modalResult = mrCancel;
     return m_modalResult;
@@ -73,6 +94,13 @@ void Form::hideEvent(QHideEvent* e) {
 }
 
 void Form::keyPressEvent(QKeyEvent* e) {
+    // Enter on a focused button clicks it, as Space does (a button outside a dialog passes Enter on).
+    auto* button = qobject_cast<QPushButton*>(focusWidget());
+    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) &&
+        !(e->modifiers() & ~Qt::KeypadModifier) && button && button->isEnabled() && button->isVisible()) {
+        button->click();
+        return;
+    }
     // Esc does not close the program's windows; only the print preview binds it.
     e->ignore();
 }

@@ -5,8 +5,8 @@
 
 class QEventLoop;
 
-// A window of the program: fixed client size and screen place, closing hides it, never destroyed while
-// the program runs. Modal showing is ours, not Qt's (see showModal).
+// A window of the program: fixed client size and screen place, painted in the system window colour,
+// closing hides it, never destroyed while the program runs. Modal showing is ours, not Qt's (see showModal).
 class Form : public QWidget {
     Q_OBJECT
 public:
@@ -22,7 +22,8 @@ public:
     // Shown modeless: made visible and brought to the front; a visible window is only brought forward.
     void showModeless();
     // Shown modally: refused with "Cannot make a visible window modal" when already visible; the other
-    // visible windows are disabled until this one closes; windows shown from inside stay usable.
+    // visible windows are disabled (close box included) until this one closes; windows shown from inside
+    // stay usable.
     int showModal();
     bool isModal() const { return m_loop != nullptr; }
 

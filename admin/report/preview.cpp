@@ -4,6 +4,7 @@
 #include "printing.h"
 #include "producer.h"
 
+#include "ui/builders.h"
 #include "ui/dialogs.h"
 #include "ui/guard.h"
 
@@ -127,9 +128,10 @@ void PageView::paintEvent(QPaintEvent*) {
     }
 }
 
-ReportPreview::ReportPreview(const ReportLayout& layout, Table* table)
+ReportPreview::ReportPreview(const ReportLayout& layout, Table* table, QPrinter* printer)
     : Form(QStringLiteral("PrintPreview"), QStringLiteral("Print Preview"), 0, 0, 800, 600), m_layout(layout),
-      m_table(table), m_printer(QPrinter::HighResolution), m_toolBar(new QToolBar(this)),
+      m_table(table), m_ownPrinter(printer ? nullptr : makeReportPrinter()),
+      m_printer(printer ? *printer : *m_ownPrinter), m_toolBar(new QToolBar(this)),
       m_zoomGroup(new QActionGroup(this)), m_scroll(new QScrollArea(this)), m_view(new PageView),
       m_progressLabel(new QLabel), m_pageLabel(new QLabel), m_progress(m_progressLabel) {
     // Unlike the program's other windows the preview is resizable and opens maximised.
@@ -138,15 +140,8 @@ ReportPreview::ReportPreview(const ReportLayout& layout, Table* table)
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint, false);
     setWindowState(Qt::WindowMaximized);
     setFocusPolicy(Qt::StrongFocus);
-
-    m_printer.setPageSize(QPageSize(QPageSize::A4));
-    m_printer.setPageOrientation(QPageLayout::Portrait);
-    m_printer.setCopyCount(1);
-    m_printer.setDuplex(QPrinter::DuplexNone);
-    m_printer.setPrintRange(QPrinter::AllPages);
-    m_printer.setFromTo(0, 0);
-    m_printer.setPaperSource(QPrinter::Auto);
-    m_printer.setDocName(QStringLiteral("Итог тестирования"));
+    // The report engine's windows keep the general grey of dialogs.
+    ui::setBackground(this, QApplication::palette().color(QPalette::Window));
 
     m_toolBar->setObjectName(QStringLiteral("ToolBar"));
     m_toolBar->setIconSize(QSize(24, 24));

@@ -69,7 +69,9 @@ public:
     enum class Zoom { Fit, Actual, Width };
 
     // A window of its own, never a child: the modal showing disables the window it was opened from.
-    ReportPreview(const ReportLayout& layout, Table* table);
+    // `printer` keeps what "Printer setup" chose for the whole run (the report holder's); without one the
+    // preview has a printer of its own.
+    ReportPreview(const ReportLayout& layout, Table* table, QPrinter* printer = nullptr);
     ~ReportPreview() override;
 
     // Starts producing the pages (throws the table's failure); then showModal().
@@ -114,7 +116,8 @@ private:
     std::unique_ptr<ReportProducer> m_producer;
     SavedReport m_loaded;
     bool m_showingLoaded = false;
-    QPrinter m_printer;
+    std::unique_ptr<QPrinter> m_ownPrinter;
+    QPrinter& m_printer;
     int m_current = -1;
     Zoom m_zoom = Zoom::Width;
 

@@ -4,9 +4,12 @@
 #include "producer.h"
 
 #include "base/failure.h"
+#include "ui/builders.h"
 #include "ui/dialogs.h"
 #include "ui/guard.h"
 
+#include <QApplication>
+#include <QFile>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProgressBar>
@@ -19,6 +22,8 @@ namespace report {
 PrintProgress::PrintProgress(QWidget* over)
     : Form(QStringLiteral("PrintProgress"), QStringLiteral("Printing progress"), 0, 0, 260, 90),
       m_bar(new QProgressBar(this)), m_cancel(new QPushButton(QStringLiteral("Cancel"), this)) {
+    // Like the preview, a window of the report engine in the general grey of dialogs.
+    ui::setBackground(this, QApplication::palette().color(QPalette::Window));
     m_bar->setObjectName(QStringLiteral("ProgressBar"));
     m_bar->setRange(0, 100);
     m_bar->setValue(0);
@@ -86,6 +91,23 @@ void PrintJob::abort() {
     m_done = true;
     m_printer.abort();
     m_painter.end();
+    // Ending the painter completes a file's last page: a cancelled print to a file leaves none that looks
+    // whole.
+    if (!m_printer.outputFileName().isEmpty())
+        QFile::remove(m_printer.outputFileName());
+}
+
+std::unique_ptr<QPrinter> makeReportPrinter() {
+    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    printer->setPageSize(QPageSize(QPageSize::A4));
+    printer->setPageOrientation(QPageLayout::Portrait);
+    printer->setCopyCount(1);
+    printer->setDuplex(QPrinter::DuplexNone);
+    printer->setPrintRange(QPrinter::AllPages);
+    printer->setFromTo(0, 0);
+    printer->setPaperSource(QPrinter::Auto);
+    printer->setDocName(QStringLiteral("Итог тестирования"));
+    return printer;
 }
 
 bool printerAvailable(const QPrinter& printer) {

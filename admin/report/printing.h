@@ -9,6 +9,8 @@
 #include <QPicture>
 #include <QVector>
 
+#include <memory>
+
 class QPrinter;
 class QProgressBar;
 class QPushButton;
@@ -64,6 +66,10 @@ private:
 void printReport(QPrinter& printer, const ReportLayout& layout, Table* table, QWidget* over);
 // Prints pages already produced (a loaded report), with the same window.
 void printPages(QPrinter& printer, const QVector<QPicture>& pages, QWidget* over);
+
+// A printer with the report's printer settings: A4 portrait, 1 copy, no duplex, all pages, paper bin
+// automatic.
+std::unique_ptr<QPrinter> makeReportPrinter();
 
 // True when printing to `printer` can go ahead; warns (Russian text) and returns false when it would go
 // to a printer and none is installed.

@@ -12,7 +12,7 @@ void runResultsReport(QWidget* parent) {
     DataSource* source = DataSourceRegistry::instance().find(Form10->dataSourceName());
     if (!source || !source->table())
         throw Failure(QStringLiteral("Нет данных для отчёта: %1 не создан.").arg(Form10->dataSourceName()));
-    report::ReportPreview preview(Form10->layout(), source->table());
+    report::ReportPreview preview(Form10->layout(), source->table(), &Form10->printer());
     // Maximised on the screen of the window it was opened from.
     if (parent)
         preview.move(parent->geometry().topLeft());

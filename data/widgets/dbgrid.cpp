@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScopedValueRollback>
 #include <QTimer>
 #include <QToolButton>
 
@@ -262,13 +263,22 @@ TDBGrid::TDBGrid(QWidget* parent)
     verticalHeader()->setFixedWidth(12);
     connect(horizontalHeader(), &QHeaderView::sectionResized, this, &TDBGrid::onSectionResized);
     connect(horizontalHeader(), &QHeaderView::sectionMoved, this, &TDBGrid::onSectionMoved);
-    if (auto* corner = findChild<QAbstractButton*>())
-        corner->installEventFilter(this);
+    m_corner = findChild<QAbstractButton*>();
+    if (m_corner)
+        m_corner->installEventFilter(this);
 
     connect(m_binding, &DataBinding::sourceChanged, this, &TDBGrid::rebuild);
     connect(m_binding, &DataBinding::activeChanged, this, &TDBGrid::rebuild);
     connect(m_binding, &DataBinding::layoutChanged, this, &TDBGrid::rebuild);
-    connect(m_binding, &DataBinding::dataSetChanged, this, &TDBGrid::reload);
+    connect(m_binding, &DataBinding::dataSetChanged, this, [this] {
+        // The editor belongs to a record, not to a row number: when the rows or the cursor change (a new
+        // record before or in place of the edited one) it goes. Typed text is written into its record before
+        // the table moves, so only an editor still holding text stays (a repaint of lookup values), and the
+        // one for which the grid itself starts the new record.
+        if (m_editor && !m_editor->isModified() && !m_startingRecord)
+            closeEditor();
+        reload();
+    });
     connect(m_binding, &DataBinding::recordChanged, this, &TDBGrid::reload);
     connect(m_binding, &DataBinding::editingChanged, this, [this] {
         // A cancelled or posted record shows its stored values again in an open editor.
@@ -452,8 +462,9 @@ void TDBGrid::placeEditor() {
 }
 
 bool TDBGrid::eventFilter(QObject* watched, QEvent* event) {
-    // The corner above the indicator column belongs to the fixed area too.
-    if (event->type() == QEvent::Paint && watched != m_editor) {
+    // The corner above the indicator column belongs to the fixed area too (the scroll bars are watched by
+    // the view as well and keep their own look).
+    if (event->type() == QEvent::Paint && watched == m_corner) {
         auto* corner = static_cast<QWidget*>(watched);
         QPainter p(corner);
         p.fillRect(corner->rect(), m_fixedColor);
@@ -518,7 +529,8 @@ bool TDBGrid::beginEdit() {
         return false;
     if (dbdisplay::editing(t))
         return true;
-    // On an empty table this starts a new record in its one empty row.
+    // On an empty table this starts a new record in its one empty row, the editor's own.
+    const QScopedValueRollback<bool> starting(m_startingRecord, true);
     guarded([t] { t->edit(); });
     return dbdisplay::editing(t);
 }

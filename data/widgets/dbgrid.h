@@ -97,5 +97,7 @@ private:
     QFont m_titleFont;
     int m_column = 0;
     bool m_applyingLayout = false;
+    bool m_startingRecord = false; // the editor's first change makes the new record of an empty table
+    QPointer<QWidget> m_corner;
     QVector<QMetaObject::Connection> m_lookupConnections;
 };

@@ -42,6 +42,23 @@ QString TestDatabase::scalar(const QString& sql) const {
     return SqlFile(m_path).scalar(sql);
 }
 
+QStringList TestDatabase::firstRow(const QString& sql) const {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(QFile::encodeName(m_path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) !=
+        SQLITE_OK)
+        qFatal("cannot open %s", qPrintable(m_path));
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &statement, nullptr) != SQLITE_OK)
+        qFatal("test SQL failed: %s", sqlite3_errmsg(db));
+    QStringList row;
+    if (sqlite3_step(statement) == SQLITE_ROW)
+        for (int c = 0; c < sqlite3_column_count(statement); ++c)
+            row.append(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, c))));
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return row;
+}
+
 QString TestDatabase::schemaSql() {
     QFile file(QStringLiteral(ESUN_SOURCE_DIR "/resources/sample/schema.sql"));
     if (!file.open(QIODevice::ReadOnly))

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QVariant>
 
@@ -26,6 +27,8 @@ public:
     void setReadOnly(bool on) const;
     // One value of the file, read past the program's tables (see SqlFile::scalar).
     QString scalar(const QString& sql) const;
+    // The first row that a query returns, each column as text; empty when it returns none.
+    QStringList firstRow(const QString& sql) const;
 
     // The program's schema (resources/sample/schema.sql).
     static QString schemaSql();
