@@ -748,7 +748,7 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
             runResultsReport(&host);
             QCOMPARE(pdfPages(path), 1);
         }
-        QVERIFY(m_dialogs->texts(QStringLiteral("warning")).isEmpty());
+        QVERIFY(dialogs().texts(QStringLiteral("warning")).isEmpty());
     }
 
     void cancellingPrintingAbortsTheJob() {

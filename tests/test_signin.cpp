@@ -279,15 +279,17 @@ private slots:
         ProgramInstances program;
         Form1->showModeless();
         typeSignIn(QStringLiteral("Соколов"), QStringLiteral("do-re-mi"));
-        QCOMPARE(enterDirect([] {
-                     Form7->DBLookupComboBox1->setKeyValue(2);
-                     later([] {
-                         Form3->Button1->click();
-                         Form3->close(); // the close box only hides it, the countdown goes on
-                     });
-                     Form7->Button1->click();
-                     Form7->DBLookupComboBox1->setKeyValue(1); // another topic is current at the sign-out
-                 }),
+        QCOMPARE(shownModally({Form14, Form9}, clickEnter,
+                              [] {
+                                  Form7->DBLookupComboBox1->setKeyValue(2);
+                                  later([] {
+                                      Form3->Button1->click();
+                                      Form3->close(); // the close box only hides it, the countdown goes on
+                                  });
+                                  Form7->Button1->click();
+                                  Form7->DBLookupComboBox1->setKeyValue(
+                                      1); // another topic is current at the sign-out
+                              }),
                  Form14);
         QCOMPARE(program.db.firstRow(QStringLiteral("SELECT id_ученика, id_темы, id_класса, Баллы FROM "
                                                     "результаты ORDER BY id_результата DESC")),
@@ -304,10 +306,11 @@ private slots:
         Form1->showModeless();
         typeSignIn(QStringLiteral("Петрова"), QStringLiteral("nota"));
         bool stayed = false;
-        QCOMPARE(enterDirect([&] {
-                     Form1->windowHandle()->close();
-                     stayed = Form1->isVisible();
-                 }),
+        QCOMPARE(shownModally({Form14, Form9}, clickEnter,
+                              [&] {
+                                  Form1->windowHandle()->close();
+                                  stayed = Form1->isVisible();
+                              }),
                  Form14);
         QVERIFY(stayed);
         Form1->windowHandle()->close(); // enabled again, it closes

@@ -640,14 +640,14 @@ private slots:
         nav.setDataSource(QStringLiteral("DataSource3"));
         nav.show();
         grid->setFocus();
-        type(QStringLiteral("AAA"));
+        typeText(QStringLiteral("AAA"));
         QTest::mouseClick(nav.button(TDBNavigator::nbPost), Qt::LeftButton);
         QTest::mouseClick(nav.button(TDBNavigator::nbInsert), Qt::LeftButton);
         QCOMPARE(e.dm->tema->state(), Table::State::Insert);
         QVERIFY(!grid->cellEditor());
         QCOMPARE(grid->model()->index(e.dm->tema->recNo(), 0).data().toString(), QString());
         grid->setFocus();
-        type(QStringLiteral("B"));
+        typeText(QStringLiteral("B"));
         QTest::mouseClick(nav.button(TDBNavigator::nbPost), Qt::LeftButton);
         QCOMPARE(e.dm->tema->asText(1), QStringLiteral("B"));
     }
@@ -675,7 +675,7 @@ private slots:
         TDBGrid* grid = makeGrid(e, QStringLiteral("DataSource6"));
         grid->setFocus();
         grid->setCurrentColumn(6); // Оценка
-        type(QStringLiteral("4-"));
+        typeText(QStringLiteral("4-"));
         setDialogs(nullptr);
         bool boxShown = false;
         QTimer::singleShot(0, [&] {
