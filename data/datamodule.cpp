@@ -16,6 +16,9 @@ TDataModule11::TDataModule11(QObject* parent, Open open) : QObject(parent) {
     ADOConnection1 = new Connection(QStringLiteral("ADOConnection1"), this);
     ADOConnection1->setConnectionString(defaultConnectionString());
     connect(ADOConnection1, &Connection::cannotWrite, this, [](const QString& text) { reportFailure(text); });
+    // A school's Access file is converted at its first opening; the user learns once where each file is.
+    connect(ADOConnection1, &Connection::converted, this,
+            [](const QString& notice) { dialogs().message(notice); });
 
     const auto table = [this](const char* name, const QString& tableName) {
         return new Table(QString::fromLatin1(name), ADOConnection1, tableName, this);

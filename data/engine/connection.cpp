@@ -4,6 +4,7 @@
 #include "writeerrors.h"
 
 #include "base/failure.h"
+#include "data/access/conversion.h"
 
 #include <QDir>
 #include <QFile>
@@ -158,13 +159,18 @@ void Connection::open() {
     file.close();
     if (header.isEmpty())
         fail(QStringLiteral("'%1' is an empty file, not a database.").arg(path));
-    const QByteArray jet = header.mid(4, 15);
-    if (jet == "Standard Jet DB" || jet == "Standard ACE DB")
-        fail(QStringLiteral(
-                 "'%1' is a Microsoft Access (Jet) database; this program reads SQLite 3 database files.")
-                 .arg(path));
-    if (!header.startsWith(QByteArrayLiteral("SQLite format 3\0")))
+    if (accessdb::isAccessFile(header)) {
+        // Converted once into the program's format, which takes the file's name; the original is kept.
+        QString notice;
+        try {
+            notice = accessdb::convertInPlace(path).notice();
+        } catch (const Failure& failure) {
+            fail(failure.text());
+        }
+        emit converted(notice);
+    } else if (!header.startsWith(QByteArrayLiteral("SQLite format 3\0"))) {
         fail(QStringLiteral("'%1' is not a database file (a SQLite 3 database is expected).").arg(path));
+    }
 
     // A file that stayed locked through one busy wait is not waited for again by the openings that follow.
     const QString error = openHandle(path, m_lockedPath == path ? 0 : busyWait, m_dbName);

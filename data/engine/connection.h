@@ -8,7 +8,8 @@
 struct sqlite3;
 
 // The ADO-style connection: a connection string of "Key=Value" items joined by ";". The provider
-// Microsoft.Jet.OLEDB.4.0 with a Data Source file opens that file (a SQLite 3 database) through QtSql.
+// Microsoft.Jet.OLEDB.4.0 with a Data Source file opens that file (a SQLite 3 database) through QtSql; an
+// Access file there is first converted into one (data/access).
 // Failures throw Failure with the object's name and ": " in front of the text.
 class Connection : public QObject {
     Q_OBJECT
@@ -56,6 +57,8 @@ signals:
     void connectedChanged(bool connected);
     // The database just opened can be read but not written; `text` says so in the user's words.
     void cannotWrite(const QString& text);
+    // An Access file was converted while opening: the sentence that tells the user where each file is.
+    void converted(const QString& notice);
 
 private:
     QString m_connectionString;
