@@ -120,7 +120,7 @@ qint64 forEachRow(MdbTableDef* table, const QVector<Kind>& kinds, const QString&
     for (unsigned i = 0; i < count; ++i) {
         if (kinds[int(i)] != Kind::Ole)
             continue;
-        oleBuffers[i].resize(2 * MDB_PGSIZE);
+        oleBuffers[i].resize(size_t(2) * MDB_PGSIZE);
         mdb_bind_column(table, int(i) + 1, oleBuffers[i].data(), nullptr);
     }
     std::vector<MdbField> fields(count);
@@ -210,7 +210,7 @@ qint64 forEachRow(MdbTableDef* table, const QVector<Kind>& kinds, const QString&
                     damaged(path);
                 value.type = Value::Blob;
                 value.bytes = QByteArray(static_cast<const char*>(data), qsizetype(length));
-                free(data); // NOLINT: allocated by libmdb with malloc
+                free(data); // libmdb allocates it with malloc
                 break;
             }
             case Kind::Binary:
