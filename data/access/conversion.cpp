@@ -3,7 +3,6 @@
 #include "base/failure.h"
 
 #include <QDate>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -11,10 +10,10 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
-#include <memory>
 
 namespace accessdb {
 

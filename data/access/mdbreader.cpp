@@ -246,7 +246,6 @@ Reader::Reader(const QString& path) : m_handle(std::make_unique<Handle>()), m_pa
     MdbHandle* mdb = m_handle->mdb;
     if (!mdb || !mdb_read_catalog(mdb, MDB_TABLE))
         damaged(path);
-    mdb_set_bind_size(mdb, MDB_BIND_SIZE);
     for (unsigned e = 0; e < mdb->num_catalog; ++e) {
         auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, e));
         if (!mdb_is_user_table(entry))
@@ -259,7 +258,6 @@ Reader::Reader(const QString& path) : m_handle(std::make_unique<Handle>()), m_pa
             damaged(path);
         TableSchema schema;
         schema.name = QString::fromUtf8(table->name);
-        schema.storedRows = table->num_rows;
         const bool jet3 = IS_JET3(mdb);
         for (unsigned i = 0; i < table->num_cols; ++i) {
             const MdbColumn* c = columnAt(table, i);

@@ -51,7 +51,6 @@ struct TableSchema {
     QString name;
     QVector<Column> columns;
     QVector<Index> indexes;
-    qint64 storedRows = 0; // the row count the file keeps for the table
 };
 
 // A relation as Access stores it: the rows of `table` refer through `columns` to `referenced`.
