@@ -3,6 +3,7 @@
 #include "base/failure.h"
 
 #include <QDate>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
