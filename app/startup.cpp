@@ -165,8 +165,8 @@ int run(const std::function<void()>& create) {
 } // namespace startup
 
 int runProgram(int argc, char** argv) {
-    // The study pages' browser is loaded on first use and shares the application's GL context.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // No Qt::AA_ShareOpenGLContexts here: it would load the OpenGL driver before the sign-in; the study
+    // pages' browser makes the shared context itself when it warms up.
     Application app(argc, argv);
     return startup::run();
 }

@@ -10,6 +10,9 @@ class BrowserEngine {
 public:
     virtual ~BrowserEngine() = default;
     virtual QWidget* widget() = 0;
+    // Gets the view ready for its first page while nothing is shown (its page process started); the
+    // widget stays hidden.
+    virtual void warmUp() {}
     // Starts loading a local file given by its plain path and returns at once; an empty result means the
     // request was taken, otherwise it is the reason it was refused.
     virtual QString navigate(const QString& localPath) = 0;

@@ -4,7 +4,10 @@
 #include "browsermodule.h"
 
 #include <QCoreApplication>
+#include <QOpenGLContext>
 #include <QPluginLoader>
+#include <QTimer>
+#include <QtGui/private/qopenglcontext_p.h>
 
 namespace {
 TWebBrowser::EngineFactory& testFactory() {
@@ -12,7 +15,27 @@ TWebBrowser::EngineFactory& testFactory() {
     return factory;
 }
 
+// The browser engine draws through OpenGL contexts shared with the application's. Qt makes the shared
+// context with the application object when Qt::AA_ShareOpenGLContexts is set before it, but that loads the
+// OpenGL driver (tens of megabytes) before the sign-in; it is made here instead, before the engine's module
+// is loaded, which is all the engine asks for.
+void shareOpenGLContexts() {
+    if (qt_gl_global_share_context())
+        return;
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    auto* context = new QOpenGLContext;
+    context->create();
+    qt_gl_set_global_share_context(context);
+    // Deleted while the window system is still there, as Qt deletes its own.
+    qAddPostRoutine([] {
+        QOpenGLContext* shared = qt_gl_global_share_context();
+        qt_gl_set_global_share_context(nullptr);
+        delete shared;
+    });
+}
+
 BrowserEngine* engineFromModule(QWidget* parent) {
+    shareOpenGLContexts();
     // The module belongs to the installed program, so it is looked for beside the executable.
     static QPluginLoader loader(TWebBrowser::moduleFileName());
     auto* module = qobject_cast<BrowserModule*>(loader.instance());
@@ -34,22 +57,55 @@ void TWebBrowser::setEngineFactoryForTesting(EngineFactory factory) {
     testFactory() = std::move(factory);
 }
 
-void TWebBrowser::navigate(const QString& localPath) {
-    if (!m_engine) {
-        BrowserEngine* engine = testFactory() ? testFactory()(this) : engineFromModule(this);
-        if (!engine)
-            throw Failure(QStringLiteral("The browser cannot show pages"));
-        m_engine.reset(engine);
-        m_engine->widget()->setGeometry(rect());
-        m_engine->widget()->show();
+void TWebBrowser::makeEngine(QWidget* parent) {
+    BrowserEngine* engine = testFactory() ? testFactory()(parent) : engineFromModule(parent);
+    if (!engine)
+        throw Failure(QStringLiteral("The browser cannot show pages"));
+    m_engine.reset(engine);
+    m_engine->widget()->hide();
+}
+
+void TWebBrowser::warmUp() {
+    if (m_engine)
+        return;
+    try {
+        // The view warms up hidden in a window of its own: placed in the shown window at once, it would make
+        // the window system recreate that window for its OpenGL drawing, and a click meanwhile would be lost.
+        makeEngine(nullptr);
+    } catch (const Failure&) {
+        // Nobody asked for a page yet: the first navigation tries again and reports what fails.
+        return;
     }
+    m_engine->warmUp();
+}
+
+void TWebBrowser::navigate(const QString& localPath) {
+    if (!m_engine)
+        makeEngine(this);
     const QString refused = m_engine->navigate(localPath);
     if (!refused.isEmpty())
         throw Failure(refused);
+    if (!m_navigated) {
+        m_navigated = true;
+        QWidget* view = m_engine->widget();
+        if (view->parentWidget() != this)
+            view->setParent(this);
+        view->setGeometry(rect());
+        view->show();
+    }
 }
 
 void TWebBrowser::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
     if (m_engine)
         m_engine->widget()->setGeometry(rect());
+}
+
+void TWebBrowser::paintEvent(QPaintEvent* e) {
+    QWidget::paintEvent(e);
+    // The empty area is on screen: the browser loads after this turn of the event loop has shown it.
+    if (!m_engine && !m_warmUpQueued) {
+        m_warmUpQueued = true;
+        QTimer::singleShot(0, this, &TWebBrowser::warmUp);
+    }
 }

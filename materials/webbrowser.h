@@ -7,8 +7,10 @@
 
 class BrowserEngine;
 
-// The embedded web browser: an empty area until the first navigation, which loads the browser module
-// from the program's folder and creates the page view, so that start-up does not pay for the browser.
+// The embedded web browser: an empty area until the first navigation. The browser module (in the program's
+// folder) and its page view are loaded once the empty area has been painted for the first time, so that
+// neither the start-up nor the window's opening waits for them and a page asked for a moment later shows
+// at once; a navigation that comes earlier loads them itself.
 class TWebBrowser : public QWidget {
     Q_OBJECT
 public:
@@ -19,7 +21,12 @@ public:
 
     // Loads the page at a plain local path; throws Failure when the request is refused.
     void navigate(const QString& localPath);
-    BrowserEngine* engine() const { return m_engine.get(); }
+    // The page view once a page was asked for; nullptr while the area is empty (a warmed view is hidden).
+    BrowserEngine* engine() const { return m_navigated ? m_engine.get() : nullptr; }
+    // Whether the module is loaded and the hidden view made, ready for the first page.
+    bool isWarm() const { return m_engine != nullptr; }
+    // Loads the module and makes the hidden view now; a failure is left for the first navigation to report.
+    void warmUp();
 
     // The file name of the browser module in the executable's folder.
     static QString moduleFileName();
@@ -28,7 +35,12 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
 
 private:
+    void makeEngine(QWidget* parent);
+
     std::unique_ptr<BrowserEngine> m_engine;
+    bool m_navigated = false;
+    bool m_warmUpQueued = false;
 };

@@ -122,6 +122,31 @@ private slots:
         QVERIFY(dialogs.shown.isEmpty());
     }
 
+    // Opening the window loads the browser while its area stays empty; the first page then uses that view.
+    void openedWindowWarmsTheBrowser() {
+        if (!skipReason.isEmpty())
+            QSKIP(qPrintable(skipReason));
+        RecordingDialogs dialogs;
+        appinfo::setProgramFolderForTesting(QCoreApplication::applicationDirPath());
+        TForm2 window;
+        window.showModeless();
+        QTRY_VERIFY(window.wb1->isWarm());
+        QVERIFY(!window.wb1->engine());
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            QVERIFY(!widget->isVisible() || widget == &window);
+        for (const QWidget* child : window.wb1->findChildren<QWidget*>())
+            QVERIFY(!child->isVisible());
+        QTest::mouseClick(window.lbl5, Qt::LeftButton);
+        BrowserEngine* engine = window.wb1->engine();
+        QVERIFY(engine);
+        QCOMPARE(engine->widget()->parentWidget(), window.wb1);
+        QVERIFY(engine->widget()->isVisible());
+        QVERIFY(waitForPage(engine));
+        QCOMPARE(engine->title(), QStringLiteral("2.2 Ключи"));
+        QVERIFY(dialogs.shown.isEmpty());
+        appinfo::setProgramFolderForTesting({});
+    }
+
     void cyrillicProgramFolder() {
         if (!skipReason.isEmpty())
             QSKIP(qPrintable(skipReason));
@@ -157,8 +182,7 @@ private slots:
 };
 
 int main(int argc, char** argv) {
-    // The browser engine shares its drawing context with the program's; this must precede the application.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // As in the program: the browser makes its shared drawing context itself when it is first loaded.
     QApplication app(argc, argv);
     MaterialsBrowserTest test;
     QTEST_SET_MAIN_SOURCE_PATH

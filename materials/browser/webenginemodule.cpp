@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QPointer>
 #include <QUrl>
+#include <QWebEngineLoadingInfo>
+#include <QWebEnginePage>
 #include <QWebEngineView>
 
 #include <unistd.h>
@@ -15,21 +17,31 @@ class WebEngineBrowser final : public BrowserEngine {
 public:
     explicit WebEngineBrowser(QWidget* parent) : m_view(new QWebEngineView(parent)) {
         m_view->setObjectName(QStringLiteral("view"));
-        QObject::connect(m_view, &QWebEngineView::loadStarted, m_view, [this] { m_loaded = false; });
-        QObject::connect(m_view, &QWebEngineView::loadFinished, m_view, [this](bool ok) {
-            m_loaded = true;
-            m_succeeded = ok;
-        });
+        // Only the page last asked for counts: the warm-up's blank page may finish after it was asked.
+        QObject::connect(m_view->page(), &QWebEnginePage::loadingChanged, m_view,
+                         [this](const QWebEngineLoadingInfo& info) {
+                             if (info.url() != m_url)
+                                 return;
+                             m_loaded = info.status() != QWebEngineLoadingInfo::LoadStartedStatus;
+                             m_succeeded = info.status() == QWebEngineLoadingInfo::LoadSucceededStatus;
+                         });
     }
     ~WebEngineBrowser() override { delete m_view; }
 
     QWidget* widget() override { return m_view; }
+
+    void warmUp() override {
+        // A blank page of local files starts the engine and the page process that local pages use, while
+        // the view stays hidden.
+        m_view->setHtml(QString(), QUrl(QStringLiteral("file:///")));
+    }
 
     QString navigate(const QString& localPath) override {
         const QUrl url = QUrl::fromLocalFile(localPath);
         if (localPath.isEmpty() || !url.isValid())
             return QStringLiteral("Invalid page location \"%1\"").arg(localPath);
         m_location = localPath;
+        m_url = url;
         m_loaded = false;
         m_succeeded = false;
         // Loading the page shown again reloads it.
@@ -45,6 +57,7 @@ public:
 private:
     QPointer<QWebEngineView> m_view;
     QString m_location;
+    QUrl m_url;
     bool m_loaded = false;
     bool m_succeeded = false;
 };
