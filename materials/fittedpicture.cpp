@@ -1,10 +1,27 @@
 #include "fittedpicture.h"
 
+#include "ui/jpeg.h"
+
 #include <QPainter>
+
+#include <utility>
 
 void FittedPicture::setPicture(const QImage& picture) {
     m_picture = picture;
+    m_file.clear();
     update();
+}
+
+void FittedPicture::setPictureFile(const QString& path) {
+    m_picture = QImage();
+    m_file = path;
+    update();
+}
+
+const QImage& FittedPicture::picture() const {
+    if (!m_file.isEmpty())
+        m_picture = loadJpeg(std::exchange(m_file, QString()));
+    return m_picture;
 }
 
 QRect FittedPicture::placement(const QSize& picture, const QSize& area) {
@@ -28,9 +45,10 @@ QRect FittedPicture::placement(const QSize& picture, const QSize& area) {
 }
 
 void FittedPicture::paintEvent(QPaintEvent*) {
-    if (m_picture.isNull())
+    const QImage& image = picture();
+    if (image.isNull())
         return;
     QPainter p(this);
     p.setRenderHint(QPainter::SmoothPixmapTransform);
-    p.drawImage(placement(m_picture.size(), size()), m_picture);
+    p.drawImage(placement(image.size(), size()), image);
 }

@@ -6,7 +6,6 @@
 #include "linklabel.h"
 #include "ui/builders.h"
 #include "ui/guard.h"
-#include "ui/jpeg.h"
 #include "webbrowser.h"
 
 #include <QApplication>
@@ -68,7 +67,7 @@ TForm2::TForm2(QWidget* parent)
     img1 = new FittedPicture(client);
     img1->setObjectName(QStringLiteral("img1"));
     img1->setGeometry(0, 0, 337, 631);
-    img1->setPicture(loadJpeg(QStringLiteral(":/pictures/materials.jpg")));
+    img1->setPictureFile(QStringLiteral(":/pictures/materials.jpg"));
 
     const int link = ui::Bold | ui::Underline;
     lbl1 = makeLabel<QLabel>(client, "lbl1", QStringLiteral("Список тем:"), 40, 96, 24, ui::Regular);
