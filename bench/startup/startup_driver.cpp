@@ -282,9 +282,9 @@ int main(int argc, char** argv) {
             const Launched q = launch(screen, plain, dir, 442, 299);
             end(q);
             programMs.push_back(p.onScreenMs);
-            programMb.push_back(p.rssKb / 1024.0);
+            programMb.push_back(static_cast<double>(p.rssKb) / 1024.0);
             plainMs.push_back(q.onScreenMs);
-            plainMb.push_back(q.rssKb / 1024.0);
+            plainMb.push_back(static_cast<double>(q.rssKb) / 1024.0);
         }
         std::printf("Start-up, %d runs each after a warm-up: median (least to most)\n", runs);
         std::printf("  plain window on screen     %s, resident %s\n", summary(plainMs, "ms").c_str(),
