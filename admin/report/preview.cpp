@@ -4,6 +4,7 @@
 #include "printing.h"
 #include "producer.h"
 
+#include "base/failure.h"
 #include "ui/builders.h"
 #include "ui/dialogs.h"
 #include "ui/guard.h"
@@ -27,11 +28,27 @@
 #include <QVBoxLayout>
 #include <QtMath>
 
+#include <algorithm>
+#include <iterator>
+
 namespace report {
 
 namespace {
 const QString reportFilter = QStringLiteral("Отчёт (*.%1)").arg(fileSuffix);
-const QString pdfFilter = QStringLiteral("PDF (*.pdf)");
+
+// What "Save Report" writes, in the order its file types are offered.
+enum class SaveKind { Report, Pdf, Xlsx, Csv };
+struct SaveType {
+    SaveKind kind;
+    QString filter;
+    QString suffix;
+};
+const SaveType saveTypes[] = {
+    {SaveKind::Report, reportFilter, fileSuffix},
+    {SaveKind::Pdf, QStringLiteral("PDF (*.pdf)"), QStringLiteral("pdf")},
+    {SaveKind::Xlsx, QStringLiteral("Книга Excel (*.xlsx)"), QStringLiteral("xlsx")},
+    {SaveKind::Csv, QStringLiteral("Текст CSV (*.csv)"), QStringLiteral("csv")},
+};
 
 // Tool bar pictures drawn from a symbol, so that no picture files are needed.
 QIcon glyphIcon(const QString& glyph) {
@@ -133,7 +150,8 @@ ReportPreview::ReportPreview(const ReportLayout& layout, Table* table, QPrinter*
       m_table(table), m_ownPrinter(printer ? nullptr : makeReportPrinter()),
       m_printer(printer ? *printer : *m_ownPrinter), m_toolBar(new QToolBar(this)),
       m_zoomGroup(new QActionGroup(this)), m_scroll(new QScrollArea(this)), m_view(new PageView),
-      m_progressLabel(new QLabel), m_pageLabel(new QLabel), m_progress(m_progressLabel) {
+      m_progressLabel(new QLabel), m_pageLabel(new QLabel),
+      m_cancelExport(new QPushButton(QStringLiteral("Cancel"))), m_progress(m_progressLabel) {
     // Unlike the program's other windows the preview is resizable and opens maximised.
     setMinimumSize(0, 0);
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
@@ -187,6 +205,7 @@ ReportPreview::ReportPreview(const ReportLayout& layout, Table* table, QPrinter*
     connect(m_save, &QAction::triggered, this, GUARD(this, saveReport));
     connect(m_load, &QAction::triggered, this, GUARD(this, loadReport));
     connect(m_close, &QPushButton::clicked, this, &QWidget::close);
+    connect(m_cancelExport, &QPushButton::clicked, this, &ReportPreview::cancelExport);
 
     m_scroll->setObjectName(QStringLiteral("PageScroll"));
     m_scroll->setWidget(m_view);
@@ -204,6 +223,10 @@ ReportPreview::ReportPreview(const ReportLayout& layout, Table* table, QPrinter*
     m_progressLabel->setMinimumWidth(60);
     m_pageLabel->setObjectName(QStringLiteral("PagePanel"));
     status->addWidget(m_progressLabel);
+    m_cancelExport->setObjectName(QStringLiteral("CancelExport"));
+    m_cancelExport->setFocusPolicy(Qt::NoFocus);
+    m_cancelExport->hide();
+    status->addWidget(m_cancelExport);
     status->addWidget(m_pageLabel, 1);
 
     auto* box = new QVBoxLayout(this);
@@ -302,10 +325,17 @@ void ReportPreview::updateState() {
     m_prior->setEnabled(m_current > 0);
     m_next->setEnabled(m_current >= 0 && m_current < count - 1);
     m_last->setEnabled(m_current >= 0 && m_current < count - 1);
-    const bool produced = isProduced();
+    const bool exporting = isExporting();
+    const bool produced = isProduced() && !exporting;
     m_setup->setEnabled(produced);
     m_print->setEnabled(produced);
     m_save->setEnabled(produced);
+    m_load->setEnabled(!exporting);
+    m_cancelExport->setVisible(exporting);
+    if (exporting)
+        setCursor(Qt::BusyCursor);
+    else
+        unsetCursor();
 }
 
 void ReportPreview::setZoom(Zoom zoom) {
@@ -337,7 +367,10 @@ void ReportPreview::keyPressEvent(QKeyEvent* e) {
     const bool ctrl = e->modifiers() & Qt::ControlModifier;
     switch (e->key()) {
     case Qt::Key_Escape:
-        close();
+        if (isExporting())
+            cancelExport();
+        else
+            close();
         break;
     case Qt::Key_PageUp:
         showPage(ctrl ? 0 : m_current - 1);
@@ -365,7 +398,10 @@ void ReportPreview::stopProducing() {
 
 void ReportPreview::hideEvent(QHideEvent* e) {
     // Closing before the last page stops the worker before its next row.
-    guarded([this]() { stopProducing(); });
+    guarded([this]() {
+        stopProducing();
+        cancelExport();
+    });
     Form::hideEvent(e);
 }
 
@@ -391,17 +427,32 @@ void ReportPreview::print() {
 }
 
 void ReportPreview::saveReport() {
-    if (!isProduced())
+    if (!isProduced() || isExporting())
         return;
     QString chosen;
+    QStringList filters;
+    for (const SaveType& type : saveTypes)
+        filters << type.filter;
     QString path = dialogs().saveFileName(this, QStringLiteral("Save Report"),
-                                          reportFilter + QStringLiteral(";;") + pdfFilter, &chosen);
+                                          filters.join(QStringLiteral(";;")), &chosen);
     if (path.isEmpty())
         return;
-    QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix.isEmpty()) {
-        suffix = chosen == pdfFilter ? QStringLiteral("pdf") : fileSuffix;
-        path += QLatin1Char('.') + suffix;
+    // A typed extension of ours chooses the type, else the chosen type does; a new file without one of our
+    // extensions gets the chosen type's.
+    const auto end = std::end(saveTypes);
+    const QString typed = QFileInfo(path).suffix().toLower();
+    const SaveType* type =
+        std::find_if(std::begin(saveTypes), end, [&](const auto& t) { return t.suffix == typed; });
+    if (type == end) {
+        type = std::find_if(std::begin(saveTypes), end, [&](const auto& t) { return t.filter == chosen; });
+        if (type == end)
+            type = std::begin(saveTypes);
+        if (!QFileInfo::exists(path))
+            path += QLatin1Char('.') + type->suffix;
+    }
+    if (type->kind == SaveKind::Xlsx || type->kind == SaveKind::Csv) {
+        exportResults(type->kind == SaveKind::Xlsx ? ExportFormat::Xlsx : ExportFormat::Csv, path);
+        return;
     }
     SavedReport report = m_showingLoaded ? m_loaded : SavedReport{};
     if (!m_showingLoaded) {
@@ -410,10 +461,35 @@ void ReportPreview::saveReport() {
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const auto restore = qScopeGuard([]() { QApplication::restoreOverrideCursor(); });
-    if (suffix == QLatin1String("pdf"))
+    if (type->kind == SaveKind::Pdf)
         savePdf(path, report);
     else
         report::saveReport(path, report);
+}
+
+void ReportPreview::exportResults(ExportFormat format, const QString& path) {
+    // A report file keeps pages, not the rows they were made from.
+    if (m_showingLoaded)
+        throw Failure(QStringLiteral("Отчёт, загруженный из файла, можно сохранить только как отчёт или PDF: "
+                                     "строк результатов в нём нет."));
+    m_export = std::make_unique<ExportJob>(m_table, format, path);
+    connect(m_export.get(), &ExportJob::progress, this,
+            [this](int done) { m_progress.rowsDone(done, m_export->totalRows()); });
+    connect(m_export.get(), &ExportJob::ended, this, &ReportPreview::whenExported);
+    m_progress.reset();
+    const auto settle = qScopeGuard([this]() { whenExported(); });
+    m_export->start(); // a short export is complete here
+}
+
+void ReportPreview::whenExported() {
+    if (!isExporting())
+        m_progressLabel->clear();
+    updateState();
+}
+
+void ReportPreview::cancelExport() {
+    if (m_export)
+        m_export->cancel();
 }
 
 void ReportPreview::loadReport() {

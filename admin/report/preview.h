@@ -1,5 +1,6 @@
 #pragma once
 
+#include "export.h"
 #include "reportfile.h"
 #include "reportlayout.h"
 
@@ -94,6 +95,10 @@ public:
     void saveReport();
     void loadReport();
 
+    // Saving the results as a spreadsheet: a long export goes on from the event loop and can be cancelled.
+    bool isExporting() const { return m_export && m_export->isRunning(); }
+    void cancelExport();
+
 signals:
     void produced(); // the last page arrived
 
@@ -109,11 +114,14 @@ private:
     void updateState();
     void applyZoom();
     void stopProducing();
+    void exportResults(ExportFormat format, const QString& path);
+    void whenExported();
     QSizeF paperMm() const;
 
     const ReportLayout& m_layout;
     Table* m_table;
     std::unique_ptr<ReportProducer> m_producer;
+    std::unique_ptr<ExportJob> m_export;
     SavedReport m_loaded;
     bool m_showingLoaded = false;
     std::unique_ptr<QPrinter> m_ownPrinter;
@@ -139,6 +147,7 @@ private:
     PageView* m_view;
     QLabel* m_progressLabel;
     QLabel* m_pageLabel;
+    QPushButton* m_cancelExport;
     ProgressPanel m_progress;
 };
 

@@ -33,14 +33,16 @@ void RecordingDialogs::applicationError(const QString& text) {
     record(QStringLiteral("applicationError"), text);
 }
 
-QString RecordingDialogs::openFileName(QWidget*, const QString& caption, const QString&) {
+QString RecordingDialogs::openFileName(QWidget*, const QString& caption, const QString& filter) {
     record(QStringLiteral("open"), caption);
+    lastFilter = filter;
     return m_fileNames.isEmpty() ? QString() : m_fileNames.dequeue();
 }
 
-QString RecordingDialogs::saveFileName(QWidget*, const QString& caption, const QString&,
+QString RecordingDialogs::saveFileName(QWidget*, const QString& caption, const QString& filter,
                                        QString* chosenFilter) {
     record(QStringLiteral("save"), caption);
+    lastFilter = filter;
     if (chosenFilter && !m_filters.isEmpty())
         *chosenFilter = m_filters.dequeue();
     return m_fileNames.isEmpty() ? QString() : m_fileNames.dequeue();

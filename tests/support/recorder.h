@@ -32,6 +32,7 @@ public:
     void setNextFilter(const QString& filter) { m_filters.enqueue(filter); }
 
     QList<Shown> shown;
+    QString lastFilter;                           // the file types the last file dialog offered
     QStringList texts(const QString& kind) const; // texts of one kind, in order
     QStringList failures() const { return texts(QStringLiteral("failure")); }
     QStringList messages() const { return texts(QStringLiteral("message")); }

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "exportwriters.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+#include <memory>
+
+class QTimer;
+class Table;
+
+// The results as a spreadsheet: the rows of the report, written to a workbook or a CSV file.
+namespace report {
+
+// The visible rows of the results table in cursor order, with the results grid's columns (surname, first
+// name, class, topic, date, points, grade): dates as dates, points and grade as numbers, names and topics
+// as the grid shows them. Reading moves no cursor.
+class ResultRows {
+public:
+    explicit ResultRows(const Table* table); // throws the table's failure for a missing field
+
+    const QStringList& headers() const { return m_headers; }
+    int count() const;
+    // The cells of one visible row into `cells` (resized to the column count).
+    void read(int row, QVector<ExportCell>& cells) const;
+
+private:
+    struct Column {
+        int pos;
+        ExportCell::Kind kind;
+    };
+    const Table* m_table;
+    QVector<Column> m_columns;
+    QStringList m_headers;
+};
+
+// A failed save in the teacher's words: "Не удалось сохранить файл «…»: на диске не хватает места".
+QString saveFailureText(const QString& path, const WriteError& error);
+
+// Writes the result rows to `path`: into a temporary file beside it, a slice of rows per turn of the event
+// loop, moved into place when complete. A failure or a cancel removes the temporary file and leaves `path`
+// as it was. An existing target that is no file (a device) is written straight.
+class ExportJob : public QObject {
+    Q_OBJECT
+public:
+    ExportJob(const Table* table, ExportFormat format, const QString& path, QObject* parent = nullptr);
+    ~ExportJob() override; // an unfinished job is cancelled
+
+    // Writes the first slice at once (all of a short export) and the rest from the event loop. A failure
+    // ends the job and throws Failure; the failures of later slices reach the default failure report.
+    void start();
+    void cancel();
+
+    bool isRunning() const { return m_running; }
+    bool isComplete() const { return m_complete; } // the file is in place
+    int totalRows() const { return m_rows.count(); }
+
+    static constexpr int sliceRows = 2000;
+
+signals:
+    void progress(int rowsDone);
+    // The job stopped: written, failed or cancelled. Emitted before a failure is thrown or reported.
+    void ended();
+
+private:
+    void advance();
+    void open();
+    void commit();
+    void abandon();
+
+    ResultRows m_rows;
+    ExportFormat m_format;
+    QString m_path;
+    QString m_writePath; // the temporary file, or the target itself when that is no file
+    std::unique_ptr<SheetWriter> m_writer;
+    QVector<ExportCell> m_cells;
+    QTimer* m_timer;
+    int m_done = 0;
+    bool m_running = false;
+    bool m_complete = false;
+};
+
+} // namespace report
