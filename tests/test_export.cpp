@@ -143,12 +143,14 @@ private:
         return m_preview.get();
     }
 
-    // "Save Report" answered with `path` and the file type `filter`.
-    void save(const QString& path, const QString& filter = {}) {
+    // "Save Report" answered with `path` and the file type `filter`; waits for the export to end.
+    void save(const QString& path, const QString& filter = {}, bool wait = true) {
         m_dialogs->setNextFileName(path);
         if (!filter.isEmpty())
             m_dialogs->setNextFilter(filter);
         m_preview->findChild<QAction*>(QStringLiteral("SaveReport"))->trigger();
+        if (wait && !QTest::qWaitFor([&]() { return !m_preview->isExporting(); }, 60000))
+            qWarning("the export did not end in time");
     }
 
     QString progressText() const {
@@ -347,7 +349,7 @@ private slots:
         auto* saveAction = preview->findChild<QAction*>(QStringLiteral("SaveReport"));
 
         // The first slice is written at once; the rest follows from the event loop, shown in percent.
-        save(xlsx);
+        save(xlsx, {}, false);
         QVERIFY(preview->isExporting());
         QCOMPARE(progressText(), QStringLiteral("40%"));
         QVERIFY(cancel->isVisible());
@@ -359,24 +361,40 @@ private slots:
         QVERIFY(unchanged());
 
         // Esc cancels the export and leaves the preview open; closing the preview cancels it too.
-        save(csv);
+        save(csv, {}, false);
         QTest::keyClick(preview, Qt::Key_Escape);
         QVERIFY(!preview->isExporting());
         QVERIFY(preview->isVisible());
         QVERIFY(unchanged());
-        save(csv);
+        save(csv, {}, false);
         preview->close();
         QVERIFY(!preview->isExporting());
         QVERIFY(unchanged());
 
         preview->show();
         save(csv);
-        QVERIFY(QTest::qWaitFor([&]() { return !preview->isExporting(); }, 60000));
         QVERIFY2(m_dialogs->failures().isEmpty(), qPrintable(m_dialogs->failures().join('\n')));
         QCOMPARE(progressText(), QString());
         QCOMPARE(readBack(QStringLiteral("csv"), csv)[QStringLiteral("rows")].toArray(),
                  expectedRows(QStringLiteral("csv")));
         QCOMPARE(filesIn(folder()).size(), 2);
+    }
+
+    void cancelWhileTheFileIsFinishedLeavesItAsItWas() {
+        ReportPreview* preview = produced();
+        const QString path = inFolder(QStringLiteral("итоги.xlsx"));
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("старое") > 0);
+        old.close();
+        // All rows are written at once; the workbook is being packed when Esc comes.
+        save(path, {}, false);
+        QVERIFY(preview->isExporting());
+        QTest::keyClick(preview, Qt::Key_Escape);
+        QVERIFY(!preview->isExporting());
+        QVERIFY(QTest::qWaitFor([&]() { return filesIn(folder()).size() == 1; }, 60000));
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("старое"));
+        QVERIFY(m_dialogs->failures().isEmpty());
     }
 
     void loadedReportIsNotExported() {

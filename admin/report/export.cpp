@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -124,12 +125,14 @@ QString saveFailureText(const QString& path, const WriteError& error) {
 ExportJob::ExportJob(const Table* table, ExportFormat format, const QString& path, QObject* parent)
     : QObject(parent), m_rows(table), m_format(format), m_path(path), m_timer(new QTimer(this)) {
     m_timer->setInterval(0);
-    connect(m_timer, &QTimer::timeout, this, [this]() { guarded([this]() { advance(); }); });
+    connect(m_timer, &QTimer::timeout, this,
+            [this]() { guarded([this]() { attempt([this]() { advance(); }); }); });
 }
 
 ExportJob::~ExportJob() {
-    if (m_running)
-        abandon();
+    if (m_finisher)
+        m_finisher->wait();
+    discard();
 }
 
 void ExportJob::start() {
@@ -140,42 +143,25 @@ void ExportJob::start() {
                           .arg(xlsxMaxRows));
     m_running = true;
     m_done = 0;
-    advance();
-    if (m_running)
+    attempt([this]() {
+        open();
+        advance();
+    });
+    if (m_running && !m_finisher)
         m_timer->start();
 }
 
-void ExportJob::advance() {
+// Runs one step of the job; a failure stops it, and a refused write becomes the teacher's message.
+template <typename F> void ExportJob::attempt(F&& step) {
     try {
-        if (!m_writer)
-            open();
-        const int total = m_rows.count();
-        const int end = std::min(total, m_done + sliceRows);
-        for (; m_done < end; ++m_done) {
-            m_rows.read(m_done, m_cells);
-            m_writer->writeRow(m_cells);
-        }
-        if (m_done < total) {
-            emit progress(m_done);
-            return;
-        }
-        m_writer->finish();
-        m_writer.reset();
-        commit();
+        step();
     } catch (const WriteError& e) {
-        abandon();
-        emit ended();
+        stop();
         throw Failure(saveFailureText(m_path, e));
     } catch (...) {
-        abandon();
-        emit ended();
+        stop();
         throw;
     }
-    m_timer->stop();
-    m_running = false;
-    m_complete = true;
-    emit progress(m_done);
-    emit ended();
 }
 
 void ExportJob::open() {
@@ -187,31 +173,75 @@ void ExportJob::open() {
     m_writer = makeSheetWriter(m_format, m_writePath, m_rows.headers(), m_rows.count());
 }
 
-void ExportJob::commit() {
-    if (m_writePath == m_path)
+void ExportJob::advance() {
+    const int total = m_rows.count();
+    const int end = std::min(total, m_done + sliceRows);
+    for (; m_done < end; ++m_done) {
+        m_rows.read(m_done, m_cells);
+        m_writer->writeRow(m_cells);
+    }
+    if (m_done < total) {
+        emit progress(m_done);
         return;
-    if (QFile::exists(m_path))
-        QFile::setPermissions(m_writePath, QFile::permissions(m_path));
-    errno = 0;
-    if (std::rename(QFile::encodeName(m_writePath).constData(), QFile::encodeName(m_path).constData()) != 0)
-        throw WriteError{errno, {}};
-    m_writePath.clear();
+    }
+    m_timer->stop();
+    // Packing a workbook of many rows takes a while: off the GUI thread, which keeps showing the preview.
+    m_finisher.reset(QThread::create([this]() {
+        try {
+            m_writer->finish();
+        } catch (const WriteError& e) {
+            m_finishError = e;
+        }
+    }));
+    connect(m_finisher.get(), &QThread::finished, this,
+            [this]() { guarded([this]() { attempt([this]() { finished(); }); }); });
+    m_finisher->start();
 }
 
-void ExportJob::abandon() {
+void ExportJob::finished() {
+    m_finisher->wait(); // it has only to return
+    m_finisher.reset();
+    if (!m_running) { // cancelled meanwhile
+        discard();
+        return;
+    }
+    if (m_finishError)
+        throw *m_finishError;
+    m_writer.reset();
+    if (m_writePath != m_path) {
+        if (QFile::exists(m_path))
+            QFile::setPermissions(m_writePath, QFile::permissions(m_path));
+        errno = 0;
+        if (std::rename(QFile::encodeName(m_writePath).constData(), QFile::encodeName(m_path).constData()) !=
+            0)
+            throw WriteError{errno, {}};
+    }
+    m_writePath.clear();
+    m_running = false;
+    m_complete = true;
+    emit progress(m_done);
+    emit ended();
+}
+
+void ExportJob::stop() {
     m_timer->stop();
+    if (!m_finisher)
+        discard(); // else the finisher's end does it
+    const bool wasRunning = m_running;
+    m_running = false;
+    if (wasRunning)
+        emit ended();
+}
+
+void ExportJob::discard() {
     m_writer.reset();
     if (!m_writePath.isEmpty() && m_writePath != m_path)
         QFile::remove(m_writePath);
     m_writePath.clear();
-    m_running = false;
 }
 
 void ExportJob::cancel() {
-    if (!m_running)
-        return;
-    abandon();
-    emit ended();
+    stop();
 }
 
 } // namespace report

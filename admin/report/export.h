@@ -8,7 +8,9 @@
 #include <QVector>
 
 #include <memory>
+#include <optional>
 
+class QThread;
 class QTimer;
 class Table;
 
@@ -41,16 +43,17 @@ private:
 QString saveFailureText(const QString& path, const WriteError& error);
 
 // Writes the result rows to `path`: into a temporary file beside it, a slice of rows per turn of the event
-// loop, moved into place when complete. A failure or a cancel removes the temporary file and leaves `path`
-// as it was. An existing target that is no file (a device) is written straight.
+// loop, then the file is finished (a workbook is packed) on a thread of its own and moved into place. A
+// failure or a cancel removes the temporary file and leaves `path` as it was. An existing target that is no
+// file (a device) is written straight.
 class ExportJob : public QObject {
     Q_OBJECT
 public:
     ExportJob(const Table* table, ExportFormat format, const QString& path, QObject* parent = nullptr);
-    ~ExportJob() override; // an unfinished job is cancelled
+    ~ExportJob() override; // an unfinished job is cancelled (a file being finished is waited for)
 
-    // Writes the first slice at once (all of a short export) and the rest from the event loop. A failure
-    // ends the job and throws Failure; the failures of later slices reach the default failure report.
+    // Writes the first slice at once and the rest from the event loop. A failure ends the job and throws
+    // Failure; the failures of later steps reach the default failure report.
     void start();
     void cancel();
 
@@ -66,10 +69,12 @@ signals:
     void ended();
 
 private:
+    template <typename F> void attempt(F&& step);
     void advance();
     void open();
-    void commit();
-    void abandon();
+    void finished();
+    void stop();
+    void discard();
 
     ResultRows m_rows;
     ExportFormat m_format;
@@ -78,6 +83,8 @@ private:
     std::unique_ptr<SheetWriter> m_writer;
     QVector<ExportCell> m_cells;
     QTimer* m_timer;
+    std::unique_ptr<QThread> m_finisher;
+    std::optional<WriteError> m_finishError; // set by the finisher, read once it has ended
     int m_done = 0;
     bool m_running = false;
     bool m_complete = false;
