@@ -129,8 +129,8 @@ void exportRows(const char* what, Table* rez, report::ExportFormat format, const
     if (!job.isComplete())
         qFatal("%s failed", what);
     line(what, clock.elapsed(), "ms");
-    std::printf("  extra memory %.1f MB, file %.1f MB\n", (peakKilobytes() - before) / 1024.0,
-                QFileInfo(path).size() / 1048576.0);
+    std::printf("  extra memory %.1f MB, file %.1f MB\n", double(peakKilobytes() - before) / 1024.0,
+                double(QFileInfo(path).size()) / 1048576.0);
 }
 
 } // namespace

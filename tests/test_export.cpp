@@ -173,7 +173,10 @@ private:
                 const QVariant value = rez()->valueAt(row, pos);
                 bool number = false;
                 text.toInt(&number);
-                if (kind == QLatin1String("csv"))
+                number = number && (f == QStringLiteral("Баллы") || f == QStringLiteral("Оценка"));
+                const bool asText = kind == QLatin1String("csv") ||
+                                    (!value.isNull() && f != QStringLiteral("Дата") && !number);
+                if (asText)
                     cells.append(QJsonArray{"text", text});
                 else if (value.isNull())
                     cells.append(QJsonArray{"empty", ""});
@@ -181,10 +184,8 @@ private:
                     cells.append(QJsonArray{"date", value.toDateTime().toString("yyyy-MM-dd HH:mm:ss"),
                                             value.toDateTime().time() == QTime(0, 0) ? "dd.mm.yyyy"
                                                                                      : "dd.mm.yyyy h:mm:ss"});
-                else if ((f == QStringLiteral("Баллы") || f == QStringLiteral("Оценка")) && number)
-                    cells.append(QJsonArray{"number", text.toInt()});
                 else
-                    cells.append(QJsonArray{"text", text});
+                    cells.append(QJsonArray{"number", text.toInt()});
             }
             rows.append(cells);
         }
@@ -258,7 +259,7 @@ private slots:
         // Every column is wide enough for its longest text as shown.
         for (int column = 0; column < 7; ++column) {
             qsizetype longest = 0;
-            for (const QJsonValue& row : expectedRows(QStringLiteral("csv")))
+            for (const auto& row : expectedRows(QStringLiteral("csv")))
                 longest = std::max(longest, row[column][1].toVariant().toString().size());
             QVERIFY(file[QStringLiteral("widths")][column].toDouble() >= longest);
         }

@@ -39,9 +39,9 @@ constexpr ColumnSpec resultColumns[] = {
 // of its own.
 QString reserveTemporary(const QFileInfo& target) {
     for (;;) {
-        const QString name = target.dir().filePath(QStringLiteral(".%1.%2.part")
-                                                       .arg(target.fileName())
-                                                       .arg(QRandomGenerator::global()->generate(), 0, 36));
+        QString name = target.dir().filePath(QStringLiteral(".%1.%2.part")
+                                                 .arg(target.fileName())
+                                                 .arg(QRandomGenerator::global()->generate(), 0, 36));
         const int fd =
             ::open(QFile::encodeName(name).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {

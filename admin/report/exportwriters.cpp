@@ -50,7 +50,7 @@ public:
         worksheet_freeze_panes(m_sheet, 1, 0);
         worksheet_autofilter(m_sheet, 0, 0, lxw_row_t(rowCount), lastColumn);
         for (int column = 0; column < headers.size(); ++column) {
-            m_widths.append(headers.at(column).size() + headerPadding);
+            m_widths.append(double(headers.at(column).size()) + headerPadding);
             check(worksheet_write_string(m_sheet, 0, lxw_col_t(column),
                                          headers.at(column).toUtf8().constData(), m_bold));
         }
@@ -88,7 +88,7 @@ public:
                 check(worksheet_write_string(m_sheet, m_row, col, cell.text.toUtf8().constData(), nullptr));
                 break;
             }
-            m_widths[column] = std::max(m_widths.at(column), cell.text.size() + widthPadding);
+            m_widths[column] = std::max(m_widths.at(column), double(cell.text.size()) + widthPadding);
         }
     }
 
