@@ -478,7 +478,7 @@ void ReportPreview::exportResults(ExportFormat format, const QString& path) {
     connect(m_export.get(), &ExportJob::ended, this, &ReportPreview::whenExported);
     m_progress.reset();
     const auto settle = qScopeGuard([this]() { whenExported(); });
-    m_export->start(); // a short export is complete here
+    m_export->start(); // the first rows are written here, the rest from the event loop
 }
 
 void ReportPreview::whenExported() {
