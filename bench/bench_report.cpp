@@ -1,7 +1,11 @@
 // The results report over a large results table: the rows saved as a workbook and as CSV, time to the first
 // page on screen, to the last page, PDF export, report file save and load, printing to a PDF file, and the
 // peak memory of the process.
-// Usage: bench_report [rows]   (default 100000); run with QT_QPA_PLATFORM=offscreen.
+// Usage: bench_report [rows] [path]   (default 100000 rows, every path); run with QT_QPA_PLATFORM=offscreen.
+// A path measures one road alone in this process, so that its peak memory is its own: "preview" (production
+// in the preview), "pdf" (the preview produced, then saved as PDF), "print" (Print to a PDF file, produced
+// afresh); "csv" writes the report's columns of the same rows, for an office suite to convert. The PDF or CSV
+// goes to the file that BENCH_REPORT_OUT names (a temporary one otherwise).
 
 #include "admin/form10.h"
 #include "admin/report/export.h"
@@ -29,8 +33,7 @@
 namespace {
 
 QString schemaSql() {
-    QFile file(
-        QFileInfo(QStringLiteral(__FILE__)).dir().filePath(QStringLiteral("../resources/sample/schema.sql")));
+    QFile file(QStringLiteral(ESUN_SOURCE_DIR "/resources/sample/schema.sql"));
     if (!file.open(QIODevice::ReadOnly))
         qFatal("schema.sql not found beside the benchmark's sources");
     return QString::fromUtf8(file.readAll());
@@ -133,13 +136,48 @@ void exportRows(const char* what, Table* rez, report::ExportFormat format, const
                 double(QFileInfo(path).size()) / 1048576.0);
 }
 
+// The display texts of the report's columns, one line per row, every field quoted.
+void writeCsv(const report::ReportLayout& layout, Table* rez, const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(path));
+    QTextStream out(&file);
+    QVector<int> columns;
+    for (const QString& name : layout.fieldNames())
+        columns.append(rez->fieldPos(name));
+    for (int row = 0; row < rez->recordCount(); ++row) {
+        QStringList cells;
+        for (int column : columns)
+            cells << QLatin1Char('"') +
+                         rez->displayTextAt(row, column).replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
+                         QLatin1Char('"');
+        out << cells.join(QLatin1Char(',')) << '\n';
+    }
+}
+
+// Print re-produces the report from the first row straight to the printer (here a PDF file).
+void printAfresh(const report::ReportLayout& layout, Table* rez, const QString& path, QElapsedTimer& clock) {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(path);
+    clock.restart();
+    report::printReport(printer, layout, rez, nullptr);
+    line("print to a PDF file (produced afresh)", clock.elapsed(), "ms");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const int rows = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 100000;
+    const QString path = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("all");
+    const auto measures = [&](const char* one) {
+        return path == QLatin1String("all") || path == QLatin1String(one);
+    };
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
+    const QString kept = qEnvironmentVariable("BENCH_REPORT_OUT");
+    const QString outPath = kept.isEmpty() ? dir.filePath(QStringLiteral("report.pdf")) : kept;
     QElapsedTimer clock;
     clock.start();
     makeDatabase(dir.filePath(QStringLiteral("Primer.mdb")), rows);
@@ -154,11 +192,21 @@ int main(int argc, char** argv) {
     if (dataModule.rez->recordCount() != rows)
         qFatal("rez holds %d rows", dataModule.rez->recordCount());
 
-    // Before the preview, whose pages would hide the export's own memory in the peak.
-    exportRows("rows saved as a workbook (.xlsx)", dataModule.rez, report::ExportFormat::Xlsx,
-               dir.filePath(QStringLiteral("results.xlsx")));
-    exportRows("rows saved as CSV", dataModule.rez, report::ExportFormat::Csv,
-               dir.filePath(QStringLiteral("results.csv")));
+    if (path == QLatin1String("csv")) {
+        writeCsv(form10.layout(), dataModule.rez, outPath);
+        return 0;
+    }
+    if (path == QLatin1String("print")) {
+        printAfresh(form10.layout(), dataModule.rez, outPath, clock);
+        return 0;
+    }
+    if (path == QLatin1String("all")) {
+        // Before the preview, whose pages would hide the export's own memory in the peak.
+        exportRows("rows saved as a workbook (.xlsx)", dataModule.rez, report::ExportFormat::Xlsx,
+                   dir.filePath(QStringLiteral("results.xlsx")));
+        exportRows("rows saved as CSV", dataModule.rez, report::ExportFormat::Csv,
+                   dir.filePath(QStringLiteral("results.csv")));
+    }
 
     // As "Печать" does it: the preview made, production started, the window shown.
     clock.restart();
@@ -178,10 +226,14 @@ int main(int argc, char** argv) {
                 dataModule.rez->recordCount());
 
     const report::SavedReport produced{QSizeF(210, 297), preview.pages()};
+    if (!measures("pdf"))
+        return 0;
     clock.restart();
-    report::savePdf(dir.filePath(QStringLiteral("report.pdf")), produced);
+    report::savePdf(outPath, produced);
     line("PDF export", clock.elapsed(), "ms");
-    line("PDF size", QFileInfo(dir.filePath(QStringLiteral("report.pdf"))).size() / 1048576.0, "MB");
+    line("PDF size", QFileInfo(outPath).size() / 1048576.0, "MB");
+    if (path != QLatin1String("all"))
+        return 0;
 
     clock.restart();
     report::saveReport(dir.filePath(QStringLiteral("report.rpt")), produced);
@@ -193,14 +245,7 @@ int main(int argc, char** argv) {
     if (loaded.pages.size() != preview.pageCount())
         qFatal("loaded %d pages", int(loaded.pages.size()));
 
-    // Print re-produces the report from the first row straight to the printer (here a PDF file).
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(dir.filePath(QStringLiteral("printed.pdf")));
-    clock.restart();
-    report::printReport(printer, form10.layout(), dataModule.rez, nullptr);
-    line("print to a PDF file (produced afresh)", clock.elapsed(), "ms");
-
+    printAfresh(form10.layout(), dataModule.rez, dir.filePath(QStringLiteral("printed.pdf")), clock);
     preview.close();
     return 0;
 }

@@ -6,6 +6,7 @@
 #include "admin/report/rowfeed.h"
 #include "base/failure.h"
 
+#include <QImage>
 #include <QLabel>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -258,6 +259,50 @@ private slots:
         QVERIFY(reader->wait(5000));
         delete reader;
         QVERIFY(gotNothing);
+    }
+
+    // Two pages of names, topics and dates that repeat, with one topic long enough to wrap, painted as the
+    // preview paints them: pixel for pixel the pictures kept in tests/data/report/ (ESUN_WRITE_REFERENCES=1
+    // writes them anew, after a change that is meant to change how pages look).
+    void pagesLookAsTheyAlwaysDid() {
+        const PagePainter painter(layout(), QStringLiteral("01.02.2026"));
+        const QStringList topics{
+            QStringLiteral("Нотная грамота"), QStringLiteral("Ключи"),
+            QStringLiteral("Музыкальные инструменты симфонического оркестра и их звучание в концертном зале "
+                           "областной филармонии")};
+        const auto cell = [&](int row, int column) {
+            switch (column) {
+            case 0:
+                return QStringLiteral("Фамилия%1").arg(row % 4);
+            case 1:
+                return row % 5 == 0 ? QString() : QStringLiteral("Имя%1").arg(row % 3);
+            case 2:
+                return topics.at(row % 3);
+            case 3:
+                return QString::number(row % 11);
+            case 4:
+                return QString::number(2 + row % 4);
+            default:
+                return QStringLiteral("%1.03.2026").arg(10 + row % 2);
+            }
+        };
+        const QVector<PagePlan> plans = paginate(layout(), 20);
+        QCOMPARE(plans.size(), 2);
+        for (int i = 0; i < plans.size(); ++i) {
+            QImage page(630, 891, QImage::Format_RGB32);
+            page.fill(Qt::white);
+            {
+                QPainter p(&page);
+                playPage(p, painter.record(plans[i], cell), 3.0);
+            }
+            const QString reference =
+                QStringLiteral(ESUN_SOURCE_DIR "/tests/data/report/page%1.png").arg(i + 1);
+            if (qEnvironmentVariableIsSet("ESUN_WRITE_REFERENCES"))
+                QVERIFY(page.save(reference));
+            const QImage expected(reference);
+            QCOMPARE(expected.size(), page.size());
+            QVERIFY2(expected.convertToFormat(QImage::Format_RGB32) == page, qPrintable(reference));
+        }
     }
 
     void reportFileRoundTrip() {

@@ -10,6 +10,11 @@
 
 namespace report {
 
+namespace {
+// Distinct texts kept per element: the surnames of a whole school fit.
+constexpr int maxKnownTexts = 4096;
+} // namespace
+
 PagePainter::PagePainter(const ReportLayout& layout, QString dateText)
     : m_layout(layout), m_dateText(std::move(dateText)) {
     for (const ReportBand& band : layout.bands) {
@@ -21,7 +26,20 @@ PagePainter::PagePainter(const ReportLayout& layout, QString dateText)
         }
         m_fonts.push_back(std::move(fonts));
         m_metrics.push_back(std::move(metrics));
+        m_advances.emplace_back(band.elements.size());
     }
+}
+
+double PagePainter::advance(int band, int element, const QString& text) const {
+    QHash<QString, double>& known = m_advances[band][element];
+    if (const auto found = known.constFind(text); found != known.cend())
+        return *found;
+    // Texts that never repeat (a column of distinct comments, say) must not make it grow without end.
+    if (known.size() >= maxKnownTexts)
+        known.clear();
+    const double width = m_metrics[band][element].horizontalAdvance(text);
+    known.insert(text, width);
+    return width;
 }
 
 QPicture PagePainter::record(const PagePlan& plan, const CellText& cell) const {
@@ -60,7 +78,9 @@ void PagePainter::paint(QPainter& painter, const PagePlan& plan, const CellText&
                 ++column;
             if (shown.isEmpty())
                 continue;
-            const QRectF inBand = elementRect(e, band, shown, m_metrics[placed.band][i]);
+            const QFontMetricsF& metrics = m_metrics[placed.band][i];
+            const double width = advance(placed.band, i, shown);
+            const QRectF inBand = elementRect(e, band, shown, metrics, width);
             const QRectF r((inBand.topLeft() + origin) * unitsPerTenth, inBand.size() * unitsPerTenth);
             // The opaque background shows over the band of another colour or over an element it overlaps.
             const bool covers = std::any_of(painted.cbegin(), painted.cend(),
@@ -74,16 +94,16 @@ void PagePainter::paint(QPainter& painter, const PagePlan& plan, const CellText&
                 currentFont = &font;
             }
             painter.setPen(e.font.color);
-            drawText(painter, r, shown, e.wordWrap, m_metrics[placed.band][i]);
+            drawText(painter, r, shown, width, e.wordWrap, metrics);
         }
     }
 }
 
-void PagePainter::drawText(QPainter& painter, const QRectF& r, const QString& text, bool wordWrap,
-                           const QFontMetricsF& metrics) {
+void PagePainter::drawText(QPainter& painter, const QRectF& r, const QString& text, double advance,
+                           bool wordWrap, const QFontMetricsF& metrics) {
     // Text is drawn line by line at its baseline and lines that would pass the element's bottom are left
     // out, so that a page records no clipping (a recorded clip is replayed wrongly on a widget).
-    if (!text.contains(QLatin1Char('\n')) && metrics.horizontalAdvance(text) <= r.width() + 0.5) {
+    if (!text.contains(QLatin1Char('\n')) && advance <= r.width() + 0.5) {
         painter.drawText(QPointF(r.left(), r.top() + metrics.ascent()), text);
         return;
     }

@@ -2,6 +2,7 @@
 
 #include "reportlayout.h"
 
+#include <QHash>
 #include <QPicture>
 #include <QString>
 
@@ -16,7 +17,9 @@ namespace report {
 // scale keeps text and positions in proportion.
 constexpr double unitsPerTenth = 10.0;
 
-// Paints planned pages of one layout. Usable on any thread: it touches no widget and no table.
+// Paints planned pages of one layout. Usable on any thread, one instance per thread: it touches no widget
+// and no table, and it keeps the advance of every text it has laid out (names, topics and dates repeat on
+// almost every page, and measuring a text costs as much as shaping it).
 class PagePainter {
 public:
     // The text of one field element of the detail band: row, then column in ReportLayout::fieldNames().
@@ -30,14 +33,17 @@ public:
 
 private:
     QString text(const ReportElement& element, int row, int column, const CellText& cell) const;
-    static void drawText(QPainter& painter, const QRectF& r, const QString& text, bool wordWrap,
-                         const QFontMetricsF& metrics);
+    double advance(int band, int element, const QString& text) const;
+    static void drawText(QPainter& painter, const QRectF& r, const QString& text, double advance,
+                         bool wordWrap, const QFontMetricsF& metrics);
 
     const ReportLayout& m_layout;
     QString m_dateText;
     // Per band, per element: its paint font and that font's metrics.
     std::vector<std::vector<QFont>> m_fonts;
     std::vector<std::vector<QFontMetricsF>> m_metrics;
+    // Per band, per element: the advance of each text laid out so far.
+    mutable std::vector<std::vector<QHash<QString, double>>> m_advances;
 };
 
 // Plays a recorded page so that a millimetre is `pixelsPerMm` pixels of the painter's device, the paper's

@@ -39,17 +39,18 @@ QStringList ReportLayout::fieldNames() const {
 }
 
 QRectF elementRect(const ReportElement& element, const ReportBand& band, const QString& text) {
-    return elementRect(element, band, text, QFontMetricsF(element.font.paintFont()));
+    const QFontMetricsF metrics(element.font.paintFont());
+    return elementRect(element, band, text, metrics, metrics.horizontalAdvance(text));
 }
 
 QRectF elementRect(const ReportElement& element, const ReportBand& band, const QString& text,
-                   const QFontMetricsF& metrics) {
+                   const QFontMetricsF& metrics, double advance) {
     const double room = std::max(0.0, band.width - element.left);
     const double below = std::max(0.0, band.height - element.top);
     double width = element.designWidth;
     double height = element.height;
     if (element.autoSize) {
-        const double textWidth = metrics.horizontalAdvance(text) / 10.0;
+        const double textWidth = advance / 10.0;
         width = std::min(textWidth, room);
         if (textWidth > room + epsilon && element.wordWrap) {
             const QRectF wrapped =

@@ -74,9 +74,10 @@ struct ReportLayout {
 // text when it sizes itself (never past the band's right edge, wrapping words there), never past the
 // band's bottom (it does not stretch the band).
 QRectF elementRect(const ReportElement& element, const ReportBand& band, const QString& text);
-// The same with the metrics of the element's paint font at hand (the worker keeps them per element).
+// The same with the metrics of the element's paint font and the text's advance in that font at hand (the
+// worker keeps the metrics per element and the advance per distinct text).
 QRectF elementRect(const ReportElement& element, const ReportBand& band, const QString& text,
-                   const QFontMetricsF& metrics);
+                   const QFontMetricsF& metrics, double advance);
 
 // One band printed on a page: its top in tenths of a millimetre from the paper's top edge and, for the
 // detail band, the row it shows (-1: the detail band of an empty report, with empty fields).
