@@ -4,6 +4,7 @@
 #include "admin/report/preview.h"
 #include "admin/report/printing.h"
 #include "admin/report/producer.h"
+#include "admin/report/reportfile.h"
 #include "admin/report/resultsreport.h"
 #include "base/failure.h"
 #include "data/datamodule.h"
@@ -14,6 +15,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPaintEngine>
@@ -222,6 +224,21 @@ private:
         const QString info = QString::fromUtf8(p.readAllStandardOutput());
         const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info);
         return m.hasMatch() ? m.captured(1).toInt() : -1;
+    }
+
+    // The pages of a PDF file as pdftoppm renders them, `dpi` pixels per inch.
+    static QVector<QImage> pdfPictures(const QString& path, int dpi) {
+        QTemporaryDir dir;
+        QProcess p;
+        p.start(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QString::number(dpi),
+                                             QStringLiteral("-png"), path, dir.filePath("p")});
+        if (!p.waitForFinished(60000) || p.exitCode() != 0)
+            return {};
+        QVector<QImage> pages;
+        for (const QString& name :
+             QDir(dir.path()).entryList({QStringLiteral("p-*.png")}, QDir::Files, QDir::Name))
+            pages.append(QImage(dir.filePath(name)).convertToFormat(QImage::Format_RGB32));
+        return pages;
     }
 
 private slots:
@@ -749,6 +766,27 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
             QCOMPARE(pdfPages(path), 1);
         }
         QVERIFY(dialogs().texts(QStringLiteral("warning")).isEmpty());
+    }
+
+    // Print paints its pages straight onto the printer, the preview records them and plays them back: the two
+    // roads give the same pages.
+    void printedPagesLookLikeTheSavedPreview() {
+        openDatabase(resultRowsSql(30));
+        const auto preview = produced();
+        QTemporaryDir dir;
+        const QString printed = dir.filePath(QStringLiteral("printed.pdf"));
+        const QString saved = dir.filePath(QStringLiteral("saved.pdf"));
+        preview->printer().setOutputFormat(QPrinter::PdfFormat);
+        preview->printer().setOutputFileName(printed);
+        preview->print();
+        savePdf(saved, SavedReport{QSizeF(210, 297), preview->pages()});
+        const QVector<QImage> fromPrint = pdfPictures(printed, 100);
+        const QVector<QImage> fromPreview = pdfPictures(saved, 100);
+        QCOMPARE(fromPrint.size(), 3);
+        QCOMPARE(fromPreview.size(), 3);
+        for (int i = 0; i < 3; ++i)
+            QVERIFY2(fromPrint[i] == fromPreview[i],
+                     qPrintable(QStringLiteral("page %1 differs").arg(i + 1)));
     }
 
     void cancellingPrintingAbortsTheJob() {

@@ -64,6 +64,18 @@ void PrintJob::put(const QPicture& page) {
     ++m_printed;
 }
 
+void PrintJob::put(const std::function<void(QPainter&)>& paint) {
+    if (m_printed > 0)
+        m_printer.newPage();
+    const double scale = m_printer.resolution() / 25.4 / 100.0;
+    m_painter.save();
+    m_painter.scale(scale, scale);
+    m_painter.setRenderHint(QPainter::TextAntialiasing);
+    paint(m_painter);
+    m_painter.restore();
+    ++m_printed;
+}
+
 void PrintJob::addPage(int index, const QPicture& page) {
     if (m_done || !inRange(index))
         return;
@@ -71,6 +83,14 @@ void PrintJob::addPage(int index, const QPicture& page) {
     const int times = m_printer.collateCopies() ? 1 : m_copiesHere;
     for (int i = 0; i < times; ++i)
         put(page);
+}
+
+void PrintJob::addPage(int index, const std::function<void(QPainter&)>& paint) {
+    if (m_done || !inRange(index))
+        return;
+    const int times = m_printer.collateCopies() ? 1 : m_copiesHere;
+    for (int i = 0; i < times; ++i)
+        put(paint);
 }
 
 void PrintJob::finish(const QVector<QPicture>& pages) {
@@ -125,9 +145,24 @@ void printReport(QPrinter& printer, const ReportLayout& layout, Table* table, QW
     PrintJob job(printer);
     ReportProducer producer(layout, table);
     PrintProgress window(over);
-    producer.setKeepPages(job.needsPages());
-    QObject::connect(&producer, &ReportProducer::pageReady, &window,
-                     [&](int index, const QPicture& page) { guarded([&]() { job.addPage(index, page); }); });
+    // Collated copies made here need every page again at the end, so those are recorded and kept; otherwise
+    // the worker paints each page straight onto the printer, and the GUI thread leaves the job alone until
+    // the worker has stopped.
+    if (job.needsPages()) {
+        producer.setKeepPages(true);
+        QObject::connect(
+            &producer, &ReportProducer::pageReady, &window,
+            [&](int index, const QPicture& page) { guarded([&]() { job.addPage(index, page); }); });
+    } else {
+        producer.paintStraight(
+            [&](int index, const std::function<void(QPainter&)>& paint) { job.addPage(index, paint); },
+            [&](bool complete) {
+                if (complete)
+                    job.finish({});
+                else
+                    job.abort();
+            });
+    }
     QObject::connect(&producer, &ReportProducer::progress, &window, [&](int done) {
         window.bar()->setValue(producer.totalRows() == 0 ? 100
                                                          : int(qint64(done) * 100 / producer.totalRows()));
@@ -151,8 +186,8 @@ void printReport(QPrinter& printer, const ReportLayout& layout, Table* table, QW
     window.showModal();
     // Closed by its title bar's close box: that is a cancel too.
     if (producer.isRunning()) {
-        job.abort();
         producer.cancel();
+        job.abort();
     }
 }
 

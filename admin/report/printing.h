@@ -9,6 +9,7 @@
 #include <QPicture>
 #include <QVector>
 
+#include <functional>
 #include <memory>
 
 class QPrinter;
@@ -43,6 +44,9 @@ public:
     explicit PrintJob(QPrinter& printer);
     // Page `index` (0-based) of the report; skipped when outside the chosen range.
     void addPage(int index, const QPicture& page);
+    // The same, painted straight onto the printer by `paint` in hundredths of a millimetre, with no picture
+    // recorded and played. Only while nothing else uses the job: the producer's worker calls it.
+    void addPage(int index, const std::function<void(QPainter&)>& paint);
     // Whether finish() needs the pages again: collated copies that the driver does not make.
     bool needsPages() const;
     // Prints the further copies (from the pages kept) and ends the job.
@@ -53,6 +57,7 @@ public:
 private:
     bool inRange(int index) const;
     void put(const QPicture& page);
+    void put(const std::function<void(QPainter&)>& paint);
 
     QPrinter& m_printer;
     QPainter m_painter;

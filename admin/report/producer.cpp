@@ -65,6 +65,12 @@ void ReportProducer::takeMore() {
 }
 
 void ReportProducer::run() {
+    bool complete = false;
+    // On every way out, while the fonts of this thread are still there.
+    const std::unique_ptr<void, std::function<void(void*)>> ending(this, [&](void*) {
+        if (m_endStraight)
+            m_endStraight(complete);
+    });
     Paginator paginator(m_layout);
     paginator.begin(m_totalRows);
     const PagePainter painter(m_layout, m_dateText);
@@ -77,6 +83,13 @@ void ReportProducer::run() {
     int painted = 0;
     const auto deliver = [&](int upTo) {
         for (; painted < upTo; ++painted) {
+            if (m_paintStraight) {
+                m_paintStraight(painted,
+                                [&](QPainter& onto) { painter.paint(onto, paginator.page(painted), cell); });
+                QMetaObject::invokeMethod(
+                    this, [this]() { ++m_pageCount; }, Qt::QueuedConnection);
+                continue;
+            }
             const QPicture page = painter.record(paginator.page(painted), cell);
             // Only so many pages wait for the GUI thread: a slow taker (a printer) must not let them pile up.
             while (!m_room.tryAcquire(1, 20))
@@ -121,6 +134,7 @@ void ReportProducer::run() {
     }
     if (!deliver(paginator.pageCount()))
         return;
+    complete = true;
     QMetaObject::invokeMethod(
         this, [this]() { guarded([this]() { whenDone(); }); }, Qt::QueuedConnection);
 }

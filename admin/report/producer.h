@@ -10,8 +10,10 @@
 #include <QVector>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 
+class QPainter;
 class QThread;
 class QTimer;
 class Table;
@@ -41,6 +43,16 @@ public:
     // The pages produced so far, unless told not to keep them (printing passes each one on at once).
     const QVector<QPicture>& pages() const { return m_pages; }
     void setKeepPages(bool keep) { m_keepPages = keep; }
+    // Pages go to `paint` on the worker thread, in page order, painted straight onto its painter (in
+    // hundredths of a millimetre) instead of being recorded and handed over: printing without a second layout
+    // of every text. The worker calls `end` before it stops, with whether every page went out: a painter must
+    // be ended on the thread that painted, because the fonts it used live only as long as that thread.
+    // Nothing else may use that painter until the worker has stopped (finished() or cancel()).
+    using PaintPage = std::function<void(int index, const std::function<void(QPainter&)>& paint)>;
+    void paintStraight(PaintPage paint, std::function<void(bool complete)> end) {
+        m_paintStraight = std::move(paint);
+        m_endStraight = std::move(end);
+    }
 
     // How many rows the GUI thread reads at once from the event loop.
     static constexpr int chunkRows = 2000;
@@ -79,6 +91,8 @@ private:
     QVector<QPicture> m_pages;
     int m_pageCount = 0;
     bool m_keepPages = true;
+    PaintPage m_paintStraight;
+    std::function<void(bool complete)> m_endStraight;
 };
 
 } // namespace report
