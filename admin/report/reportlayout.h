@@ -103,7 +103,7 @@ public:
     // Places the detail band for `row`; returns true when it started a new page.
     bool addDetail(int row);
 
-    int pageCount() const { return m_pages.size(); }
+    int pageCount() const { return int(m_pages.size()); }
     const PagePlan& page(int index) const { return m_pages.at(index); }
     const QVector<PagePlan>& pages() const { return m_pages; }
 
