@@ -153,6 +153,15 @@ SELECT i, date('2026-01-01', '+' || i || ' days'), CAST(i % 10 AS TEXT), 2 + i %
 
 const QStringList headings{"Фамилия", "Имя", "Тема", "Баллы", "Оценка", "Дата"};
 
+// The preview on screen (the one "Печать" opened), or nullptr.
+ReportPreview* shownPreview() {
+    ReportPreview* preview = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* p = qobject_cast<ReportPreview*>(w); p && p->isVisible())
+            preview = p;
+    return preview;
+}
+
 } // namespace
 
 // The results report over the real data module: what the pages hold, where rows go, the preview's
@@ -530,10 +539,7 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
         Form host(QStringLiteral("Host"), QStringLiteral("Управление"), 10, 10, 300, 200);
         host.show();
         later([&]() {
-            auto* preview = qobject_cast<ReportPreview*>(QApplication::activeModalWidget());
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (auto* p = qobject_cast<ReportPreview*>(w); p && p->isVisible())
-                    preview = p;
+            ReportPreview* preview = shownPreview();
             if (!preview)
                 return;
             title = preview->windowTitle();
@@ -570,10 +576,7 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
         const QString saved = dir.filePath(QStringLiteral("saved.pdf"));
         QStringList seen;
         later([&]() {
-            ReportPreview* preview = nullptr;
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (auto* p = qobject_cast<ReportPreview*>(w); p && p->isVisible())
-                    preview = p;
+            ReportPreview* preview = shownPreview();
             if (!preview || !QTest::qWaitFor([&]() { return preview->isProduced(); }, 20000))
                 return;
             auto* label = preview->findChild<QLabel*>(QStringLiteral("PagePanel"));
@@ -748,10 +751,7 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
         host.show();
         for (int press = 0; press < 2; ++press) {
             QTimer::singleShot(0, this, [&]() {
-                ReportPreview* preview = nullptr;
-                for (QWidget* w : QApplication::topLevelWidgets())
-                    if (auto* p = qobject_cast<ReportPreview*>(w); p && p->isVisible())
-                        preview = p;
+                ReportPreview* preview = shownPreview();
                 if (!preview || !QTest::qWaitFor([&]() { return preview->isProduced(); }, 20000))
                     return;
                 if (press == 0) {
