@@ -14,6 +14,7 @@
 #include "tests/support/controls.h"
 #include "tests/support/input.h"
 #include "tests/support/instances.h"
+#include "tests/support/sanitizers.h"
 #include "ui/bitbtn.h"
 
 #include <QDir>

@@ -3,6 +3,7 @@
 #include "materials/linklabel.h"
 #include "materials/webbrowser.h"
 #include "tests/support/instances.h"
+#include "tests/support/sanitizers.h"
 
 #include <QApplication>
 #include <QDir>
@@ -11,16 +12,6 @@
 #include <QtTest>
 
 #include <unistd.h>
-
-// Under AddressSanitizer: the browser engine (QtWebEngine 6.4) frees some of its own objects with a sized
-// delete of the wrong size and keeps memory at exit (its own and its font configuration's); those are the
-// engine's, not ours. Full stacks are needed to tell whose an allocation is.
-extern "C" const char* __asan_default_options() { // NOLINT(bugprone-reserved-identifier)
-    return "new_delete_type_mismatch=0:fast_unwind_on_malloc=0";
-}
-extern "C" const char* __lsan_default_suppressions() { // NOLINT(bugprone-reserved-identifier)
-    return "leak:libQt6WebEngineCore.so\nleak:libQt6WebEngineWidgets.so\nleak:libfontconfig.so\n";
-}
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include "materials/qtmediadevice.h"
 #include "tests/support/controls.h"
 #include "tests/support/instances.h"
+#include "tests/support/sanitizers.h"
 #include "ui/bitbtn.h"
 
 #include <QCoreApplication>
@@ -12,17 +13,6 @@
 #include <QTemporaryDir>
 #include <QVideoWidget>
 #include <QtTest>
-
-// Under AddressSanitizer: Qt 6.4's FFmpeg media backend and its video widget keep some buffers and a window
-// surface when the process ends; they are the backend's, not ours, and would otherwise fail the leak check.
-// Full stacks are needed to tell whose an allocation is.
-extern "C" const char* __asan_default_options() { // NOLINT(bugprone-reserved-identifier)
-    return "fast_unwind_on_malloc=0";
-}
-extern "C" const char* __lsan_default_suppressions() { // NOLINT(bugprone-reserved-identifier)
-    return "leak:libavutil.so\nleak:libavcodec.so\nleak:libavformat.so\nleak:libffmpegmediaplugin.so\n"
-           "leak:libQt6Multimedia.so\nleak:libQt6MultimediaWidgets.so\n";
-}
 
 // The video lessons played by the real multimedia backend, through the device and through the window.
 class MaterialsMediaTest : public QObject {

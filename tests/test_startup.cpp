@@ -13,6 +13,7 @@
 #include "testing/form5.h"
 #include "testing/form7.h"
 #include "tests/support/instances.h"
+#include "tests/support/sanitizers.h"
 #include "tests/support/testmain.h"
 #include "ui/bitbtn.h"
 
