@@ -1,5 +1,7 @@
-#!/usr/bin/env python3
-"""Fails on an #include that points up or sideways, by the layer table in docs/contributing.md."""
+#!/bin/sh
+# Runs under python3 whether it is started as a script, by sh or by python3.
+''''exec python3 "$0" "$@" # '''
+# Fails on an #include that points up or sideways, by the layer table in docs/contributing.md.
 import pathlib
 import re
 import sys
