@@ -1,6 +1,7 @@
 #include "conversion.h"
 
 #include "base/failure.h"
+#include "base/sqlname.h"
 
 #include <QDate>
 #include <QDir>
@@ -20,14 +21,10 @@ namespace accessdb {
 
 namespace {
 
-QString quoted(const QString& name) {
-    return u'"' + QString(name).replace(u'"', QStringLiteral("\"\"")) + u'"';
-}
-
 QString quotedList(const QStringList& names) {
     QStringList result;
     for (const QString& name : names)
-        result.append(quoted(name));
+        result.append(quotedSqlName(name));
     return result.join(u',');
 }
 
@@ -268,11 +265,11 @@ QString createTable(const TableSchema& table, const QVector<ForeignKey>& keys) {
     for (int i = 0; i < table.columns.size(); ++i) {
         const Column& column = table.columns[i];
         if (i == rowid) {
-            parts.append(quoted(column.name) + QStringLiteral(" INTEGER PRIMARY KEY AUTOINCREMENT"));
+            parts.append(quotedSqlName(column.name) + QStringLiteral(" INTEGER PRIMARY KEY AUTOINCREMENT"));
             continue;
         }
         const bool inKey = keyConstraint && primary->columns.contains(i);
-        parts.append(quoted(column.name) + u' ' + declaredType(column, inKey));
+        parts.append(quotedSqlName(column.name) + u' ' + declaredType(column, inKey));
     }
     if (keyConstraint)
         parts.append(
@@ -282,11 +279,13 @@ QString createTable(const TableSchema& table, const QVector<ForeignKey>& keys) {
             continue;
         const Relation& r = key.relation;
         parts.append(QStringLiteral("FOREIGN KEY (%1) REFERENCES %2 (%3) ON DELETE %4 ON UPDATE %5")
-                         .arg(quotedList(r.columns), quoted(r.referenced), quotedList(r.referencedColumns),
+                         .arg(quotedList(r.columns), quotedSqlName(r.referenced),
+                              quotedList(r.referencedColumns),
                               r.cascadeDelete ? QStringLiteral("CASCADE") : QStringLiteral("RESTRICT"),
                               r.cascadeUpdate ? QStringLiteral("CASCADE") : QStringLiteral("RESTRICT")));
     }
-    return QStringLiteral("CREATE TABLE %1 (%2)").arg(quoted(table.name), parts.join(QStringLiteral(", ")));
+    return QStringLiteral("CREATE TABLE %1 (%2)")
+        .arg(quotedSqlName(table.name), parts.join(QStringLiteral(", ")));
 }
 
 // The table's own indexes other than its key, and one on the referring columns of every foreign key that
@@ -305,11 +304,11 @@ QStringList createIndexes(const TableSchema& table, const QVector<ForeignKey>& k
         names->insert(indexName.toCaseFolded());
         QStringList parts;
         for (int i = 0; i < columns.size(); ++i)
-            parts.append(quoted(table.columns[columns[i]].name) +
+            parts.append(quotedSqlName(table.columns[columns[i]].name) +
                          (descending.value(i) ? QStringLiteral(" DESC") : QString()));
         statements.append(QStringLiteral("CREATE %1INDEX %2 ON %3 (%4)")
-                              .arg(unique ? QStringLiteral("UNIQUE ") : QString(), quoted(indexName),
-                                   quoted(table.name), parts.join(u',')));
+                              .arg(unique ? QStringLiteral("UNIQUE ") : QString(), quotedSqlName(indexName),
+                                   quotedSqlName(table.name), parts.join(u',')));
         made.append(columns);
     };
     for (const Index& index : table.indexes)
@@ -372,7 +371,8 @@ Report build(const QString& path, const Database& db, const TableDone& tableDone
         for (int i = 0; i < table.columns.size(); ++i)
             marks.append(QStringLiteral("?"));
         Statement insert(
-            db, QStringLiteral("INSERT INTO %1 VALUES (%2)").arg(quoted(table.name), marks.join(u',')));
+            db,
+            QStringLiteral("INSERT INTO %1 VALUES (%2)").arg(quotedSqlName(table.name), marks.join(u',')));
         const qint64 rows = reader.readRows(table, [&](const QVector<Value>& values) {
             for (int i = 0; i < values.size(); ++i)
                 bindValue(insert.get(), i + 1, table.columns[i], values[i], table, path);

@@ -4,6 +4,7 @@
 #include "writeerrors.h"
 
 #include "base/failure.h"
+#include "base/sqlname.h"
 #include "data/access/conversion.h"
 
 #include <QDir>
@@ -114,7 +115,7 @@ bool Connection::sameName(const QString& a, const QString& b) {
 }
 
 QString Connection::quoted(const QString& name) {
-    return u'"' + QString(name).replace(u'"', QStringLiteral("\"\"")) + u'"';
+    return quotedSqlName(name);
 }
 
 void Connection::setConnectionString(const QString& text) {
