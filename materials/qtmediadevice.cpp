@@ -6,9 +6,30 @@
 #include <QFile>
 #include <QMediaDevices>
 #include <QMediaPlayer>
+#include <QPainter>
 #include <QTimer>
 #include <QUrl>
-#include <QVideoWidget>
+#include <QVideoSink>
+
+VideoView::VideoView(QWidget* parent) : QWidget(parent), m_sink(new QVideoSink(this)) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    connect(m_sink, &QVideoSink::videoFrameChanged, this, [this](const QVideoFrame& frame) {
+        m_frame = frame;
+        update();
+    });
+}
+
+void VideoView::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    if (!m_frame.isValid()) {
+        p.fillRect(rect(), Qt::black);
+        return;
+    }
+    // A frame is converted for painting once, however often it is painted (a hidden window paints none).
+    QVideoFrame::PaintOptions options;
+    options.backgroundColor = Qt::black;
+    m_frame.paint(&p, rect(), options);
+}
 
 QtMediaDevice::QtMediaDevice(QObject* parent) : MediaDevice(parent) {
     chooseBackend();
@@ -153,13 +174,13 @@ int QtMediaDevice::attachDisplay(QWidget* window) {
     }
     if (!m_video || m_video->parentWidget() != window) {
         delete m_video;
-        m_video = new QVideoWidget(window);
+        m_video = new VideoView(window);
         m_video->setObjectName(QStringLiteral("video"));
         m_video->setFocusPolicy(Qt::NoFocus);
     }
     m_video->setGeometry(window->contentsRect());
     m_video->show();
-    m_player->setVideoOutput(m_video.data());
+    m_player->setVideoSink(m_video->videoSink());
     return 0;
 }
 

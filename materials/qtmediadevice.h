@@ -4,13 +4,33 @@
 
 #include <QHash>
 #include <QPointer>
-#include <QVideoWidget>
+#include <QVideoFrame>
+#include <QWidget>
 
 class QAudioOutput;
 class QMediaPlayer;
+class QVideoSink;
 
-// The multimedia device over QtMultimedia: a QMediaPlayer per opened file, its video drawn by a
-// QVideoWidget placed inside the display window.
+// Paints the frames that reach its sink, scaled into its rectangle with the picture's proportions kept.
+// A plain child widget, with no native window of its own: the window system may re-create the window that
+// holds it (closing and reopening the lessons window does), and the video goes on showing.
+class VideoView final : public QWidget {
+    Q_OBJECT
+public:
+    explicit VideoView(QWidget* parent);
+
+    QVideoSink* videoSink() const { return m_sink; }
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+
+private:
+    QVideoSink* m_sink;
+    QVideoFrame m_frame;
+};
+
+// The multimedia device over QtMultimedia: a QMediaPlayer per opened file, its video painted by a
+// VideoView placed inside the display window.
 class QtMediaDevice final : public MediaDevice {
     Q_OBJECT
 public:
@@ -40,7 +60,7 @@ public:
     int resume() override;
     QString errorText(int code) const override { return m_errorTexts.value(code); }
 
-    QVideoWidget* videoWidget() const { return m_video; }
+    VideoView* videoWidget() const { return m_video; }
     bool hasAudioOutput() const { return m_audio != nullptr; }
 
 private:
@@ -49,7 +69,7 @@ private:
 
     QMediaPlayer* m_player = nullptr;
     QAudioOutput* m_audio = nullptr;
-    QPointer<QVideoWidget> m_video;
+    QPointer<VideoView> m_video;
     bool m_notifyPending = false;
     int m_playerError = 0;
     QHash<int, QString> m_errorTexts;

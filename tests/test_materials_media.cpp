@@ -11,7 +11,6 @@
 #include <QMediaPlayer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QVideoWidget>
 #include <QtTest>
 
 // The video lessons played by the real multimedia backend, through the device and through the window.
@@ -158,6 +157,46 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(bar->isButtonEnabled(TMediaPlayer::btPlay), 20000);
         QVERIFY(!bar->isButtonEnabled(TMediaPlayer::btPause));
         QCOMPARE(bar->device()->mode(), MediaDevice::Stopped);
+        QVERIFY(dialogs.shown.isEmpty());
+    }
+
+    // Closing the window during a lesson and reopening it, again and again: the frames still reach Panel1
+    // (the lessons' cards are purple and blue), on Play after the lesson ended and on another lesson.
+    void videoShowsAfterTheWindowIsReopened() {
+        {
+            QtMediaDevice probe;
+            if (backendMissing(probe))
+                QSKIP("no multimedia backend that opens H.264/AAC in MP4 (Qt FFmpeg media plugin)");
+        }
+        RecordingDialogs dialogs;
+        const ProgramFolder programFolder(QCoreApplication::applicationDirPath());
+        TForm13 window;
+        TMediaPlayer* bar = window.MediaPlayer1;
+        const auto shown = [&] { return window.Panel1->grab().toImage(); };
+        const auto showsCard = [&](QColor card) {
+            const QColor centre = shown().pixelColor(window.Panel1->rect().center());
+            return qAbs(centre.red() - card.red()) < 24 && qAbs(centre.green() - card.green()) < 24 &&
+                   qAbs(centre.blue() - card.blue()) < 24;
+        };
+        const auto reopen = [&] {
+            window.close();
+            window.showModeless();
+        };
+        window.showModeless();
+        window.BitBtn1Click();
+        clickButton(bar, TMediaPlayer::btPlay);
+        QTRY_VERIFY(showsCard(QColor(0x4b, 0x2c, 0x6b)));
+        reopen();
+        QTRY_VERIFY_WITH_TIMEOUT(bar->isButtonEnabled(TMediaPlayer::btPlay), 20000);
+        reopen();
+        const QImage lastFrame = shown();
+        clickButton(bar, TMediaPlayer::btPlay);
+        QTRY_VERIFY(shown() != lastFrame);
+        QVERIFY(showsCard(QColor(0x4b, 0x2c, 0x6b)));
+        reopen();
+        window.BitBtn2Click();
+        clickButton(bar, TMediaPlayer::btPlay);
+        QTRY_VERIFY(showsCard(QColor(0x2c, 0x4b, 0x6b)));
         QVERIFY(dialogs.shown.isEmpty());
     }
 

@@ -11,5 +11,5 @@ extern "C" const char* __asan_default_options() { // NOLINT(bugprone-reserved-id
 extern "C" const char* __lsan_default_suppressions() { // NOLINT(bugprone-reserved-identifier)
     return "leak:libQt6WebEngineCore.so\nleak:libQt6WebEngineWidgets.so\nleak:libfontconfig.so\n"
            "leak:libavutil.so\nleak:libavcodec.so\nleak:libavformat.so\nleak:libffmpegmediaplugin.so\n"
-           "leak:libQt6Multimedia.so\nleak:libQt6MultimediaWidgets.so\n";
+           "leak:libQt6Multimedia.so\n";
 }
