@@ -225,18 +225,17 @@ int main(int argc, char** argv) {
     std::printf("pages: %d, cursor on row %d of %d\n", preview.pageCount(), dataModule.rez->recNo() + 1,
                 dataModule.rez->recordCount());
 
-    const report::SavedReport produced{QSizeF(210, 297), preview.pages()};
     if (!measures("pdf"))
         return 0;
     clock.restart();
-    report::savePdf(outPath, produced);
+    preview.savePdf(outPath);
     line("PDF export", clock.elapsed(), "ms");
     line("PDF size", QFileInfo(outPath).size() / 1048576.0, "MB");
     if (path != QLatin1String("all"))
         return 0;
 
     clock.restart();
-    report::saveReport(dir.filePath(QStringLiteral("report.rpt")), produced);
+    report::saveReport(dir.filePath(QStringLiteral("report.rpt")), {QSizeF(210, 297), preview.pages()});
     line("report file saved", clock.elapsed(), "ms");
     line("report file size", QFileInfo(dir.filePath(QStringLiteral("report.rpt"))).size() / 1048576.0, "MB");
     clock.restart();

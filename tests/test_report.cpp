@@ -780,13 +780,21 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
         preview->printer().setOutputFileName(printed);
         preview->print();
         savePdf(saved, SavedReport{QSizeF(210, 297), preview->pages()});
+        // "Save Report" paints the pages again from their rows rather than playing them back.
+        const QString repainted = dir.filePath(QStringLiteral("repainted.pdf"));
+        preview->savePdf(repainted);
         const QVector<QImage> fromPrint = pdfPictures(printed, 100);
         const QVector<QImage> fromPreview = pdfPictures(saved, 100);
+        const QVector<QImage> fromRows = pdfPictures(repainted, 100);
         QCOMPARE(fromPrint.size(), 3);
         QCOMPARE(fromPreview.size(), 3);
-        for (int i = 0; i < 3; ++i)
+        QCOMPARE(fromRows.size(), 3);
+        for (int i = 0; i < 3; ++i) {
             QVERIFY2(fromPrint[i] == fromPreview[i],
                      qPrintable(QStringLiteral("page %1 differs").arg(i + 1)));
+            QVERIFY2(fromRows[i] == fromPreview[i],
+                     qPrintable(QStringLiteral("saved page %1 differs").arg(i + 1)));
+        }
     }
 
     void cancellingPrintingAbortsTheJob() {

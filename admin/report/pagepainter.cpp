@@ -26,20 +26,18 @@ PagePainter::PagePainter(const ReportLayout& layout, QString dateText)
         }
         m_fonts.push_back(std::move(fonts));
         m_metrics.push_back(std::move(metrics));
-        m_advances.emplace_back(band.elements.size());
+        m_texts.emplace_back(band.elements.size());
     }
 }
 
-double PagePainter::advance(int band, int element, const QString& text) const {
-    QHash<QString, double>& known = m_advances[band][element];
-    if (const auto found = known.constFind(text); found != known.cend())
+PagePainter::Shaped& PagePainter::shaped(int band, int element, const QString& text) const {
+    QHash<QString, Shaped>& known = m_texts[band][element];
+    if (const auto found = known.find(text); found != known.end())
         return *found;
     // Texts that never repeat (a column of distinct comments, say) must not make it grow without end.
     if (known.size() >= maxKnownTexts)
         known.clear();
-    const double width = m_metrics[band][element].horizontalAdvance(text);
-    known.insert(text, width);
-    return width;
+    return *known.insert(text, Shaped{m_metrics[band][element].horizontalAdvance(text), nullptr, 0});
 }
 
 QPicture PagePainter::record(const PagePlan& plan, const CellText& cell) const {
@@ -78,9 +76,8 @@ void PagePainter::paint(QPainter& painter, const PagePlan& plan, const CellText&
                 ++column;
             if (shown.isEmpty())
                 continue;
-            const QFontMetricsF& metrics = m_metrics[placed.band][i];
-            const double width = advance(placed.band, i, shown);
-            const QRectF inBand = elementRect(e, band, shown, metrics, width);
+            Shaped& known = shaped(placed.band, i, shown);
+            const QRectF inBand = elementRect(e, band, shown, m_metrics[placed.band][i], known.advance);
             const QRectF r((inBand.topLeft() + origin) * unitsPerTenth, inBand.size() * unitsPerTenth);
             // The opaque background shows over the band of another colour or over an element it overlaps.
             const bool covers = std::any_of(painted.cbegin(), painted.cend(),
@@ -94,39 +91,41 @@ void PagePainter::paint(QPainter& painter, const PagePlan& plan, const CellText&
                 currentFont = &font;
             }
             painter.setPen(e.font.color);
-            drawText(painter, r, shown, width, e.wordWrap, metrics);
+            drawText(painter, r, shown, e.wordWrap, known);
         }
     }
 }
 
-void PagePainter::drawText(QPainter& painter, const QRectF& r, const QString& text, double advance,
-                           bool wordWrap, const QFontMetricsF& metrics) {
+void PagePainter::drawText(QPainter& painter, const QRectF& r, const QString& text, bool wordWrap,
+                           Shaped& shaped) {
     // Text is drawn line by line at its baseline and lines that would pass the element's bottom are left
-    // out, so that a page records no clipping (a recorded clip is replayed wrongly on a widget).
-    if (!text.contains(QLatin1Char('\n')) && advance <= r.width() + 0.5) {
-        painter.drawText(QPointF(r.left(), r.top() + metrics.ascent()), text);
-        return;
+    // out, so that a page records no clipping (a recorded clip is replayed wrongly on a widget). The
+    // rectangle depends on the text alone, so the lines laid out for it hold wherever the band goes.
+    if (!shaped.layout) {
+        QString lines = text;
+        lines.replace(QLatin1Char('\n'), QChar::LineSeparator);
+        auto layout = std::make_shared<QTextLayout>(lines, painter.font());
+        // Keeps the shaped glyphs after the layout, for drawing it again.
+        layout->setCacheEnabled(true);
+        QTextOption option;
+        const bool fits = !text.contains(QLatin1Char('\n')) && shaped.advance <= r.width() + 0.5;
+        option.setWrapMode(wordWrap && !fits ? QTextOption::WordWrap : QTextOption::NoWrap);
+        layout->setTextOption(option);
+        double y = 0;
+        layout->beginLayout();
+        for (QTextLine line = layout->createLine(); line.isValid(); line = layout->createLine()) {
+            line.setLineWidth(r.width());
+            if (shaped.lines > 0 && y + line.height() > r.height() + 0.5)
+                break;
+            line.setPosition(QPointF(0, y));
+            y += line.height();
+            ++shaped.lines;
+        }
+        layout->endLayout();
+        shaped.layout = std::move(layout);
     }
-    QString lines = text;
-    lines.replace(QLatin1Char('\n'), QChar::LineSeparator);
-    QTextLayout layout(lines, painter.font());
-    QTextOption option;
-    option.setWrapMode(wordWrap ? QTextOption::WordWrap : QTextOption::NoWrap);
-    layout.setTextOption(option);
-    QVector<QTextLine> shown;
-    double y = 0;
-    layout.beginLayout();
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLineWidth(r.width());
-        if (!shown.isEmpty() && y + line.height() > r.height() + 0.5)
-            break;
-        line.setPosition(QPointF(0, y));
-        y += line.height();
-        shown.append(line);
-    }
-    layout.endLayout();
-    for (const QTextLine& line : shown)
-        line.draw(&painter, r.topLeft());
+    for (int i = 0; i < shaped.lines; ++i)
+        shaped.layout->lineAt(i).draw(&painter, r.topLeft());
 }
 
 QString PagePainter::text(const ReportElement& element, int row, int column, const CellText& cell) const {
@@ -152,6 +151,15 @@ void playPage(QPainter& painter, QPicture page, double pixelsPerMm, QPointF orig
     painter.scale(pixelsPerMm / (100.0 * scaleX), pixelsPerMm / (100.0 * scaleY));
     painter.setRenderHint(QPainter::TextAntialiasing);
     page.play(&painter);
+    painter.restore();
+}
+
+void paintScaled(QPainter& painter, double pixelsPerMm, const std::function<void(QPainter&)>& paint) {
+    const double scale = pixelsPerMm / 100.0;
+    painter.save();
+    painter.scale(scale, scale);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    paint(painter);
     painter.restore();
 }
 

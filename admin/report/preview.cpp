@@ -454,17 +454,22 @@ void ReportPreview::saveReport() {
         exportResults(type->kind == SaveKind::Xlsx ? ExportFormat::Xlsx : ExportFormat::Csv, path);
         return;
     }
-    SavedReport report = m_showingLoaded ? m_loaded : SavedReport{};
-    if (!m_showingLoaded) {
-        report.paperMm = paperMm();
-        report.pages = pages();
-    }
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const auto restore = qScopeGuard([]() { QApplication::restoreOverrideCursor(); });
     if (type->kind == SaveKind::Pdf)
-        savePdf(path, report);
+        savePdf(path);
     else
-        report::saveReport(path, report);
+        report::saveReport(path, m_showingLoaded ? m_loaded : SavedReport{paperMm(), pages()});
+}
+
+void ReportPreview::savePdf(const QString& path) {
+    if (m_showingLoaded) {
+        report::savePdf(path, m_loaded);
+        return;
+    }
+    report::savePdf(path, paperMm(), pageCount(), [this](QPainter& painter, int index, double pixelsPerMm) {
+        m_producer->repaint(painter, index, pixelsPerMm);
+    });
 }
 
 void ReportPreview::exportResults(ExportFormat format, const QString& path) {

@@ -94,6 +94,9 @@ public:
     void print();
     void saveReport();
     void loadReport();
+    // What "Save Report" does for a PDF file: produced pages are painted again from their rows, loaded ones
+    // played back.
+    void savePdf(const QString& path);
 
     // Saving the results as a spreadsheet: a long export goes on from the event loop and can be cancelled.
     bool isExporting() const { return m_export && m_export->isRunning(); }

@@ -67,12 +67,7 @@ void PrintJob::put(const QPicture& page) {
 void PrintJob::put(const std::function<void(QPainter&)>& paint) {
     if (m_printed > 0)
         m_printer.newPage();
-    const double scale = m_printer.resolution() / 25.4 / 100.0;
-    m_painter.save();
-    m_painter.scale(scale, scale);
-    m_painter.setRenderHint(QPainter::TextAntialiasing);
-    paint(m_painter);
-    m_painter.restore();
+    paintScaled(m_painter, m_printer.resolution() / 25.4, paint);
     ++m_printed;
 }
 

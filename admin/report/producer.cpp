@@ -13,6 +13,23 @@
 
 namespace report {
 
+namespace {
+// The text of a cell, `chunk` kept on the chunk of the row last asked for.
+QString cellText(RowFeed& feed, std::shared_ptr<const RowChunk>& chunk, int row, int column) {
+    if (!chunk || !chunk->holds(row))
+        chunk = feed.chunkFor(row);
+    return chunk ? chunk->cell(row, column) : QString();
+}
+} // namespace
+
+struct ReportProducer::Repainting {
+    Repainting(const ReportLayout& layout, const QString& dateText, int rows)
+        : painter(layout, dateText), plans(paginate(layout, rows)) {}
+    const PagePainter painter;
+    const QVector<PagePlan> plans;
+    std::shared_ptr<const RowChunk> chunk;
+};
+
 ReportProducer::ReportProducer(const ReportLayout& layout, Table* table, QObject* parent)
     : QObject(parent), m_layout(layout), m_table(table), m_reader(new QTimer(this)) {
     m_reader->setInterval(0);
@@ -21,6 +38,17 @@ ReportProducer::ReportProducer(const ReportLayout& layout, Table* table, QObject
 
 ReportProducer::~ReportProducer() {
     stopWorker();
+}
+
+void ReportProducer::repaint(QPainter& painter, int index, double pixelsPerMm) {
+    Q_ASSERT(m_finished);
+    if (!m_repainting)
+        m_repainting = std::make_unique<Repainting>(m_layout, m_dateText, m_totalRows);
+    Repainting& r = *m_repainting;
+    paintScaled(painter, pixelsPerMm, [&](QPainter& onto) {
+        r.painter.paint(onto, r.plans.at(index),
+                        [&](int row, int column) { return cellText(*m_feed, r.chunk, row, column); });
+    });
 }
 
 void ReportProducer::start() {
@@ -75,11 +103,7 @@ void ReportProducer::run() {
     paginator.begin(m_totalRows);
     const PagePainter painter(m_layout, m_dateText);
     std::shared_ptr<const RowChunk> chunk;
-    const auto cell = [&](int row, int column) {
-        if (!chunk || !chunk->holds(row))
-            chunk = m_feed->chunkFor(row);
-        return chunk ? chunk->cell(row, column) : QString();
-    };
+    const auto cell = [&](int row, int column) { return cellText(*m_feed, chunk, row, column); };
     int painted = 0;
     const auto deliver = [&](int upTo) {
         for (; painted < upTo; ++painted) {

@@ -54,6 +54,11 @@ public:
         m_endStraight = std::move(end);
     }
 
+    // Once finished, on the GUI thread: paints page `index` again from the rows it was made of, straight onto
+    // `painter` so that a millimetre is `pixelsPerMm` pixels. Saving as PDF so shapes each distinct text
+    // once for the whole file, where playing the recorded pages back would shape every text again.
+    void repaint(QPainter& painter, int index, double pixelsPerMm);
+
     // How many rows the GUI thread reads at once from the event loop.
     static constexpr int chunkRows = 2000;
     // How many it reads before the worker starts: enough for the first page.
@@ -72,6 +77,8 @@ private:
     void run(); // the worker
     void stopWorker();
     void whenDone();
+
+    struct Repainting;
 
     const ReportLayout m_layout;
     QPointer<Table> m_table;
@@ -93,6 +100,7 @@ private:
     bool m_keepPages = true;
     PaintPage m_paintStraight;
     std::function<void(bool complete)> m_endStraight;
+    std::unique_ptr<Repainting> m_repainting;
 };
 
 } // namespace report

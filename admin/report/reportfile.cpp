@@ -133,7 +133,7 @@ SavedReport parseReport(const QByteArray& bytes, const QString& path) {
     return readReport(buffer, bytes.size(), path);
 }
 
-void savePdf(const QString& path, const SavedReport& report) {
+void savePdf(const QString& path, QSizeF paperMm, int pageCount, const PlacePage& page) {
     QSaveFile file(path);
     const auto failed = [&]() {
         return Failure(QStringLiteral("Не удалось сохранить файл «%1»: %2").arg(path, file.errorString()));
@@ -143,22 +143,29 @@ void savePdf(const QString& path, const SavedReport& report) {
     {
         QPdfWriter pdf(&file);
         pdf.setCreator(appinfo::title());
-        pdf.setPageSize(QPageSize(report.paperMm, QPageSize::Millimeter));
+        pdf.setPageSize(QPageSize(paperMm, QPageSize::Millimeter));
         pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
         pdf.setResolution(1200);
         QPainter painter;
         if (!painter.begin(&pdf))
             throw failed();
         const double pixelsPerMm = pdf.resolution() / 25.4;
-        for (int i = 0; i < report.pages.size(); ++i) {
+        for (int i = 0; i < pageCount; ++i) {
             if (i > 0)
                 pdf.newPage();
-            playPage(painter, report.pages.at(i), pixelsPerMm);
+            page(painter, i, pixelsPerMm);
         }
         painter.end();
     }
     if (!file.commit())
         throw failed();
+}
+
+void savePdf(const QString& path, const SavedReport& report) {
+    savePdf(path, report.paperMm, int(report.pages.size()),
+            [&](QPainter& painter, int index, double pixelsPerMm) {
+                playPage(painter, report.pages.at(index), pixelsPerMm);
+            });
 }
 
 } // namespace report
