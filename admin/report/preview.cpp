@@ -468,7 +468,7 @@ void ReportPreview::savePdf(const QString& path) {
         return;
     }
     report::savePdf(path, paperMm(), pageCount(), [this](QPainter& painter, int index, double pixelsPerMm) {
-        m_producer->repaint(painter, index, pixelsPerMm);
+        m_producer->repaint(index, painter, pixelsPerMm);
     });
 }
 

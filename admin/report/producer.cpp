@@ -40,7 +40,7 @@ ReportProducer::~ReportProducer() {
     stopWorker();
 }
 
-void ReportProducer::repaint(QPainter& painter, int index, double pixelsPerMm) {
+void ReportProducer::repaint(int index, QPainter& painter, double pixelsPerMm) {
     Q_ASSERT(m_finished);
     if (!m_repainting)
         m_repainting = std::make_unique<Repainting>(m_layout, m_dateText, m_totalRows);

@@ -57,7 +57,7 @@ public:
     // Once finished, on the GUI thread: paints page `index` again from the rows it was made of, straight onto
     // `painter` so that a millimetre is `pixelsPerMm` pixels. Saving as PDF so shapes each distinct text
     // once for the whole file, where playing the recorded pages back would shape every text again.
-    void repaint(QPainter& painter, int index, double pixelsPerMm);
+    void repaint(int index, QPainter& painter, double pixelsPerMm);
 
     // How many rows the GUI thread reads at once from the event loop.
     static constexpr int chunkRows = 2000;
