@@ -61,6 +61,9 @@ private:
 // top-left corner at `origin` (device pixels).
 void playPage(QPainter& painter, QPicture page, double pixelsPerMm, QPointF origin = {});
 
+// Paints page `index` of a report so that a millimetre is `pixelsPerMm` pixels of the painter's device.
+using PlacePage = std::function<void(QPainter& painter, int index, double pixelsPerMm)>;
+
 // Runs `paint`, which paints a page in hundredths of a millimetre, so that a millimetre is `pixelsPerMm`
 // pixels of the painter's device.
 void paintScaled(QPainter& painter, double pixelsPerMm, const std::function<void(QPainter&)>& paint);

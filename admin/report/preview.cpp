@@ -467,9 +467,7 @@ void ReportPreview::savePdf(const QString& path) {
         report::savePdf(path, m_loaded);
         return;
     }
-    report::savePdf(path, paperMm(), pageCount(), [this](QPainter& painter, int index, double pixelsPerMm) {
-        m_producer->repaint(index, painter, pixelsPerMm);
-    });
+    savePdfOnTwoThreads(path, paperMm(), pageCount(), m_producer->repainters());
 }
 
 void ReportPreview::exportResults(ExportFormat format, const QString& path) {

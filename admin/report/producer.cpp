@@ -22,14 +22,6 @@ QString cellText(RowFeed& feed, std::shared_ptr<const RowChunk>& chunk, int row,
 }
 } // namespace
 
-struct ReportProducer::Repainting {
-    Repainting(const ReportLayout& layout, const QString& dateText, int rows)
-        : painter(layout, dateText), plans(paginate(layout, rows)) {}
-    const PagePainter painter;
-    const QVector<PagePlan> plans;
-    std::shared_ptr<const RowChunk> chunk;
-};
-
 ReportProducer::ReportProducer(const ReportLayout& layout, Table* table, QObject* parent)
     : QObject(parent), m_layout(layout), m_table(table), m_reader(new QTimer(this)) {
     m_reader->setInterval(0);
@@ -40,15 +32,19 @@ ReportProducer::~ReportProducer() {
     stopWorker();
 }
 
-void ReportProducer::repaint(int index, QPainter& painter, double pixelsPerMm) {
+std::function<PlacePage()> ReportProducer::repainters() const {
     Q_ASSERT(m_finished);
-    if (!m_repainting)
-        m_repainting = std::make_unique<Repainting>(m_layout, m_dateText, m_totalRows);
-    Repainting& r = *m_repainting;
-    paintScaled(painter, pixelsPerMm, [&](QPainter& onto) {
-        r.painter.paint(onto, r.plans.at(index),
-                        [&](int row, int column) { return cellText(*m_feed, r.chunk, row, column); });
-    });
+    auto plans = std::make_shared<const QVector<PagePlan>>(paginate(m_layout, m_totalRows));
+    return [this, plans]() -> PlacePage {
+        auto painter = std::make_shared<const PagePainter>(m_layout, m_dateText);
+        return [this, plans, painter, chunk = std::shared_ptr<const RowChunk>()](QPainter& onto, int index,
+                                                                                 double pixelsPerMm) mutable {
+            paintScaled(onto, pixelsPerMm, [&](QPainter& p) {
+                painter->paint(p, plans->at(index),
+                               [&](int row, int column) { return cellText(*m_feed, chunk, row, column); });
+            });
+        };
+    };
 }
 
 void ReportProducer::start() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pagepainter.h"
 #include "reportlayout.h"
 #include "rowfeed.h"
 
@@ -54,10 +55,10 @@ public:
         m_endStraight = std::move(end);
     }
 
-    // Once finished, on the GUI thread: paints page `index` again from the rows it was made of, straight onto
-    // `painter` so that a millimetre is `pixelsPerMm` pixels. Saving as PDF so shapes each distinct text
-    // once for the whole file, where playing the recorded pages back would shape every text again.
-    void repaint(int index, QPainter& painter, double pixelsPerMm);
+    // Once finished: makes what paints the pages again from the rows they were made of, straight onto a
+    // painter, for the thread that calls it (the fonts it makes are that thread's). Saving as PDF so shapes
+    // each distinct text once, where playing the recorded pages back would shape every text again.
+    std::function<PlacePage()> repainters() const;
 
     // How many rows the GUI thread reads at once from the event loop.
     static constexpr int chunkRows = 2000;
@@ -77,8 +78,6 @@ private:
     void run(); // the worker
     void stopWorker();
     void whenDone();
-
-    struct Repainting;
 
     const ReportLayout m_layout;
     QPointer<Table> m_table;
@@ -100,7 +99,6 @@ private:
     bool m_keepPages = true;
     PaintPage m_paintStraight;
     std::function<void(bool complete)> m_endStraight;
-    std::unique_ptr<Repainting> m_repainting;
 };
 
 } // namespace report

@@ -1,6 +1,7 @@
 #include "reportfile.h"
 
 #include "pagepainter.h"
+#include "pdfjoin.h"
 
 #include "base/appinfo.h"
 #include "base/failure.h"
@@ -12,6 +13,9 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
+#include <QScopeGuard>
+#include <QTemporaryFile>
+#include <QThread>
 #include <QtEndian>
 
 #ifdef __GLIBC__
@@ -33,7 +37,7 @@ constexpr double hundredthsPerMm = 100.0;
 // zeroes it again (a fifth of the export's time). Up to 16 MB stay with the process instead.
 void keepFreedMemory() {
 #ifdef __GLIBC__
-    static const bool kept = mallopt(M_TRIM_THRESHOLD, 16 << 20) == 1;
+    static const bool kept = mallopt(M_TRIM_THRESHOLD, 2 << 20) == 1;
     Q_UNUSED(kept)
 #endif
 }
@@ -147,33 +151,66 @@ SavedReport parseReport(const QByteArray& bytes, const QString& path) {
     return readReport(buffer, bytes.size(), path);
 }
 
+namespace {
+Failure saveFailure(const QString& path, const QSaveFile& file) {
+    return Failure(QStringLiteral("Не удалось сохранить файл «%1»: %2").arg(path, file.errorString()));
+}
+
+// Pages `from` to `to` (not included) as one PDF into `out`; false when the PDF writer cannot start.
+bool writePdf(QIODevice& out, QSizeF paperMm, int from, int to, const PlacePage& page) {
+    keepFreedMemory();
+    QPdfWriter pdf(&out);
+    pdf.setCreator(appinfo::title());
+    pdf.setPageSize(QPageSize(paperMm, QPageSize::Millimeter));
+    pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+    pdf.setResolution(1200);
+    QPainter painter;
+    if (!painter.begin(&pdf))
+        return false;
+    const double pixelsPerMm = pdf.resolution() / 25.4;
+    for (int i = from; i < to; ++i) {
+        if (i > from)
+            pdf.newPage();
+        page(painter, i, pixelsPerMm);
+    }
+    return painter.end();
+}
+} // namespace
+
 void savePdf(const QString& path, QSizeF paperMm, int pageCount, const PlacePage& page) {
     QSaveFile file(path);
-    const auto failed = [&]() {
-        return Failure(QStringLiteral("Не удалось сохранить файл «%1»: %2").arg(path, file.errorString()));
-    };
+    if (!file.open(QIODevice::WriteOnly) || !writePdf(file, paperMm, 0, pageCount, page) || !file.commit())
+        throw saveFailure(path, file);
+}
+
+void savePdfOnTwoThreads(const QString& path, QSizeF paperMm, int pageCount,
+                         const std::function<PlacePage()>& makePainter) {
+    QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        throw failed();
-    keepFreedMemory();
-    {
-        QPdfWriter pdf(&file);
-        pdf.setCreator(appinfo::title());
-        pdf.setPageSize(QPageSize(paperMm, QPageSize::Millimeter));
-        pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
-        pdf.setResolution(1200);
-        QPainter painter;
-        if (!painter.begin(&pdf))
-            throw failed();
-        const double pixelsPerMm = pdf.resolution() / 25.4;
-        for (int i = 0; i < pageCount; ++i) {
-            if (i > 0)
-                pdf.newPage();
-            page(painter, i, pixelsPerMm);
+        throw saveFailure(path, file);
+    // The halves go to temporary files, not to memory: the preview holds every page already.
+    const int half = pageCount / 2;
+    QTemporaryFile first;
+    QTemporaryFile second;
+    bool written = half > 0 && first.open() && second.open();
+    if (written) {
+        bool secondWritten = false;
+        const std::unique_ptr<QThread> other(QThread::create(
+            [&]() { secondWritten = writePdf(second, paperMm, half, pageCount, makePainter()); }));
+        other->start();
+        {
+            const auto joined = qScopeGuard([&]() { other->wait(); });
+            written = writePdf(first, paperMm, 0, half, makePainter());
         }
-        painter.end();
+        written = written && secondWritten && first.flush() && second.flush();
+    }
+    // A report of one page, or a PDF writer whose files are not of the form joining knows: one thread.
+    if (!written || !joinPdfs(first, second, file)) {
+        if (!file.seek(0) || !file.resize(0) || !writePdf(file, paperMm, 0, pageCount, makePainter()))
+            throw saveFailure(path, file);
     }
     if (!file.commit())
-        throw failed();
+        throw saveFailure(path, file);
 }
 
 void savePdf(const QString& path, const SavedReport& report) {
