@@ -1,5 +1,6 @@
 #include "admin/form10.h"
 #include "admin/report/pagepainter.h"
+#include "admin/report/pdfjoin.h"
 #include "admin/report/preview.h"
 #include "admin/report/reportfile.h"
 #include "admin/report/reportlayout.h"
@@ -303,6 +304,18 @@ private slots:
             QCOMPARE(expected.size(), page.size());
             QVERIFY2(expected.convertToFormat(QImage::Format_RGB32) == page, qPrintable(reference));
         }
+    }
+
+    void pdfsOfAnotherFormAreNotJoined() {
+        // The caller then writes the PDF on one thread.
+        QByteArray notPdf("%PDF-1.4\n1 0 obj\n<< >>\nendobj\ntrailer\n<< /Root 1 0 R >>\n%%EOF\n");
+        QBuffer first(&notPdf);
+        QBuffer second(&notPdf);
+        QByteArray joined;
+        QBuffer out(&joined);
+        QVERIFY(first.open(QIODevice::ReadOnly) && second.open(QIODevice::ReadOnly));
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        QVERIFY(!joinPdfs(first, second, out));
     }
 
     void reportFileRoundTrip() {
