@@ -315,7 +315,7 @@ private slots:
         QBuffer out(&joined);
         QVERIFY(first.open(QIODevice::ReadOnly) && second.open(QIODevice::ReadOnly));
         QVERIFY(out.open(QIODevice::WriteOnly));
-        QVERIFY(!joinPdfs(first, second, out));
+        QVERIFY(!joinPdfs({&first, &second}, out));
     }
 
     void reportFileRoundTrip() {

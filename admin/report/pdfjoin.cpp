@@ -149,9 +149,9 @@ bool PdfFile::read() {
 
 } // namespace
 
-bool joinPdfs(QIODevice& first, QIODevice& second, QIODevice& file) {
-    const PdfFile a(first);
-    const PdfFile b(second);
+bool joinPdfs(const std::array<QIODevice*, 2>& files, QIODevice& file) {
+    const PdfFile a(*files[0]);
+    const PdfFile b(*files[1]);
     if (!a.valid() || !b.valid())
         return false;
     // The second file's objects follow the first's, without its own document information, catalogue and page

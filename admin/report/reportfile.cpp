@@ -34,7 +34,7 @@ constexpr double hundredthsPerMm = 100.0;
 
 // The PDF engine compresses every page with buffers of about 256 KB that it allocates and frees again; by
 // default glibc hands that memory back to the system after each page, and the next page faults it in and
-// zeroes it again (a fifth of the export's time). Up to 16 MB stay with the process instead.
+// zeroes it again (a fifth of the export's time). Up to 2 MB stay with the process instead.
 void keepFreedMemory() {
 #ifdef __GLIBC__
     static const bool kept = mallopt(M_TRIM_THRESHOLD, 2 << 20) == 1;
@@ -156,8 +156,13 @@ Failure saveFailure(const QString& path, const QSaveFile& file) {
     return Failure(QStringLiteral("Не удалось сохранить файл «%1»: %2").arg(path, file.errorString()));
 }
 
-// Pages `from` to `to` (not included) as one PDF into `out`; false when the PDF writer cannot start.
-bool writePdf(QIODevice& out, QSizeF paperMm, int from, int to, const PlacePage& page) {
+struct PageRange {
+    int from;
+    int to; // not included
+};
+
+// The pages of `range` as one PDF into `out`; false when the PDF writer cannot start.
+bool writePdf(QIODevice& out, QSizeF paperMm, PageRange range, const PlacePage& page) {
     keepFreedMemory();
     QPdfWriter pdf(&out);
     pdf.setCreator(appinfo::title());
@@ -168,8 +173,8 @@ bool writePdf(QIODevice& out, QSizeF paperMm, int from, int to, const PlacePage&
     if (!painter.begin(&pdf))
         return false;
     const double pixelsPerMm = pdf.resolution() / 25.4;
-    for (int i = from; i < to; ++i) {
-        if (i > from)
+    for (int i = range.from; i < range.to; ++i) {
+        if (i > range.from)
             pdf.newPage();
         page(painter, i, pixelsPerMm);
     }
@@ -179,7 +184,7 @@ bool writePdf(QIODevice& out, QSizeF paperMm, int from, int to, const PlacePage&
 
 void savePdf(const QString& path, QSizeF paperMm, int pageCount, const PlacePage& page) {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || !writePdf(file, paperMm, 0, pageCount, page) || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || !writePdf(file, paperMm, {0, pageCount}, page) || !file.commit())
         throw saveFailure(path, file);
 }
 
@@ -195,18 +200,19 @@ void savePdfOnTwoThreads(const QString& path, QSizeF paperMm, int pageCount,
     bool written = half > 0 && first.open() && second.open();
     if (written) {
         bool secondWritten = false;
-        const std::unique_ptr<QThread> other(QThread::create(
-            [&]() { secondWritten = writePdf(second, paperMm, half, pageCount, makePainter()); }));
+        const std::unique_ptr<QThread> other(QThread::create([&]() {
+            secondWritten = writePdf(second, paperMm, {half, pageCount}, makePainter());
+        }));
         other->start();
         {
             const auto joined = qScopeGuard([&]() { other->wait(); });
-            written = writePdf(first, paperMm, 0, half, makePainter());
+            written = writePdf(first, paperMm, {0, half}, makePainter());
         }
         written = written && secondWritten && first.flush() && second.flush();
     }
     // A report of one page, or a PDF writer whose files are not of the form joining knows: one thread.
-    if (!written || !joinPdfs(first, second, file)) {
-        if (!file.seek(0) || !file.resize(0) || !writePdf(file, paperMm, 0, pageCount, makePainter()))
+    if (!written || !joinPdfs({&first, &second}, file)) {
+        if (!file.seek(0) || !file.resize(0) || !writePdf(file, paperMm, {0, pageCount}, makePainter()))
             throw saveFailure(path, file);
     }
     if (!file.commit())
