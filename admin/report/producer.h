@@ -55,9 +55,10 @@ public:
         m_endStraight = std::move(end);
     }
 
-    // Once finished: makes what paints the pages again from the rows they were made of, straight onto a
-    // painter, for the thread that calls it (the fonts it makes are that thread's). Saving as PDF so shapes
-    // each distinct text once, where playing the recorded pages back would shape every text again.
+    // Once finished, while this producer lives: makes what paints the pages again from the rows they were
+    // made of, straight onto a painter, for the thread that calls it (the fonts it makes are that thread's).
+    // Saving as PDF so shapes each distinct text once, where playing the recorded pages back would shape
+    // every text again.
     std::function<PlacePage()> repainters() const;
 
     // How many rows the GUI thread reads at once from the event loop.
