@@ -22,7 +22,7 @@ QLabel* label(QWidget* parent, const char* name, const QString& caption, const Q
 }
 
 TBitBtn* pictureButton(QWidget* parent, const char* name, const QString& picture, const QRect& place) {
-    auto* b = new TBitBtn(QPixmap(picture), parent);
+    auto* b = new TBitBtn(picture, parent);
     b->setObjectName(QString::fromLatin1(name));
     b->setGeometry(place);
     return b;

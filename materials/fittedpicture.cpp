@@ -4,24 +4,18 @@
 
 #include <QPainter>
 
-#include <utility>
-
 void FittedPicture::setPicture(const QImage& picture) {
-    m_picture = picture;
-    m_file.clear();
+    m_picture.setImage(picture);
     update();
 }
 
 void FittedPicture::setPictureFile(const QString& path) {
-    m_picture = QImage();
-    m_file = path;
+    m_picture.setFile(path);
     update();
 }
 
 const QImage& FittedPicture::picture() const {
-    if (!m_file.isEmpty())
-        m_picture = loadJpeg(std::exchange(m_file, QString()));
-    return m_picture;
+    return m_picture.image();
 }
 
 QRect FittedPicture::placement(const QSize& picture, const QSize& area) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/jpeg.h"
+
 #include <QImage>
 #include <QString>
 #include <QWidget>
@@ -23,6 +25,5 @@ protected:
     void paintEvent(QPaintEvent* e) override;
 
 private:
-    mutable QImage m_picture;
-    mutable QString m_file;
+    DeferredJpeg m_picture;
 };

@@ -16,24 +16,24 @@ namespace {
 
 const QString Backdrop = QStringLiteral(":/pictures/results.jpg");
 
-// A picture drawn at its natural size from the control's top-left corner, clipped to the control.
+// A picture drawn at its natural size from the control's top-left corner, clipped to the control; its file
+// is decoded when the window is first drawn.
 class Picture : public QWidget {
 public:
     using QWidget::QWidget;
-    void setImage(const QImage& image) {
-        m_image = image;
+    void setImageFile(const QString& path) {
+        m_image.setFile(path);
         update();
     }
-    const QImage& image() const { return m_image; }
 
 protected:
     void paintEvent(QPaintEvent*) override {
-        if (!m_image.isNull())
-            QPainter(this).drawImage(0, 0, m_image);
+        if (!m_image.image().isNull())
+            QPainter(this).drawImage(0, 0, m_image.image());
     }
 
 private:
-    QImage m_image;
+    DeferredJpeg m_image;
 };
 
 } // namespace
@@ -45,7 +45,7 @@ TForm5::TForm5(QWidget* parent)
     picture->setGeometry(-64, -24, 905, 505);
     // The window works without its backdrop when a build lacks the picture.
     if (QFile::exists(Backdrop))
-        picture->setImage(loadJpeg(Backdrop));
+        picture->setImageFile(Backdrop);
     Image1 = picture;
 
     DBGrid1 = new TDBGrid(this);

@@ -13,6 +13,7 @@
 #include "tests/support/input.h"
 #include "tests/support/instances.h"
 #include "ui/guard.h"
+#include "ui/jpeg.h"
 
 #include <QAbstractButton>
 #include <QFrame>
@@ -636,8 +637,10 @@ private slots:
         QCOMPARE(Form5->DBGrid1->titleFont().pixelSize(), 11);
         QCOMPARE(Form5->DBNavigator1->geometry(), QRect(328, 288, 184, 25));
         QCOMPARE(Form5->DBNavigator1->visibleButtons(), TDBNavigator::nbPrior | TDBNavigator::nbNext);
-        // The backdrop lies beneath the grid and the navigator.
+        // The backdrop lies beneath the grid and the navigator, drawn at its natural size from the corner.
         QCOMPARE(Form5->children().indexOf(Form5->Image1), 0);
+        const QImage backdrop = loadJpeg(QStringLiteral(":/pictures/results.jpg"));
+        QCOMPARE(Form5->Image1->grab().toImage().pixel(100, 40), backdrop.pixel(100, 40));
         QCOMPARE(nextTabStop(Form5->DBGrid1), Form5->DBNavigator1);
     }
 

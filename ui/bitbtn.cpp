@@ -4,7 +4,17 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 
+#include <utility>
+
 TBitBtn::TBitBtn(const QPixmap& glyph, QWidget* parent) : QPushButton(parent), m_glyph(glyph) {}
+
+TBitBtn::TBitBtn(const QString& glyphFile, QWidget* parent) : QPushButton(parent), m_glyphFile(glyphFile) {}
+
+const QPixmap& TBitBtn::glyph() const {
+    if (!m_glyphFile.isEmpty())
+        m_glyph = QPixmap(std::exchange(m_glyphFile, QString()));
+    return m_glyph;
+}
 
 QRect TBitBtn::face() const {
     QStyleOptionButton option;
@@ -14,7 +24,7 @@ QRect TBitBtn::face() const {
 
 QRect TBitBtn::glyphRect() const {
     const QRect area = face();
-    QRect target(QPoint(), m_glyph.deviceIndependentSize().toSize());
+    QRect target(QPoint(), glyph().deviceIndependentSize().toSize());
     target.moveCenter(area.center());
     if (!text().isEmpty()) {
         const int pairWidth = target.width() + spacing + fontMetrics().horizontalAdvance(text());
@@ -42,7 +52,7 @@ void TBitBtn::paintEvent(QPaintEvent*) {
     const QPoint shift = isDown() ? QPoint(1, 1) : QPoint();
     p.save();
     p.setClipRect(area);
-    p.drawPixmap(glyphRect().translated(shift), m_glyph);
+    p.drawPixmap(glyphRect().translated(shift), glyph());
     p.restore();
     if (!text().isEmpty()) {
         p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));

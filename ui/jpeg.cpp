@@ -7,6 +7,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include <jpeglib.h>
 
@@ -71,4 +72,20 @@ QImage loadJpeg(const QString& path) {
     if (!file.open(QIODevice::ReadOnly))
         throw Failure(QStringLiteral("Cannot open file \"%1\"").arg(path));
     return decodeJpeg(file.readAll());
+}
+
+void DeferredJpeg::setFile(const QString& path) {
+    m_image = QImage();
+    m_file = path;
+}
+
+void DeferredJpeg::setImage(const QImage& image) {
+    m_image = image;
+    m_file.clear();
+}
+
+const QImage& DeferredJpeg::image() const {
+    if (!m_file.isEmpty())
+        m_image = loadJpeg(std::exchange(m_file, QString()));
+    return m_image;
 }
