@@ -7,7 +7,11 @@
 #include <QOpenGLContext>
 #include <QPluginLoader>
 #include <QTimer>
+#include <QWindow>
+#include <QtGui/private/qguiapplication_p.h>
 #include <QtGui/private/qopenglcontext_p.h>
+#include <QtWidgets/private/qwidget_p.h>
+#include <qpa/qplatformintegration.h>
 
 namespace {
 TWebBrowser::EngineFactory& testFactory() {
@@ -34,6 +38,26 @@ void shareOpenGLContexts() {
     });
 }
 
+// The page view draws through OpenGL, and a window drawn without it that takes such a view is made anew by
+// the window system (a click meanwhile is lost, the page waits for it). This hidden child asks for OpenGL
+// drawing from the window's first showing, where the platform has it, so that the view later moves in at
+// once.
+class OpenGLDrawingPrivate : public QWidgetPrivate {
+public:
+    QPlatformBackingStoreRhiConfig rhiConfig() const override {
+        const QPlatformIntegration* platform = QGuiApplicationPrivate::platformIntegration();
+        if (!platform->hasCapability(QPlatformIntegration::RhiBasedRendering) ||
+            !platform->hasCapability(QPlatformIntegration::OpenGL))
+            return {};
+        return QPlatformBackingStoreRhiConfig(QPlatformBackingStoreRhiConfig::OpenGL);
+    }
+};
+
+class OpenGLDrawing : public QWidget {
+public:
+    explicit OpenGLDrawing(QWidget* parent) : QWidget(*new OpenGLDrawingPrivate, parent, {}) { hide(); }
+};
+
 BrowserEngine* engineFromModule(QWidget* parent) {
     shareOpenGLContexts();
     // The module belongs to the installed program, so it is looked for beside the executable.
@@ -45,7 +69,9 @@ BrowserEngine* engineFromModule(QWidget* parent) {
 }
 } // namespace
 
-TWebBrowser::TWebBrowser(QWidget* parent) : QWidget(parent) {}
+TWebBrowser::TWebBrowser(QWidget* parent) : QWidget(parent) {
+    new OpenGLDrawing(this);
+}
 
 TWebBrowser::~TWebBrowser() = default;
 
@@ -63,15 +89,23 @@ void TWebBrowser::makeEngine(QWidget* parent) {
         throw Failure(QStringLiteral("The browser cannot show pages"));
     m_engine.reset(engine);
     m_engine->widget()->hide();
+    if (parent == this)
+        m_engine->widget()->setGeometry(rect());
+}
+
+bool TWebBrowser::drawsThroughOpenGL() const {
+    const QWindow* shown = window()->windowHandle();
+    return shown && shown->surfaceType() == QSurface::OpenGLSurface;
 }
 
 void TWebBrowser::warmUp() {
     if (m_engine)
         return;
     try {
-        // The view warms up hidden in a window of its own: placed in the shown window at once, it would make
-        // the window system recreate that window for its OpenGL drawing, and a click meanwhile would be lost.
-        makeEngine(nullptr);
+        // The view warms up hidden in its place when the window draws through OpenGL already; otherwise in a
+        // window of its own: placed in the shown window, it would make the window system recreate that window
+        // for its OpenGL drawing, and a click meanwhile would be lost.
+        makeEngine(drawsThroughOpenGL() ? this : nullptr);
     } catch (const Failure&) {
         // Nobody asked for a page yet: the first navigation tries again and reports what fails.
         return;
@@ -99,6 +133,13 @@ void TWebBrowser::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
     if (m_engine)
         m_engine->widget()->setGeometry(rect());
+}
+
+void TWebBrowser::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    // The window's OpenGL drawing shares its context with the page view's from its first frame.
+    if (drawsThroughOpenGL())
+        shareOpenGLContexts();
 }
 
 void TWebBrowser::paintEvent(QPaintEvent* e) {

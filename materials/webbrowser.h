@@ -35,10 +35,13 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
+    void showEvent(QShowEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
 
 private:
     void makeEngine(QWidget* parent);
+    // Whether the window is on screen with OpenGL drawing (the page view then moves in without a new window).
+    bool drawsThroughOpenGL() const;
 
     std::unique_ptr<BrowserEngine> m_engine;
     bool m_navigated = false;

@@ -31,9 +31,10 @@ public:
     QWidget* widget() override { return m_view; }
 
     void warmUp() override {
-        // A blank page of local files starts the engine and the page process that local pages use, while
-        // the view stays hidden.
-        m_view->setHtml(QString(), QUrl(QStringLiteral("file:///")));
+        // A local file page (the listing of the root folder) starts the engine and the page process that the
+        // study pages use, while the view stays hidden: a page of another origin (a blank page given as text)
+        // would make the first study page start a page process of its own.
+        m_view->load(QUrl(QStringLiteral("file:///")));
     }
 
     QString navigate(const QString& localPath) override {
