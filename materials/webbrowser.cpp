@@ -45,6 +45,10 @@ void shareOpenGLContexts() {
 class OpenGLDrawingPrivate : public QWidgetPrivate {
 public:
     QPlatformBackingStoreRhiConfig rhiConfig() const override {
+        // Asked for also when the window is made at start-up; the platform's OpenGL support is looked up
+        // (which loads its OpenGL plugin) only when the window's native window is being created.
+        if (!static_cast<const QWidget*>(q_ptr)->window()->testAttribute(Qt::WA_WState_Created))
+            return {};
         const QPlatformIntegration* platform = QGuiApplicationPrivate::platformIntegration();
         if (!platform->hasCapability(QPlatformIntegration::RhiBasedRendering) ||
             !platform->hasCapability(QPlatformIntegration::OpenGL))
