@@ -10,7 +10,8 @@ class BrowserEngine;
 // The embedded web browser: an empty area until the first navigation. The browser module (in the program's
 // folder) and its page view are loaded once the empty area has been painted for the first time, so that
 // neither the start-up nor the window's opening waits for them and a page asked for a moment later shows
-// at once; a navigation that comes earlier loads them itself.
+// at once; a navigation that comes earlier loads them itself. Where the platform offers it, the window draws
+// through OpenGL from its first showing, so that the page view moves in without a new native window.
 class TWebBrowser : public QWidget {
     Q_OBJECT
 public:
