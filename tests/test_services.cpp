@@ -1,6 +1,7 @@
 #include "app/startup.h"
 #include "base/appinfo.h"
 #include "tests/support/instances.h"
+#include "tests/support/recorder.h"
 #include "tests/support/testmain.h"
 #include "ui/bitbtn.h"
 #include "ui/dialogs.h"
@@ -259,6 +260,15 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY_THROWS_EXCEPTION(Failure, decodeJpeg(file.readAll().left(200)));
         QVERIFY_THROWS_EXCEPTION(Failure, loadJpeg(QStringLiteral(":/pictures/none.jpg")));
+        // Decoded on first drawing, a missing picture is drawn empty and reported once painting is over.
+        RecordingDialogs recorder;
+        DeferredJpeg deferred;
+        deferred.setFile(QStringLiteral(":/pictures/none.jpg"));
+        QVERIFY(deferred.image().isNull());
+        QVERIFY(deferred.image().isNull());
+        QVERIFY(recorder.failures().isEmpty());
+        QTRY_COMPARE(recorder.failures().size(), 1);
+        QVERIFY(recorder.failures().constFirst().contains(QStringLiteral("none.jpg")));
     }
 
     void buttonPictures() {

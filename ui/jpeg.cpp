@@ -1,8 +1,11 @@
 #include "jpeg.h"
 
 #include "base/failure.h"
+#include "dialogs.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QTimer>
 
 #include <csetjmp>
 #include <cstdio>
@@ -85,7 +88,13 @@ void DeferredJpeg::setImage(const QImage& image) {
 }
 
 const QImage& DeferredJpeg::image() const {
-    if (!m_file.isEmpty())
+    if (m_file.isEmpty())
+        return m_image;
+    try {
         m_image = loadJpeg(std::exchange(m_file, QString()));
+    } catch (const Failure& f) {
+        // Asked for while painting, where a failure cannot unwind: it is reported once painting is over.
+        QTimer::singleShot(0, qApp, [text = f.text()]() { reportFailure(text); });
+    }
     return m_image;
 }

@@ -10,7 +10,8 @@ QImage decodeJpeg(const QByteArray& data);
 QImage loadJpeg(const QString& path);
 
 // A picture kept as its JPEG file (or resource) until it is first asked for: windows made at start-up and
-// not yet shown do not pay for decoding. A damaged file throws Failure once and leaves the picture empty.
+// not yet shown do not pay for decoding. A damaged file leaves the picture empty and
+// reaches the failure report once.
 class DeferredJpeg {
 public:
     void setFile(const QString& path);
