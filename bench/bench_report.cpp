@@ -101,7 +101,7 @@ private:
 double cpuMilliseconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    const auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
+    const auto ms = [](const timeval& t) { return double(t.tv_sec) * 1000.0 + double(t.tv_usec) / 1000.0; };
     return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
 
@@ -111,8 +111,12 @@ double cpuMark = 0;
 void line(const char* what, double value, const char* unit) {
     const double cpu = cpuMilliseconds();
     std::printf("%-44s %10.1f %-3s cpu %8.0f ms  peak %6.1f MB\n", what, value, unit, cpu - cpuMark,
-                peakKilobytes() / 1024.0);
+                double(peakKilobytes()) / 1024.0);
     cpuMark = cpu;
+}
+// A figure of whole milliseconds or bytes.
+void line(const char* what, qint64 value, const char* unit) {
+    line(what, double(value), unit);
 }
 
 // Saves the rows of rez as "Save Report" does, through the event loop, and notes the memory the export
@@ -230,14 +234,15 @@ int main(int argc, char** argv) {
     clock.restart();
     preview.savePdf(outPath);
     line("PDF export", clock.elapsed(), "ms");
-    line("PDF size", QFileInfo(outPath).size() / 1048576.0, "MB");
+    line("PDF size", double(QFileInfo(outPath).size()) / 1048576.0, "MB");
     if (path != QLatin1String("all"))
         return 0;
 
     clock.restart();
     report::saveReport(dir.filePath(QStringLiteral("report.rpt")), {QSizeF(210, 297), preview.pages()});
     line("report file saved", clock.elapsed(), "ms");
-    line("report file size", QFileInfo(dir.filePath(QStringLiteral("report.rpt"))).size() / 1048576.0, "MB");
+    line("report file size", double(QFileInfo(dir.filePath(QStringLiteral("report.rpt"))).size()) / 1048576.0,
+         "MB");
     clock.restart();
     const report::SavedReport loaded = report::loadReport(dir.filePath(QStringLiteral("report.rpt")));
     line("report file loaded", clock.elapsed(), "ms");
