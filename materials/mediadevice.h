@@ -7,7 +7,8 @@ class QWidget;
 
 // The multimedia device behind the player bar: one opened file with the operations the bar needs (open,
 // capabilities, status, display, seek, play, pause, resume, close, error texts). Error codes are 0 for
-// success; the bar keeps the last one. Tests put a scripted device behind the bar.
+// success; the bar keeps the last one. The program's device is a player of the media module, loaded with the
+// first lesson; tests put a scripted device behind the bar.
 class MediaDevice : public QObject {
     Q_OBJECT
 public:
@@ -17,6 +18,10 @@ public:
     Q_ENUM(Notice)
 
     using QObject::QObject;
+
+    // A device over a player of the media module (esun_media.so beside the executable), loading the module
+    // first; throws Failure when it cannot be loaded.
+    static MediaDevice* fromModule();
 
     // Opens a device for the file, waiting until it is ready; 0 or an error code (nothing open then).
     virtual int open(const QString& path) = 0;

@@ -2,7 +2,6 @@
 
 #include "base/failure.h"
 #include "mediadevice.h"
-#include "qtmediadevice.h"
 #include "ui/guard.h"
 
 #include <QKeyEvent>
@@ -12,7 +11,6 @@
 
 TMediaPlayer::TMediaPlayer(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::StrongFocus);
-    setDevice(new QtMediaDevice);
 }
 
 void TMediaPlayer::setDevice(MediaDevice* device) {
@@ -42,6 +40,9 @@ void TMediaPlayer::setDisplay(QWidget* display) {
 
 void TMediaPlayer::open() {
     close();
+    // The media module and its libraries are loaded with the first lesson, not with the window.
+    if (!m_device)
+        setDevice(MediaDevice::fromModule());
     m_error = m_device->open(m_fileName);
     if (m_error != 0) {
         const QString text = m_device->errorText(m_error);

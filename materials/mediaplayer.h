@@ -16,8 +16,10 @@ public:
 
     explicit TMediaPlayer(QWidget* parent = nullptr);
 
-    // Puts `device` (owned from now on) behind the bar; the previous one is closed and deleted.
+    // Puts `device` (owned from now on) behind the bar; the previous one is closed and deleted. Without one,
+    // the first open puts the media module's device there.
     void setDevice(MediaDevice* device);
+    // The device behind the bar; none before the first lesson unless one was put there.
     MediaDevice* device() const { return m_device; }
 
     QString fileName() const { return m_fileName; }
@@ -26,7 +28,8 @@ public:
     // Records the display; with an open device that has video the device draws into it at once.
     void setDisplay(QWidget* display);
 
-    // Closes what is open and opens fileName(); throws Failure with the device's error text.
+    // Closes what is open and opens fileName(); throws Failure with the device's error text, or when the
+    // media module cannot be loaded.
     void open();
     void close();
     // The button actions; both throw "No MCI device open" before a lesson is opened.

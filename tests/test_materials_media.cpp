@@ -1,6 +1,6 @@
 #include "materials/form13.h"
+#include "materials/mediamodule.h"
 #include "materials/mediaplayer.h"
-#include "materials/qtmediadevice.h"
 #include "tests/support/controls.h"
 #include "tests/support/instances.h"
 #include "tests/support/sanitizers.h"
@@ -8,10 +8,11 @@
 
 #include <QCoreApplication>
 #include <QFrame>
-#include <QMediaPlayer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <memory>
 
 // The video lessons played by the real multimedia backend, through the device and through the window.
 class MaterialsMediaTest : public QObject {
@@ -21,8 +22,14 @@ class MaterialsMediaTest : public QObject {
         return QCoreApplication::applicationDirPath() + QStringLiteral("/Видео/") + QLatin1String(name);
     }
 
+    using Device = std::unique_ptr<MediaDevice>;
+    static Device moduleDevice() { return Device(MediaDevice::fromModule()); }
+    static QWidget* videoIn(QWidget* display) {
+        return display->findChild<QWidget*>(QStringLiteral("video"), Qt::FindDirectChildrenOnly);
+    }
+
     // Skips (saying why) when this machine has no multimedia backend able to open a lesson.
-    bool backendMissing(QtMediaDevice& device) {
+    bool backendMissing(MediaDevice& device) {
         const int code = device.open(lesson("dvoichaia.mp4"));
         if (code == 0)
             return false;
@@ -39,7 +46,7 @@ private slots:
                  "the lessons are copied into the program folder");
         // The FFmpeg backend is chosen before the first player of the process, unless one was named already.
         const QByteArray named = qgetenv("QT_MEDIA_BACKEND");
-        QtMediaDevice device;
+        const Device device = moduleDevice();
         QCOMPARE(qgetenv("QT_MEDIA_BACKEND"), named.isEmpty() ? QByteArray("ffmpeg") : named);
         qInfo("Media backend: %s", qgetenv("QT_MEDIA_BACKEND").constData());
     }
@@ -54,80 +61,79 @@ private slots:
     }
 
     void opensEachLesson() {
-        QtMediaDevice device;
-        if (backendMissing(device))
+        const Device device = moduleDevice();
+        if (backendMissing(*device))
             QSKIP("no multimedia backend that opens H.264/AAC in MP4 (Qt FFmpeg media plugin)");
         for (const char* name : {"dvoichaia.mp4", "logoper.mp4", "modelmetod.mp4", "znakmodel.mp4"}) {
-            QCOMPARE(device.open(lesson(name)), 0);
-            QVERIFY(device.isOpen());
-            QVERIFY(device.canPlay());
-            QVERIFY(device.hasVideo());
-            QVERIFY2(device.length() > 3000 && device.length() < 10000,
-                     qPrintable(QString::number(device.length())));
-            QCOMPARE(device.mode(), MediaDevice::Stopped);
-            QCOMPARE(device.position(), 0);
+            QCOMPARE(device->open(lesson(name)), 0);
+            QVERIFY(device->isOpen());
+            QVERIFY(device->canPlay());
+            QVERIFY(device->hasVideo());
+            QVERIFY2(device->length() > 3000 && device->length() < 10000,
+                     qPrintable(QString::number(device->length())));
+            QCOMPARE(device->mode(), MediaDevice::Stopped);
+            QCOMPARE(device->position(), 0);
         }
-        device.close();
-        QVERIFY(!device.isOpen());
-        QCOMPARE(device.play(), int(QtMediaDevice::NotOpen));
+        device->close();
+        QVERIFY(!device->isOpen());
+        QCOMPARE(device->play(), int(MediaBackend::NotOpen));
     }
 
     void missingAndUnplayableFiles() {
-        QtMediaDevice device;
-        if (backendMissing(device))
+        const Device device = moduleDevice();
+        if (backendMissing(*device))
             QSKIP("no multimedia backend that opens H.264/AAC in MP4 (Qt FFmpeg media plugin)");
         QTemporaryDir dir;
-        int code = device.open(dir.filePath(QStringLiteral("нет такого.mp4")));
+        int code = device->open(dir.filePath(QStringLiteral("нет такого.mp4")));
         QVERIFY(code != 0);
-        QVERIFY(!device.isOpen());
+        QVERIFY(!device->isOpen());
         QFile junk(dir.filePath(QStringLiteral("junk.mp4")));
         QVERIFY(junk.open(QIODevice::WriteOnly));
         junk.write(QByteArray(4096, 'x'));
         junk.close();
-        code = device.open(junk.fileName());
+        code = device->open(junk.fileName());
         QVERIFY(code != 0);
-        QVERIFY(!device.isOpen());
+        QVERIFY(!device->isOpen());
     }
 
     void playsToTheEndAndAgain() {
-        QtMediaDevice device;
-        if (backendMissing(device))
+        const Device device = moduleDevice();
+        if (backendMissing(*device))
             QSKIP("no multimedia backend that opens H.264/AAC in MP4 (Qt FFmpeg media plugin)");
         QFrame panel;
         panel.setFrameStyle(QFrame::Panel | QFrame::Raised);
         panel.resize(849, 457);
         panel.show();
-        QCOMPARE(device.attachDisplay(&panel), 0);
-        QVERIFY(device.videoWidget());
-        QCOMPARE(device.videoWidget()->parentWidget(), &panel);
-        QCOMPARE(device.videoWidget()->geometry(), panel.contentsRect());
-        QSignalSpy completed(&device, &MediaDevice::completed);
-        QCOMPARE(device.play(), 0);
-        QTRY_COMPARE(device.mode(), MediaDevice::Playing);
-        QTRY_VERIFY(device.position() > 0);
-        QCOMPARE(device.pause(), 0);
-        QTRY_COMPARE(device.mode(), MediaDevice::Paused);
-        QCOMPARE(device.resume(), 0);
-        QTRY_COMPARE(device.mode(), MediaDevice::Playing);
+        QCOMPARE(device->attachDisplay(&panel), 0);
+        QVERIFY(videoIn(&panel));
+        QCOMPARE(videoIn(&panel)->geometry(), panel.contentsRect());
+        QSignalSpy completed(device.get(), &MediaDevice::completed);
+        QCOMPARE(device->play(), 0);
+        QTRY_COMPARE(device->mode(), MediaDevice::Playing);
+        QTRY_VERIFY(device->position() > 0);
+        QCOMPARE(device->pause(), 0);
+        QTRY_COMPARE(device->mode(), MediaDevice::Paused);
+        QCOMPARE(device->resume(), 0);
+        QTRY_COMPARE(device->mode(), MediaDevice::Playing);
         QVERIFY(waitForCompletion(completed));
         QCOMPARE(completed.size(), 1);
         QCOMPARE(completed.first().first().value<MediaDevice::Notice>(), MediaDevice::Successful);
-        QCOMPARE(device.mode(), MediaDevice::Stopped);
-        QCOMPARE(device.position(), device.length());
+        QCOMPARE(device->mode(), MediaDevice::Stopped);
+        QCOMPARE(device->position(), device->length());
         // From the beginning again.
-        QCOMPARE(device.seekToStart(), 0);
-        QCOMPARE(device.play(), 0);
-        QTRY_COMPARE(device.mode(), MediaDevice::Playing);
-        QVERIFY(device.position() < device.length());
-        device.close();
-        QVERIFY(!device.videoWidget());
+        QCOMPARE(device->seekToStart(), 0);
+        QCOMPARE(device->play(), 0);
+        QTRY_COMPARE(device->mode(), MediaDevice::Playing);
+        QVERIFY(device->position() < device->length());
+        device->close();
+        QVERIFY(!videoIn(&panel));
     }
 
     // The window over the real backend: two lessons in a row, the second loaded while the first plays.
     void twoLessonsInARowInTheWindow() {
         {
-            QtMediaDevice probe;
-            if (backendMissing(probe))
+            const Device probe = moduleDevice();
+            if (backendMissing(*probe))
                 QSKIP("no multimedia backend that opens H.264/AAC in MP4 (Qt FFmpeg media plugin)");
         }
         RecordingDialogs dialogs;
@@ -139,10 +145,7 @@ private slots:
         QVERIFY(bar->isButtonEnabled(TMediaPlayer::btPlay));
         clickButton(bar, TMediaPlayer::btPlay);
         QTRY_COMPARE(bar->device()->mode(), MediaDevice::Playing);
-        auto* device = qobject_cast<QtMediaDevice*>(bar->device());
-        QVERIFY(device);
-        QVERIFY(device->videoWidget());
-        QCOMPARE(device->videoWidget()->parentWidget(), window.Panel1);
+        QVERIFY(videoIn(window.Panel1));
         QTest::mouseClick(window.BitBtn2, Qt::LeftButton);
         QCOMPARE(bar->fileName(), lesson("logoper.mp4"));
         QCOMPARE(bar->device()->mode(), MediaDevice::Stopped);
@@ -164,8 +167,8 @@ private slots:
     // (the lessons' cards are purple and blue), on Play after the lesson ended and on another lesson.
     void videoShowsAfterTheWindowIsReopened() {
         {
-            QtMediaDevice probe;
-            if (backendMissing(probe))
+            const Device probe = moduleDevice();
+            if (backendMissing(*probe))
                 QSKIP("no multimedia backend that opens H.264/AAC in MP4 (Qt FFmpeg media plugin)");
         }
         RecordingDialogs dialogs;

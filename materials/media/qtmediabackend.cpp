@@ -1,4 +1,6 @@
-#include "qtmediadevice.h"
+// The media module: players over QtMultimedia, built as a separate library and loaded on the first lesson, so
+// that the program does not link the multimedia libraries and its start-up does not pay for them.
+#include "qtmediabackend.h"
 
 #include <QAudioDevice>
 #include <QAudioOutput>
@@ -31,15 +33,15 @@ void VideoView::paintEvent(QPaintEvent*) {
     m_frame.paint(&p, rect(), options);
 }
 
-QtMediaDevice::QtMediaDevice(QObject* parent) : MediaDevice(parent) {
+QtMediaBackend::QtMediaBackend() {
     chooseBackend();
 }
 
-QtMediaDevice::~QtMediaDevice() {
+QtMediaBackend::~QtMediaBackend() {
     close();
 }
 
-void QtMediaDevice::chooseBackend() {
+void QtMediaBackend::chooseBackend() {
     // Qt 6.4's GStreamer backend stalls on a second player in one process under a real X server and fails
     // some first plays; the FFmpeg backend plays every time. The backend is fixed by the first multimedia
     // call of the process, so this has to come before it.
@@ -47,7 +49,7 @@ void QtMediaDevice::chooseBackend() {
         qputenv("QT_MEDIA_BACKEND", "ffmpeg");
 }
 
-int QtMediaDevice::open(const QString& path) {
+int QtMediaBackend::open(const QString& path) {
     close();
     auto* player = new QMediaPlayer(this);
     // The FFmpeg backend crashes with an audio output on a machine without an audio device.
@@ -101,17 +103,15 @@ int QtMediaDevice::open(const QString& path) {
             [this](QMediaPlayer::Error code, const QString& text) {
                 m_playerError = code;
                 recordError(code, text);
-                if (m_notifyPending) {
-                    m_notifyPending = false;
-                    emit completed(NoticeFailure);
-                }
+                if (m_notifyPending)
+                    notify(MediaDevice::NoticeFailure);
             });
-    connect(player, &QMediaPlayer::playbackStateChanged, this, &QtMediaDevice::checkCompleted);
-    connect(player, &QMediaPlayer::mediaStatusChanged, this, &QtMediaDevice::checkCompleted);
+    connect(player, &QMediaPlayer::playbackStateChanged, this, &QtMediaBackend::checkCompleted);
+    connect(player, &QMediaPlayer::mediaStatusChanged, this, &QtMediaBackend::checkCompleted);
     return 0;
 }
 
-void QtMediaDevice::close() {
+void QtMediaBackend::close() {
     if (!m_player)
         return;
     m_notifyPending = false;
@@ -125,7 +125,7 @@ void QtMediaDevice::close() {
     delete player;
 }
 
-bool QtMediaDevice::canPlay() const {
+bool QtMediaBackend::canPlay() const {
     if (!m_player)
         return false;
     const auto status = m_player->mediaStatus();
@@ -133,15 +133,15 @@ bool QtMediaDevice::canPlay() const {
            status == QMediaPlayer::BufferedMedia || status == QMediaPlayer::EndOfMedia;
 }
 
-bool QtMediaDevice::hasVideo() const {
+bool QtMediaBackend::hasVideo() const {
     return m_player && m_player->hasVideo();
 }
 
-qint64 QtMediaDevice::length() const {
+qint64 QtMediaBackend::length() const {
     return m_player ? m_player->duration() : 0;
 }
 
-qint64 QtMediaDevice::position() const {
+qint64 QtMediaBackend::position() const {
     if (!m_player)
         return 0;
     // At the end the player may stop a few milliseconds short of the length.
@@ -150,21 +150,21 @@ qint64 QtMediaDevice::position() const {
     return m_player->position();
 }
 
-MediaDevice::Mode QtMediaDevice::mode() const {
+MediaDevice::Mode QtMediaBackend::mode() const {
     if (!m_player)
-        return NotReady;
+        return MediaDevice::NotReady;
     switch (m_player->playbackState()) {
     case QMediaPlayer::PlayingState:
-        return Playing;
+        return MediaDevice::Playing;
     case QMediaPlayer::PausedState:
-        return Paused;
+        return MediaDevice::Paused;
     case QMediaPlayer::StoppedState:
         break;
     }
-    return canPlay() ? Stopped : NotReady;
+    return canPlay() ? MediaDevice::Stopped : MediaDevice::NotReady;
 }
 
-int QtMediaDevice::attachDisplay(QWidget* window) {
+int QtMediaBackend::attachDisplay(QWidget* window) {
     if (!m_player)
         return NotOpen;
     if (!window) {
@@ -184,7 +184,7 @@ int QtMediaDevice::attachDisplay(QWidget* window) {
     return 0;
 }
 
-int QtMediaDevice::seekToStart() {
+int QtMediaBackend::seekToStart() {
     if (!m_player)
         return NotOpen;
     m_playerError = 0;
@@ -192,7 +192,7 @@ int QtMediaDevice::seekToStart() {
     return m_playerError;
 }
 
-int QtMediaDevice::play() {
+int QtMediaBackend::play() {
     if (!m_player)
         return NotOpen;
     m_playerError = 0;
@@ -201,7 +201,7 @@ int QtMediaDevice::play() {
     return m_playerError;
 }
 
-int QtMediaDevice::pause() {
+int QtMediaBackend::pause() {
     if (!m_player)
         return NotOpen;
     m_playerError = 0;
@@ -209,19 +209,33 @@ int QtMediaDevice::pause() {
     return m_playerError;
 }
 
-int QtMediaDevice::resume() {
+int QtMediaBackend::resume() {
     return play();
 }
 
-void QtMediaDevice::checkCompleted() {
+void QtMediaBackend::checkCompleted() {
     if (m_notifyPending && m_player->playbackState() == QMediaPlayer::StoppedState &&
-        m_player->mediaStatus() == QMediaPlayer::EndOfMedia) {
-        m_notifyPending = false;
-        emit completed(Successful);
-    }
+        m_player->mediaStatus() == QMediaPlayer::EndOfMedia)
+        notify(MediaDevice::Successful);
 }
 
-void QtMediaDevice::recordError(int code, const QString& text) {
+void QtMediaBackend::notify(MediaDevice::Notice notice) {
+    m_notifyPending = false;
+    if (m_completed)
+        m_completed(notice);
+}
+
+void QtMediaBackend::recordError(int code, const QString& text) {
     if (!text.isEmpty())
         m_errorTexts.insert(code, text);
 }
+
+class QtMediaModule final : public QObject, public MediaModule {
+    Q_OBJECT
+    Q_PLUGIN_METADATA(IID MediaModule_iid)
+    Q_INTERFACES(MediaModule)
+public:
+    MediaBackend* createBackend() override { return new QtMediaBackend; }
+};
+
+#include "qtmediabackend.moc"

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "mediadevice.h"
+#include "materials/mediamodule.h"
 
 #include <QHash>
+#include <QObject>
 #include <QPointer>
 #include <QVideoFrame>
 #include <QWidget>
@@ -29,22 +30,20 @@ private:
     QVideoFrame m_frame;
 };
 
-// The multimedia device over QtMultimedia: a QMediaPlayer per opened file, its video painted by a
-// VideoView placed inside the display window.
-class QtMediaDevice final : public MediaDevice {
+// The player over QtMultimedia: a QMediaPlayer per opened file, its video painted by a VideoView placed
+// inside the display window.
+class QtMediaBackend final : public QObject, public MediaBackend {
     Q_OBJECT
 public:
-    // Error codes of this device besides QMediaPlayer::Error.
-    enum { OpenTimedOut = 1000, NotOpen = 1001 };
+    QtMediaBackend();
+    ~QtMediaBackend() override;
 
-    explicit QtMediaDevice(QObject* parent = nullptr);
-    ~QtMediaDevice() override;
-
-    // Picks the FFmpeg backend unless one was chosen already; must run before the first multimedia call.
-    static void chooseBackend();
     // How long open waits for the file to load.
     static constexpr int openTimeoutMs = 15000;
 
+    void setCompletionHandler(std::function<void(MediaDevice::Notice)> handler) override {
+        m_completed = std::move(handler);
+    }
     int open(const QString& path) override;
     void close() override;
     bool isOpen() const override { return m_player != nullptr; }
@@ -52,7 +51,7 @@ public:
     bool hasVideo() const override;
     qint64 length() const override;
     qint64 position() const override;
-    Mode mode() const override;
+    MediaDevice::Mode mode() const override;
     int attachDisplay(QWidget* window) override;
     int seekToStart() override;
     int play() override;
@@ -60,13 +59,14 @@ public:
     int resume() override;
     QString errorText(int code) const override { return m_errorTexts.value(code); }
 
-    VideoView* videoWidget() const { return m_video; }
-    bool hasAudioOutput() const { return m_audio != nullptr; }
-
 private:
+    // Picks the FFmpeg backend unless one was chosen already; must run before the first multimedia call.
+    static void chooseBackend();
     void checkCompleted();
+    void notify(MediaDevice::Notice notice);
     void recordError(int code, const QString& text);
 
+    std::function<void(MediaDevice::Notice)> m_completed;
     QMediaPlayer* m_player = nullptr;
     QAudioOutput* m_audio = nullptr;
     QPointer<VideoView> m_video;

@@ -1,0 +1,49 @@
+#include "mediadevice.h"
+
+#include "base/failure.h"
+#include "mediamodule.h"
+
+#include <QCoreApplication>
+#include <QPluginLoader>
+
+#include <memory>
+
+namespace {
+
+// The device over one player of the module, turning the player's completion callback into the signal.
+class ModuleDevice final : public MediaDevice {
+public:
+    explicit ModuleDevice(MediaBackend* backend) : m_backend(backend) {
+        m_backend->setCompletionHandler([this](Notice notice) { emit completed(notice); });
+    }
+
+    int open(const QString& path) override { return m_backend->open(path); }
+    void close() override { m_backend->close(); }
+    bool isOpen() const override { return m_backend->isOpen(); }
+    bool canPlay() const override { return m_backend->canPlay(); }
+    bool hasVideo() const override { return m_backend->hasVideo(); }
+    qint64 length() const override { return m_backend->length(); }
+    qint64 position() const override { return m_backend->position(); }
+    Mode mode() const override { return m_backend->mode(); }
+    int attachDisplay(QWidget* window) override { return m_backend->attachDisplay(window); }
+    int seekToStart() override { return m_backend->seekToStart(); }
+    int play() override { return m_backend->play(); }
+    int pause() override { return m_backend->pause(); }
+    int resume() override { return m_backend->resume(); }
+    QString errorText(int code) const override { return m_backend->errorText(code); }
+
+private:
+    std::unique_ptr<MediaBackend> m_backend;
+};
+
+} // namespace
+
+MediaDevice* MediaDevice::fromModule() {
+    // The module belongs to the installed program, so it is looked for beside the executable.
+    static QPluginLoader loader(QCoreApplication::applicationDirPath() + QStringLiteral("/esun_media.so"));
+    auto* module = qobject_cast<MediaModule*>(loader.instance());
+    if (!module)
+        throw Failure(
+            QStringLiteral("Не удалось загрузить модуль видеоуроков: %1.").arg(loader.errorString()));
+    return new ModuleDevice(module->createBackend());
+}
