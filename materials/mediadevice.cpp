@@ -42,8 +42,12 @@ MediaDevice* MediaDevice::fromModule() {
     // The module belongs to the installed program, so it is looked for beside the executable.
     static QPluginLoader loader(QCoreApplication::applicationDirPath() + QStringLiteral("/esun_media.so"));
     auto* module = qobject_cast<MediaModule*>(loader.instance());
-    if (!module)
-        throw Failure(
-            QStringLiteral("Не удалось загрузить модуль видеоуроков: %1.").arg(loader.errorString()));
+    if (!module) {
+        // Qt's reason may end with its own full stop (its translations do).
+        QString reason = loader.errorString();
+        if (reason.endsWith(QLatin1Char('.')))
+            reason.chop(1);
+        throw Failure(QStringLiteral("Не удалось загрузить модуль видеоуроков: %1.").arg(reason));
+    }
     return new ModuleDevice(module->createBackend());
 }
