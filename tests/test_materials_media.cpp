@@ -141,6 +141,8 @@ private slots:
         TForm13 window;
         TMediaPlayer* bar = window.MediaPlayer1;
         window.showModeless();
+        // The player is made with the first lesson, not with the window.
+        QVERIFY(!bar->device());
         window.BitBtn1Click();
         QVERIFY(bar->isButtonEnabled(TMediaPlayer::btPlay));
         clickButton(bar, TMediaPlayer::btPlay);
