@@ -14,6 +14,11 @@
 
 #include <memory>
 
+// Skips the test (saying why) when this machine has no multimedia backend able to open a lesson.
+#define SKIP_WITHOUT_BACKEND(device)                                                                         \
+    if (backendMissing(device))                                                                              \
+    QSKIP("no multimedia backend that opens H.264/AAC in MP4 (Qt FFmpeg media plugin)")
+
 // The video lessons played by the real multimedia backend, through the device and through the window.
 class MaterialsMediaTest : public QObject {
     Q_OBJECT
@@ -28,8 +33,8 @@ class MaterialsMediaTest : public QObject {
         return display->findChild<QWidget*>(QStringLiteral("video"), Qt::FindDirectChildrenOnly);
     }
 
-    // Skips (saying why) when this machine has no multimedia backend able to open a lesson.
-    bool backendMissing(MediaDevice& device) {
+    // Whether this machine has no multimedia backend able to open a lesson (it is said why).
+    static bool backendMissing(MediaDevice& device) {
         const int code = device.open(lesson("dvoichaia.mp4"));
         if (code == 0)
             return false;
@@ -37,6 +42,13 @@ class MaterialsMediaTest : public QObject {
                  qPrintable(device.errorText(code)));
         return true;
     }
+
+    // The lessons window in the program folder, its failures recorded.
+    struct LessonsWindow {
+        RecordingDialogs dialogs;
+        ProgramFolder programFolder{QCoreApplication::applicationDirPath()};
+        TForm13 window;
+    };
 
     static bool waitForCompletion(QSignalSpy& spy) { return spy.size() > 0 || spy.wait(20000); }
 
@@ -62,8 +74,7 @@ private slots:
 
     void opensEachLesson() {
         const Device device = moduleDevice();
-        if (backendMissing(*device))
-            QSKIP("no multimedia backend that opens H.264/AAC in MP4 (Qt FFmpeg media plugin)");
+        SKIP_WITHOUT_BACKEND(*device);
         for (const char* name : {"dvoichaia.mp4", "logoper.mp4", "modelmetod.mp4", "znakmodel.mp4"}) {
             QCOMPARE(device->open(lesson(name)), 0);
             QVERIFY(device->isOpen());
@@ -81,8 +92,7 @@ private slots:
 
     void missingAndUnplayableFiles() {
         const Device device = moduleDevice();
-        if (backendMissing(*device))
-            QSKIP("no multimedia backend that opens H.264/AAC in MP4 (Qt FFmpeg media plugin)");
+        SKIP_WITHOUT_BACKEND(*device);
         QTemporaryDir dir;
         int code = device->open(dir.filePath(QStringLiteral("нет такого.mp4")));
         QVERIFY(code != 0);
@@ -98,8 +108,7 @@ private slots:
 
     void playsToTheEndAndAgain() {
         const Device device = moduleDevice();
-        if (backendMissing(*device))
-            QSKIP("no multimedia backend that opens H.264/AAC in MP4 (Qt FFmpeg media plugin)");
+        SKIP_WITHOUT_BACKEND(*device);
         QFrame panel;
         panel.setFrameStyle(QFrame::Panel | QFrame::Raised);
         panel.resize(849, 457);
@@ -131,14 +140,10 @@ private slots:
 
     // The window over the real backend: two lessons in a row, the second loaded while the first plays.
     void twoLessonsInARowInTheWindow() {
-        {
-            const Device probe = moduleDevice();
-            if (backendMissing(*probe))
-                QSKIP("no multimedia backend that opens H.264/AAC in MP4 (Qt FFmpeg media plugin)");
-        }
-        RecordingDialogs dialogs;
-        const ProgramFolder programFolder(QCoreApplication::applicationDirPath());
-        TForm13 window;
+        SKIP_WITHOUT_BACKEND(*moduleDevice());
+        LessonsWindow lessons;
+        RecordingDialogs& dialogs = lessons.dialogs;
+        TForm13& window = lessons.window;
         TMediaPlayer* bar = window.MediaPlayer1;
         window.showModeless();
         // The player is made with the first lesson, not with the window.
@@ -168,14 +173,10 @@ private slots:
     // Closing the window during a lesson and reopening it, again and again: the frames still reach Panel1
     // (the lessons' cards are purple and blue), on Play after the lesson ended and on another lesson.
     void videoShowsAfterTheWindowIsReopened() {
-        {
-            const Device probe = moduleDevice();
-            if (backendMissing(*probe))
-                QSKIP("no multimedia backend that opens H.264/AAC in MP4 (Qt FFmpeg media plugin)");
-        }
-        RecordingDialogs dialogs;
-        const ProgramFolder programFolder(QCoreApplication::applicationDirPath());
-        TForm13 window;
+        SKIP_WITHOUT_BACKEND(*moduleDevice());
+        LessonsWindow lessons;
+        RecordingDialogs& dialogs = lessons.dialogs;
+        TForm13& window = lessons.window;
         TMediaPlayer* bar = window.MediaPlayer1;
         const auto shown = [&] { return window.Panel1->grab().toImage(); };
         const auto showsCard = [&](QColor card) {
