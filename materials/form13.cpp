@@ -8,15 +8,14 @@
 
 #include <QFrame>
 #include <QLabel>
-#include <QPixmap>
 
 TForm13* Form13 = nullptr;
 
 TForm13::TForm13(QWidget* parent)
     : Form(QStringLiteral("Form13"), QStringLiteral("Видеоуроки"), 170, 175, 875, 696, parent) {
-    const QPixmap picture(QStringLiteral(":/pictures/button_c.png"));
     const auto button = [&](const char* name, int left) {
-        auto* b = new TBitBtn(picture, this);
+        // The picture is read when the window is first drawn, not at start-up.
+        auto* b = new TBitBtn(QStringLiteral(":/pictures/button_c.png"), this);
         b->setObjectName(QLatin1String(name));
         b->setGeometry(left, 40, 137, 105);
         return b;
