@@ -1,10 +1,8 @@
 #include "mediadevice.h"
 
 #include "base/failure.h"
+#include "base/programmodule.h"
 #include "mediamodule.h"
-
-#include <QCoreApplication>
-#include <QPluginLoader>
 
 #include <memory>
 
@@ -39,12 +37,10 @@ private:
 } // namespace
 
 MediaDevice* MediaDevice::fromModule() {
-    // The module belongs to the installed program, so it is looked for beside the executable.
-    static QPluginLoader loader(QCoreApplication::applicationDirPath() + QStringLiteral("/esun_media.so"));
-    auto* module = qobject_cast<MediaModule*>(loader.instance());
+    QString reason;
+    auto* module = loadProgramModule<MediaModule>(QStringLiteral("esun_media.so"), reason);
     if (!module) {
         // Qt's reason may end with its own full stop (its translations do).
-        QString reason = loader.errorString();
         if (reason.endsWith(QLatin1Char('.')))
             reason.chop(1);
         throw Failure(QStringLiteral("Не удалось загрузить модуль видеоуроков: %1.").arg(reason));

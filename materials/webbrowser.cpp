@@ -1,11 +1,11 @@
 #include "webbrowser.h"
 
 #include "base/failure.h"
+#include "base/programmodule.h"
 #include "browsermodule.h"
 
 #include <QCoreApplication>
 #include <QOpenGLContext>
-#include <QPluginLoader>
 #include <QTimer>
 #include <QWindow>
 #include <QtGui/private/qguiapplication_p.h>
@@ -14,6 +14,8 @@
 #include <qpa/qplatformintegration.h>
 
 namespace {
+const QString moduleFile = QStringLiteral("esun_browser.so");
+
 TWebBrowser::EngineFactory& testFactory() {
     static TWebBrowser::EngineFactory factory;
     return factory;
@@ -64,11 +66,10 @@ public:
 
 BrowserEngine* engineFromModule(QWidget* parent) {
     shareOpenGLContexts();
-    // The module belongs to the installed program, so it is looked for beside the executable.
-    static QPluginLoader loader(TWebBrowser::moduleFileName());
-    auto* module = qobject_cast<BrowserModule*>(loader.instance());
+    QString reason;
+    auto* module = loadProgramModule<BrowserModule>(moduleFile, reason);
     if (!module)
-        throw Failure(QStringLiteral("Cannot load the browser module: ") + loader.errorString());
+        throw Failure(QStringLiteral("Cannot load the browser module: ") + reason);
     return module->createEngine(parent);
 }
 } // namespace
@@ -80,7 +81,7 @@ TWebBrowser::TWebBrowser(QWidget* parent) : QWidget(parent) {
 TWebBrowser::~TWebBrowser() = default;
 
 QString TWebBrowser::moduleFileName() {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/esun_browser.so");
+    return programModulePath(moduleFile);
 }
 
 void TWebBrowser::setEngineFactoryForTesting(EngineFactory factory) {

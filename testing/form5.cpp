@@ -28,8 +28,9 @@ public:
 
 protected:
     void paintEvent(QPaintEvent*) override {
-        if (!m_image.image().isNull())
-            QPainter(this).drawImage(0, 0, m_image.image());
+        const QImage& image = m_image.image();
+        if (!image.isNull())
+            QPainter(this).drawImage(0, 0, image);
     }
 
 private:
