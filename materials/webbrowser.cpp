@@ -8,10 +8,12 @@
 #include <QOpenGLContext>
 #include <QTimer>
 #include <QWindow>
+
 #include <QtGui/private/qguiapplication_p.h>
 #include <QtGui/private/qopenglcontext_p.h>
 #include <QtWidgets/private/qwidget_p.h>
 #include <qpa/qplatformintegration.h>
+#include <utility>
 
 namespace {
 const QString moduleFile = QStringLiteral("esun_browser.so");
@@ -116,6 +118,18 @@ void TWebBrowser::warmUp() {
         return;
     }
     m_engine->warmUp();
+    // In its place the view waits shown but disabled under a cover that paints the empty area, so that the
+    // engine draws it and the window composes it already: shown only with the first page, the view would
+    // set all that up then (about 100 ms on a software OpenGL driver).
+    QWidget* view = m_engine->widget();
+    if (view->parentWidget() == this) {
+        m_cover = new QWidget(this); // made after the view, so above it
+        m_cover->setAutoFillBackground(true);
+        m_cover->setGeometry(rect());
+        view->setEnabled(false);
+        view->show();
+        m_cover->show();
+    }
 }
 
 void TWebBrowser::navigate(const QString& localPath) {
@@ -130,7 +144,9 @@ void TWebBrowser::navigate(const QString& localPath) {
         if (view->parentWidget() != this)
             view->setParent(this);
         view->setGeometry(rect());
+        view->setEnabled(true);
         view->show();
+        delete std::exchange(m_cover, nullptr);
     }
 }
 
@@ -138,6 +154,8 @@ void TWebBrowser::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
     if (m_engine)
         m_engine->widget()->setGeometry(rect());
+    if (m_cover)
+        m_cover->setGeometry(rect());
 }
 
 void TWebBrowser::showEvent(QShowEvent* e) {

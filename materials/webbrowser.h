@@ -11,7 +11,8 @@ class BrowserEngine;
 // folder) and its page view are loaded once the empty area has been painted for the first time, so that
 // neither the start-up nor the window's opening waits for them and a page asked for a moment later shows
 // at once; a navigation that comes earlier loads them itself. Where the platform offers it, the window draws
-// through OpenGL from its first showing, so that the page view moves in without a new native window.
+// through OpenGL from its first showing, so that the page view waits in place, covered, and the first page
+// only uncovers it.
 class TWebBrowser : public QWidget {
     Q_OBJECT
 public:
@@ -22,11 +23,13 @@ public:
 
     // Loads the page at a plain local path; throws Failure when the request is refused.
     void navigate(const QString& localPath);
-    // The page view once a page was asked for; nullptr while the area is empty (a warmed view is hidden).
+    // The page view once a page was asked for; nullptr while the area is empty (a warmed view is hidden,
+    // or covered).
     BrowserEngine* engine() const { return m_navigated ? m_engine.get() : nullptr; }
-    // Whether the module is loaded and the hidden view made, ready for the first page.
+    // Whether the module is loaded and the view made, ready for the first page.
     bool isWarm() const { return m_engine != nullptr; }
-    // Loads the module and makes the hidden view now; a failure is left for the first navigation to report.
+    // Loads the module and makes the view now, hidden or covered; a failure is left for the first navigation
+    // to report.
     void warmUp();
 
     // The file name of the browser module in the executable's folder.
@@ -45,6 +48,7 @@ private:
     bool drawsThroughOpenGL() const;
 
     std::unique_ptr<BrowserEngine> m_engine;
+    QWidget* m_cover = nullptr; // over the warmed view until the first page
     bool m_navigated = false;
     bool m_warmUpQueued = false;
 };
