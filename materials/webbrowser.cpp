@@ -8,11 +8,11 @@
 #include <QOpenGLContext>
 #include <QTimer>
 #include <QWindow>
-
 #include <QtGui/private/qguiapplication_p.h>
 #include <QtGui/private/qopenglcontext_p.h>
 #include <QtWidgets/private/qwidget_p.h>
 #include <qpa/qplatformintegration.h>
+
 #include <utility>
 
 namespace {
