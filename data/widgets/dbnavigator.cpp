@@ -9,13 +9,14 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmapCache>
 #include <QStyleOptionFocusRect>
 #include <QToolButton>
 
 namespace {
 
 // The picture of one button: black shapes on a transparent 16x16 square (Qt greys it when disabled).
-QIcon picture(TDBNavigator::Button which) {
+QPixmap drawPicture(TDBNavigator::Button which) {
     QPixmap pix(16, 16);
     pix.fill(Qt::transparent);
     QPainter p(&pix);
@@ -87,6 +88,17 @@ QIcon picture(TDBNavigator::Button which) {
         p.drawPolygon(QPolygonF({QPointF(7, 0.5), QPointF(11, 3.5), QPointF(7, 6.5)}));
         break;
     }
+    }
+    return pix;
+}
+
+// Every navigator shows the same pictures: drawn once, then kept in Qt's pixmap cache.
+QIcon picture(TDBNavigator::Button which) {
+    const QString key = QStringLiteral("TDBNavigator/%1").arg(int(which));
+    QPixmap pix;
+    if (!QPixmapCache::find(key, &pix)) {
+        pix = drawPicture(which);
+        QPixmapCache::insert(key, pix);
     }
     return QIcon(pix);
 }
