@@ -3,11 +3,16 @@
 #include <QObject>
 #include <QString>
 
-// A module of the program's own (the browser, the media player), loaded when first needed. It belongs to the
-// installed program, so it is looked for beside the executable.
+// A module of the program's own (the browser, the media player, the workbook writer), loaded when first
+// needed. It belongs to the installed program, so it is looked for beside the executable.
 QString programModulePath(const QString& fileName);
 
-// The module's root object; nullptr, with the loader's reason in `reason`, when it cannot be loaded.
+// Modules are looked for in `folder` instead (an empty one: beside the executable again), for tests and
+// benchmarks that run outside the program folder or without a module.
+void setProgramModuleFolderForTesting(const QString& folder);
+
+// The module's root object; nullptr, with the loader's reason in `reason` (without a full stop at its end, to
+// close a sentence of the program's own), when it cannot be loaded.
 QObject* programModuleRoot(const QString& fileName, QString& reason);
 
 // The module's root object as the interface it offers; nullptr as above, or when it offers another one.

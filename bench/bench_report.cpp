@@ -12,6 +12,7 @@
 #include "admin/report/preview.h"
 #include "admin/report/printing.h"
 #include "admin/report/reportfile.h"
+#include "base/programmodule.h"
 #include "data/datamodule.h"
 #include "data/engine/table.h"
 
@@ -173,6 +174,8 @@ void printAfresh(const report::ReportLayout& layout, Table* rez, const QString& 
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // The workbook writer is a module of the program folder, and the benchmarks are built beside it.
+    setProgramModuleFolderForTesting(QStringLiteral(ESUN_PROGRAM_DIR));
     const int rows = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 100000;
     const QString path = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("all");
     const auto measures = [&](const char* one) {

@@ -39,11 +39,7 @@ private:
 MediaDevice* MediaDevice::fromModule() {
     QString reason;
     auto* module = loadProgramModule<MediaModule>(QStringLiteral("esun_media.so"), reason);
-    if (!module) {
-        // Qt's reason may end with its own full stop (its translations do).
-        if (reason.endsWith(QLatin1Char('.')))
-            reason.chop(1);
+    if (!module)
         throw Failure(QStringLiteral("Не удалось загрузить модуль видеоуроков: %1.").arg(reason));
-    }
     return new ModuleDevice(module->createBackend());
 }

@@ -2,6 +2,7 @@
 #include "admin/report/preview.h"
 #include "data/datamodule.h"
 #include "data/engine/table.h"
+#include "tests/support/instances.h"
 #include "tests/support/recorder.h"
 #include "tests/support/testdb.h"
 
@@ -327,6 +328,21 @@ private slots:
         QVERIFY(!preview->isExporting());
         QCOMPARE(progressText(), QString());
         QVERIFY(preview->findChild<QAction*>(QStringLiteral("SaveReport"))->isEnabled());
+    }
+
+    void missingSpreadsheetModuleIsReportedAndWritesNothing() {
+        produced();
+        const QTemporaryDir noModule;
+        const ModuleFolder moduleFolder(noModule.path());
+        save(inFolder(QStringLiteral("итоги.xlsx")));
+        QCOMPARE(m_dialogs->failures().size(), 1);
+        const QString failure = m_dialogs->failures().first();
+        // The loader's reason closes the sentence.
+        const QString start = QStringLiteral("Не удалось загрузить модуль записи книг Excel: ");
+        QVERIFY2(failure.startsWith(start) && failure.size() > start.size() + 1 && failure.endsWith(u'.'),
+                 qPrintable(failure));
+        QVERIFY(filesIn(folder()).isEmpty());
+        QVERIFY(!m_preview->isExporting());
     }
 
     void longExportShowsProgressAndCanBeCancelled() {

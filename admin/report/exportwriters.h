@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QVector>
 
+#include <cerrno>
 #include <memory>
 
 // File formats of the results export: a spreadsheet written row by row, never held whole in memory.
@@ -28,6 +29,11 @@ struct WriteError {
     QString detail;
 };
 
+// The error number of the system call that has just failed; EIO when it set none.
+inline int systemError() {
+    return errno != 0 ? errno : EIO;
+}
+
 // Writes one sheet: the header row, then the rows in order, then finish(). Every call may throw WriteError;
 // a writer dropped before finish() leaves an unfinished file behind for its owner to remove.
 class SheetWriter {
@@ -37,7 +43,8 @@ public:
     virtual void finish() = 0;
 };
 
-// A writer of `format` into `path` (created or overwritten), for `rowCount` rows under `headers`.
+// A writer of `format` into `path` (created or overwritten), for `rowCount` rows under `headers`. A workbook
+// is written by the spreadsheet module; when it cannot be loaded, Failure is thrown and nothing is written.
 std::unique_ptr<SheetWriter> makeSheetWriter(ExportFormat format, const QString& path,
                                              const QStringList& headers, int rowCount);
 

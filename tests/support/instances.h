@@ -2,6 +2,7 @@
 
 #include "app/startup.h"
 #include "base/appinfo.h"
+#include "base/programmodule.h"
 #include "data/datamodule.h"
 #include "signin/form1.h"
 #include "tests/support/input.h"
@@ -22,6 +23,16 @@ public:
     ~ProgramFolder() { appinfo::setProgramFolderForTesting({}); }
     ProgramFolder(const ProgramFolder&) = delete;
     ProgramFolder& operator=(const ProgramFolder&) = delete;
+};
+
+// The program's modules are looked for in `path` while the object lives, beside the executable again
+// afterwards.
+class ModuleFolder {
+public:
+    explicit ModuleFolder(const QString& path) { setProgramModuleFolderForTesting(path); }
+    ~ModuleFolder() { setProgramModuleFolderForTesting({}); }
+    ModuleFolder(const ModuleFolder&) = delete;
+    ModuleFolder& operator=(const ModuleFolder&) = delete;
 };
 
 // Every window and the data module as start-up creates them, over a test database, with a program folder of
