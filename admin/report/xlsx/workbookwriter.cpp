@@ -118,19 +118,21 @@ private:
     QVector<double> m_widths;
 };
 
-class XlsxModule final : public QObject, public SpreadsheetModule {
+} // namespace
+
+} // namespace report
+
+// The module's root object (outside the namespace, so that moc's names for it stay plain).
+class XlsxModule final : public QObject, public report::SpreadsheetModule {
     Q_OBJECT
     Q_PLUGIN_METADATA(IID SpreadsheetModule_iid)
     Q_INTERFACES(report::SpreadsheetModule)
 public:
-    std::unique_ptr<SheetWriter> createWriter(const QString& path, const QStringList& headers, int rowCount,
-                                              const SheetDateFormats& formats) override {
-        return std::make_unique<XlsxWriter>(path, headers, rowCount, formats);
+    std::unique_ptr<report::SheetWriter> createWriter(const QString& path, const QStringList& headers,
+                                                      int rowCount,
+                                                      const report::SheetDateFormats& formats) override {
+        return std::make_unique<report::XlsxWriter>(path, headers, rowCount, formats);
     }
 };
-
-} // namespace
-
-} // namespace report
 
 #include "workbookwriter.moc"
