@@ -5,9 +5,7 @@
 #include "admin/form8.h"
 #include "admin/form9.h"
 #include "app/form14.h"
-#include "base/ahead.h"
 #include "data/datamodule.h"
-#include "data/engine/connection.h"
 #include "materials/form13.h"
 #include "materials/form2.h"
 #include "signin/form1.h"
@@ -19,7 +17,6 @@
 #include "ui/guard.h"
 
 #include <QFileInfo>
-#include <QFontDatabase>
 #include <QLibraryInfo>
 #include <QTranslator>
 
@@ -171,12 +168,5 @@ int runProgram(int argc, char** argv) {
     // No Qt::AA_ShareOpenGLContexts here: it would load the OpenGL driver before the sign-in; the study
     // pages' browser makes the shared context itself when it warms up.
     Application app(argc, argv);
-    // While the windows are made, the background thread prepares what they will wait for: the system's list
-    // of fonts, which the first text measured waits for, the sign-in window's picture and the SQL driver.
-    ahead::queue([] { QFontDatabase::families(); });
-    TForm1::prefetchPicture();
-    ahead::queue(Connection::prepareDriver);
-    const int code = startup::run();
-    ahead::waitForAll();
-    return code;
+    return startup::run();
 }

@@ -99,19 +99,13 @@ void writeWhole(const QString& path, const QByteArray& bytes) {
         throw Failure(ioMessage(errno));
 }
 
-const QString pictureFile = QStringLiteral(":/pictures/signin.jpg");
-
 } // namespace
-
-void TForm1::prefetchPicture() {
-    prefetchJpeg(pictureFile);
-}
 
 TForm1::TForm1(QWidget* parent)
     : Form(QStringLiteral("Form1"), QStringLiteral("Авторизация"), 772, 187, 442, 299, parent) {
     ui::setFont(this, QStringLiteral("Arial"), 16, ui::Regular, Qt::black);
 
-    Image1 = new TImage(loadJpeg(pictureFile), this);
+    Image1 = new TImage(loadJpeg(QStringLiteral(":/pictures/signin.jpg")), this);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(-8, -8, 513, 369);
 

@@ -35,8 +35,6 @@ public:
     // The connection file beside the executable.
     static QString connectionFilePath();
     static QString connectionFileText(const QString& databasePath);
-    // Starts decoding the window's picture on another thread, while the windows before it are made.
-    static void prefetchPicture();
 
     void FormCreate();
     void Edit2Click();

@@ -271,18 +271,6 @@ private slots:
         QVERIFY(recorder.failures().constFirst().contains(QStringLiteral("none.jpg")));
     }
 
-    // A picture decoded ahead on the background thread is the one decoded in place, and a failure there is
-    // thrown where the picture is taken; a second load decodes afresh.
-    void prefetchedJpegs() {
-        const QString signin = QStringLiteral(":/pictures/signin.jpg");
-        const QString missing = QStringLiteral(":/pictures/none.jpg");
-        prefetchJpeg(signin);
-        prefetchJpeg(missing);
-        QCOMPARE(loadJpeg(signin), loadJpeg(signin));
-        QVERIFY_THROWS_EXCEPTION(Failure, loadJpeg(missing));
-        QVERIFY_THROWS_EXCEPTION(Failure, loadJpeg(missing));
-    }
-
     void buttonPictures() {
         const QImage a(QStringLiteral(":/pictures/button_a.png"));
         const QImage b(QStringLiteral(":/pictures/button_b.png"));

@@ -1,6 +1,5 @@
 #include "jpeg.h"
 
-#include "base/ahead.h"
 #include "base/failure.h"
 #include "dialogs.h"
 
@@ -11,8 +10,6 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
-#include <future>
-#include <map>
 #include <utility>
 
 #include <jpeglib.h>
@@ -63,19 +60,6 @@ bool decodeInto(const QByteArray& data, QImage* image, char (&message)[JMSG_LENG
     return true;
 }
 
-// Pictures being decoded ahead, by path; used from the main thread only.
-std::map<QString, std::future<QImage>>& prefetched() {
-    static std::map<QString, std::future<QImage>> pictures;
-    return pictures;
-}
-
-QImage readJpeg(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Failure(QStringLiteral("Cannot open file \"%1\"").arg(path));
-    return decodeJpeg(file.readAll());
-}
-
 } // namespace
 
 QImage decodeJpeg(const QByteArray& data) {
@@ -87,16 +71,10 @@ QImage decodeJpeg(const QByteArray& data) {
 }
 
 QImage loadJpeg(const QString& path) {
-    const auto ahead = prefetched().find(path);
-    if (ahead == prefetched().end())
-        return readJpeg(path);
-    std::future<QImage> picture = std::move(ahead->second);
-    prefetched().erase(ahead);
-    return picture.get();
-}
-
-void prefetchJpeg(const QString& path) {
-    prefetched().insert_or_assign(path, ahead::compute([path] { return readJpeg(path); }));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Failure(QStringLiteral("Cannot open file \"%1\"").arg(path));
+    return decodeJpeg(file.readAll());
 }
 
 void DeferredJpeg::setFile(const QString& path) {

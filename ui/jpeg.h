@@ -8,9 +8,6 @@
 QImage decodeJpeg(const QByteArray& data);
 // Reads and decodes a JPEG from a file or a Qt resource path (":/pictures/signin.jpg").
 QImage loadJpeg(const QString& path);
-// Queues the reading and decoding of the JPEG at `path` on the background thread, for a picture needed soon;
-// the next loadJpeg of that path gives its picture, or throws its failure.
-void prefetchJpeg(const QString& path);
 
 // A picture kept as its JPEG file (or resource) until it is first asked for: windows made at start-up and
 // not yet shown do not pay for decoding. A damaged file leaves the picture empty and

@@ -97,14 +97,6 @@ QString openHandle(const QString& path, int busyTimeout, const QString& name) {
 
 } // namespace
 
-void Connection::prepareDriver() {
-    sqlite3_initialize();
-    // A connection made and dropped at once: its driver's plugin stays loaded for every later one.
-    const QString name = QStringLiteral("prepareDriver");
-    QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-    QSqlDatabase::removeDatabase(name);
-}
-
 Connection::Connection(const QString& objectName, QObject* parent)
     : QObject(parent), m_dbName(QStringLiteral("%1#%2").arg(objectName).arg(++connectionCounter)) {
     setObjectName(objectName);

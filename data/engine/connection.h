@@ -44,9 +44,6 @@ public:
     QStringList tableNames() const;
     // The SQLite handle under the QtSql connection, for fast reading and the collation; null when closed.
     sqlite3* handle() const;
-    // Loads the SQL driver and sets up SQLite without opening anything, so that the first open does not wait
-    // for them; called once, from any thread.
-    static void prepareDriver();
     // Names compared as the database engine does: letter case ignored, Cyrillic included.
     static bool sameName(const QString& a, const QString& b);
     // A table or column name quoted for SQL ("name", inner quotes doubled).
