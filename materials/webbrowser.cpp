@@ -71,7 +71,7 @@ BrowserEngine* engineFromModule(QWidget* parent) {
     QString reason;
     auto* module = loadProgramModule<BrowserModule>(moduleFile, reason);
     if (!module)
-        throw Failure(QStringLiteral("Cannot load the browser module: ") + reason);
+        throw Failure(QStringLiteral("Не удалось загрузить модуль учебных страниц: %1.").arg(reason));
     return module->createEngine(parent);
 }
 } // namespace
@@ -93,7 +93,7 @@ void TWebBrowser::setEngineFactoryForTesting(EngineFactory factory) {
 void TWebBrowser::makeEngine(QWidget* parent) {
     BrowserEngine* engine = testFactory() ? testFactory()(parent) : engineFromModule(parent);
     if (!engine)
-        throw Failure(QStringLiteral("The browser cannot show pages"));
+        throw Failure(QStringLiteral("Не удалось открыть просмотр учебных страниц."));
     m_engine.reset(engine);
     m_engine->widget()->hide();
     if (parent == this)

@@ -40,7 +40,7 @@ public:
     QString navigate(const QString& localPath) override {
         const QUrl url = QUrl::fromLocalFile(localPath);
         if (localPath.isEmpty() || !url.isValid())
-            return QStringLiteral("Invalid page location \"%1\"").arg(localPath);
+            return QStringLiteral("Неверный путь к учебной странице: «%1».").arg(localPath);
         m_location = localPath;
         m_url = url;
         m_loaded = false;
