@@ -1,5 +1,7 @@
 #pragma once
 
+#include "failure.h"
+
 #include <QObject>
 #include <QString>
 
@@ -15,7 +17,14 @@ void setProgramModuleFolderForTesting(const QString& folder);
 // close a sentence of the program's own), when it cannot be loaded.
 QObject* programModuleRoot(const QString& fileName, QString& reason);
 
-// The module's root object as the interface it offers; nullptr as above, or when it offers another one.
-template <typename Interface> Interface* loadProgramModule(const QString& fileName, QString& reason) {
-    return qobject_cast<Interface*>(programModuleRoot(fileName, reason));
+// The module's root object as the interface it offers. When it cannot be loaded, or offers another interface,
+// throws Failure «Не удалось загрузить модуль <what>: <reason>.», `what` naming the module ("видеоуроков").
+template <typename Interface> Interface& loadProgramModule(const QString& fileName, const QString& what) {
+    QString reason;
+    auto* module = qobject_cast<Interface*>(programModuleRoot(fileName, reason));
+    if (module)
+        return *module;
+    if (reason.isEmpty())
+        reason = QStringLiteral("в файле другой модуль");
+    throw Failure(QStringLiteral("Не удалось загрузить модуль %1: %2.").arg(what, reason));
 }

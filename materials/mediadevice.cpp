@@ -1,6 +1,5 @@
 #include "mediadevice.h"
 
-#include "base/failure.h"
 #include "base/programmodule.h"
 #include "mediamodule.h"
 
@@ -37,9 +36,7 @@ private:
 } // namespace
 
 MediaDevice* MediaDevice::fromModule() {
-    QString reason;
-    auto* module = loadProgramModule<MediaModule>(QStringLiteral("esun_media.so"), reason);
-    if (!module)
-        throw Failure(QStringLiteral("Не удалось загрузить модуль видеоуроков: %1.").arg(reason));
-    return new ModuleDevice(module->createBackend());
+    auto& module =
+        loadProgramModule<MediaModule>(QStringLiteral("esun_media.so"), QStringLiteral("видеоуроков"));
+    return new ModuleDevice(module.createBackend());
 }

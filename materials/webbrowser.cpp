@@ -68,11 +68,8 @@ public:
 
 BrowserEngine* engineFromModule(QWidget* parent) {
     shareOpenGLContexts();
-    QString reason;
-    auto* module = loadProgramModule<BrowserModule>(moduleFile, reason);
-    if (!module)
-        throw Failure(QStringLiteral("Не удалось загрузить модуль учебных страниц: %1.").arg(reason));
-    return module->createEngine(parent);
+    return loadProgramModule<BrowserModule>(moduleFile, QStringLiteral("учебных страниц"))
+        .createEngine(parent);
 }
 } // namespace
 
@@ -109,7 +106,7 @@ void TWebBrowser::warmUp() {
     if (m_engine)
         return;
     try {
-        // The view warms up hidden in its place when the window draws through OpenGL already; otherwise in a
+        // The view warms up in its place when the window draws through OpenGL already; otherwise hidden in a
         // window of its own: placed in the shown window, it would make the window system recreate that window
         // for its OpenGL drawing, and a click meanwhile would be lost.
         makeEngine(drawsThroughOpenGL() ? this : nullptr);

@@ -2,7 +2,6 @@
 
 #include "spreadsheetmodule.h"
 
-#include "base/failure.h"
 #include "base/programmodule.h"
 #include "data/engine/formats.h"
 
@@ -90,15 +89,6 @@ private:
     int m_fields = 0;
 };
 
-// The workbook writers: loaded on the first save of a workbook.
-SpreadsheetModule& spreadsheetModule() {
-    QString reason;
-    auto* module = loadProgramModule<SpreadsheetModule>(QStringLiteral("esun_xlsx.so"), reason);
-    if (!module)
-        throw Failure(QStringLiteral("Не удалось загрузить модуль записи книг Excel: %1.").arg(reason));
-    return *module;
-}
-
 } // namespace
 
 std::unique_ptr<SheetWriter> makeSheetWriter(ExportFormat format, const QString& path,
@@ -107,7 +97,10 @@ std::unique_ptr<SheetWriter> makeSheetWriter(ExportFormat format, const QString&
         return std::make_unique<CsvWriter>(path, headers);
     const QString date = spreadsheetDateFormat(formats::shortDateFormat());
     const SheetDateFormats dateFormats{date, date + u' ' + spreadsheetDateFormat(formats::longTimeFormat())};
-    return spreadsheetModule().createWriter(path, headers, rowCount, dateFormats);
+    // The workbook writers are loaded on the first save of a workbook.
+    return loadProgramModule<SpreadsheetModule>(QStringLiteral("esun_xlsx.so"),
+                                                QStringLiteral("записи книг Excel"))
+        .createWriter(path, headers, rowCount, dateFormats);
 }
 
 QString spreadsheetDateFormat(const QString& qtFormat) {
