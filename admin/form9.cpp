@@ -2,7 +2,7 @@
 
 #include "admin/form12.h"
 #include "admin/form8.h"
-#include "admin/report/resultsreport.h"
+#include "admin/resultsreport.h"
 #include "data/datamodule.h"
 #include "data/engine/filter.h"
 #include "data/engine/table.h"

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Runs under python3 whether it is started as a script, by sh or by python3.
 ''''exec python3 "$0" "$@" # '''
-# Fails on an #include that points up or sideways, by the layer table in docs/contributing.md.
+# Fails on an #include that points up or sideways, by the layer table in docs/contributing.md, and on a folder
+# of sources without a row of its own (it would pass under its parent's row unseen).
 import pathlib
 import re
 import sys
@@ -44,6 +45,10 @@ for source in sorted(root.rglob("*")):
         continue
     if "*" in allowed[here]:
         continue
+    folder = relative.rpartition("/")[0]
+    fault = f"{folder}: a folder of sources without a row of its own in the layer table"
+    if folder != here and fault not in faults:
+        faults.append(fault)
     for target in include.findall(source.read_text(encoding="utf-8")):
         if "/" not in target:
             continue  # a header beside the source

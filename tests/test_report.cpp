@@ -5,7 +5,7 @@
 #include "admin/report/printing.h"
 #include "admin/report/producer.h"
 #include "admin/report/reportfile.h"
-#include "admin/report/resultsreport.h"
+#include "admin/resultsreport.h"
 #include "base/failure.h"
 #include "data/datamodule.h"
 #include "data/engine/table.h"

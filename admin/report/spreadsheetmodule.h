@@ -1,6 +1,6 @@
 #pragma once
 
-#include "exportwriters.h"
+#include "sheetwriter.h"
 
 #include <QString>
 #include <QStringList>

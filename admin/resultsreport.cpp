@@ -1,8 +1,8 @@
 #include "resultsreport.h"
 
-#include "preview.h"
+#include "form10.h"
 
-#include "admin/form10.h"
+#include "admin/report/preview.h"
 #include "base/failure.h"
 #include "data/engine/datasource.h"
 
