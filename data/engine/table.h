@@ -8,6 +8,7 @@
 #include <QVector>
 
 #include <memory>
+#include <optional>
 
 class Connection;
 class DataSource;
@@ -70,6 +71,11 @@ public:
     int moveBy(int distance); // returns the distance actually moved
     void moveTo(int row);     // a visible row, as a grid click does; ends a pending edit of another row
     bool locate(const QString& fieldName, const QVariant& value, int options = LocateExact);
+    // The stored row under the cursor, by an identity that survives cursor moves, new rows and refreshes;
+    // none for a pending new row or an empty table.
+    std::optional<qint64> bookmark() const;
+    // Moves the cursor to a bookmarked row that is still visible; false, and no move, when it is not.
+    bool gotoBookmark(qint64 mark);
 
     // --- values of the current row ------------------------------------------------------------------
     QVariant value(int pos) const; // null with no current row; lookups give their result

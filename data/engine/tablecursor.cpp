@@ -205,10 +205,12 @@ void TableData::announceUpdate() {
     emit q->updatingRecord();
 }
 
-// A detail's new row needs its master's key: a modified pending master row is stored first.
+// A detail's new row needs its master's key: a modified pending master row is stored first, with what its
+// widgets still hold (a question typed into a cell editor that was not left yet).
 void TableData::storeMaster() {
     if (!master || !master->isActive() || master->state() == Table::State::Browse)
         return;
+    master->d->announceUpdate();
     if (master->modified())
         master->post();
     else if (master->state() == Table::State::Insert)
@@ -297,6 +299,23 @@ void Table::moveTo(int row) {
     const int at = d->findVisible(target);
     if (at >= 0)
         d->setCursor(at, false, false);
+}
+
+std::optional<qint64> Table::bookmark() const {
+    if (!d->active || d->state == State::Insert || d->count() == 0)
+        return std::nullopt;
+    return d->rowids[size_t(d->currentRow())];
+}
+
+bool Table::gotoBookmark(qint64 mark) {
+    d->checkActive();
+    const auto it = std::find_if(d->visible.begin(), d->visible.end(), [&](int row) {
+        return row != pendingRow && d->rowids[size_t(row)] == mark;
+    });
+    if (it == d->visible.end())
+        return false;
+    moveTo(int(it - d->visible.begin()));
+    return d->currentRow() == *it;
 }
 
 bool Table::locate(const QString& fieldName, const QVariant& value, int options) {
@@ -452,10 +471,10 @@ QString TableData::writeError(const QSqlError& error, bool deleting, qint64 rowi
                               const QHash<QString, QVariant>& values) const {
     const QString prefix =
         deleting ? QStringLiteral("Запись нельзя удалить: ") : QStringLiteral("Запись нельзя сохранить: ");
-    const QString problem = fileProblem(error.nativeErrorCode().toInt());
+    const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
+    const QString problem = fileProblem(error.nativeErrorCode().toInt(), text);
     if (!problem.isEmpty())
         return prefix + problem;
-    const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
     return prefix + explainWriteError(*q->connection(), realTable, text, deleting, rowid, values);
 }
 
@@ -604,10 +623,10 @@ void Table::setValue(int pos, const QVariant& value) {
         fail(QStringLiteral("Field '%1' cannot be modified").arg(f.name));
     QVariant converted = convert(f, value);
     if (f.kind == FieldKind::Text && f.size > 0 && converted.toString().size() > f.size)
-        fail(QStringLiteral("Text of %1 characters is too long for field '%2' (at most %3)")
-                 .arg(converted.toString().size())
+        fail(QStringLiteral("Поле «%1» вмещает не больше %2 знаков, а в тексте их %3: текст не сохранён.")
                  .arg(f.name)
-                 .arg(f.size));
+                 .arg(f.size)
+                 .arg(converted.toString().size()));
     if (d->state == State::Browse)
         edit();
     d->buffer[pos] = std::move(converted);

@@ -2,6 +2,7 @@
 
 #include "data/engine/datasource.h"
 #include "data/engine/table.h"
+#include "ui/dialogs.h"
 
 #include <QKeyEvent>
 
@@ -75,6 +76,21 @@ void DataBinding::resolveField() {
 void DataBinding::updateRecord(Table* table) {
     if (table && dbdisplay::editing(table))
         emit table->updatingRecord();
+}
+
+void deleteWithConfirmation(Table* table) {
+    const bool pending = table->state() == Table::State::Insert;
+    const std::optional<qint64> mark = table->bookmark();
+    if (!dialogs().confirmDelete())
+        return;
+    // A new row still pending is only discarded; a stored row that is gone meanwhile has nothing left to
+    // delete; an empty table gets the engine's own message.
+    if (pending) {
+        if (table->state() == Table::State::Insert)
+            table->remove();
+    } else if (!mark || table->gotoBookmark(*mark)) {
+        table->remove();
+    }
 }
 
 namespace dbdisplay {

@@ -66,6 +66,10 @@ private:
     std::function<void()> m_writer;
 };
 
+// Asks "Delete record?" and deletes the record that was current when it was asked, should another row have
+// been stored or the cursor moved while the question was open (a test's result stored at its time-out).
+void deleteWithConfirmation(Table* table);
+
 namespace dbdisplay {
 // Alignment of a field's display text: integers right, everything else left.
 Qt::Alignment alignment(const Table* table, int pos);

@@ -4,7 +4,6 @@
 #include "databinding.h"
 #include "lookuplist.h"
 
-#include "ui/dialogs.h"
 #include "ui/guard.h"
 
 #include <QAbstractTableModel>
@@ -153,9 +152,9 @@ public:
         : QLineEdit(grid->viewport()), column(gridColumn), fieldPos(field), m_grid(grid) {
         setFrame(false);
         setContextMenuPolicy(Qt::NoContextMenu);
+        // No field-size limit here: a longer text, typed or pasted, is refused whole by the table with its
+        // message when it is written, instead of being cut without a word.
         const FieldDef& f = grid->table()->field(fieldPos);
-        if (f.kind == FieldKind::Text && f.size > 0)
-            setMaxLength(f.size);
         if (f.isLookup()) {
             setReadOnly(true);
             const int keyPos = grid->table()->indexOf(f.keyField);
@@ -692,8 +691,7 @@ void TDBGrid::deleteRecord() {
     if (!t->canModify() || t->isEmpty())
         return;
     closeEditor();
-    if (dialogs().confirmDelete())
-        t->remove();
+    deleteWithConfirmation(t);
 }
 
 // The focus went to another control: typed text is written, an untouched new record is discarded.

@@ -3,7 +3,6 @@
 #include "data/engine/table.h"
 #include "databinding.h"
 
-#include "ui/dialogs.h"
 #include "ui/guard.h"
 
 #include <QKeyEvent>
@@ -199,8 +198,7 @@ void TDBNavigator::act(Button which) {
         t->insert();
         break;
     case nbDelete:
-        if (dialogs().confirmDelete())
-            t->remove();
+        deleteWithConfirmation(t);
         break;
     case nbEdit:
         t->edit();

@@ -1,5 +1,7 @@
 #include "recorder.h"
 
+#include <utility>
+
 RecordingDialogs::RecordingDialogs() {
     setDialogs(this);
 }
@@ -26,6 +28,8 @@ void RecordingDialogs::warning(const QString& caption, const QString& text) {
 
 bool RecordingDialogs::confirmDelete() {
     record(QStringLiteral("confirm"), QStringLiteral("Delete record?"));
+    if (const auto meanwhile = std::exchange(m_whileConfirming, {}))
+        meanwhile();
     return m_confirms.isEmpty() ? true : m_confirms.dequeue();
 }
 

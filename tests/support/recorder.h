@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // Stands in for every dialog while it lives: keeps what would have been shown and answers with scripted
 // replies (OK to confirmations and cancel to file dialogs unless told otherwise).
 class RecordingDialogs final : public DialogService {
@@ -28,6 +30,8 @@ public:
                          QString* chosenFilter) override;
 
     void setNextConfirm(bool ok) { m_confirms.enqueue(ok); }
+    // Runs `meanwhile` while the next confirmation is open, as a timer tick does under a real box.
+    void setWhileConfirming(std::function<void()> meanwhile) { m_whileConfirming = std::move(meanwhile); }
     void setNextFileName(const QString& path) { m_fileNames.enqueue(path); }
     void setNextFilter(const QString& filter) { m_filters.enqueue(filter); }
 
@@ -41,6 +45,7 @@ public:
 private:
     void record(const QString& kind, const QString& text);
     QQueue<bool> m_confirms;
+    std::function<void()> m_whileConfirming;
     QQueue<QString> m_fileNames;
     QQueue<QString> m_filters;
 };
