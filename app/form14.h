@@ -1,8 +1,7 @@
 #pragma once
 
+#include "base/windowlink.h"
 #include "ui/form.h"
-
-#include <functional>
 
 class QLabel;
 class TBitBtn;
@@ -20,10 +19,10 @@ public:
     void BitBtn5Click();
 
     // The windows and the command the four buttons open; start-up wires them.
-    std::function<void()> showStudyMaterials;
-    std::function<void()> showTopicChoice;
-    std::function<void()> showVideoLessons;
-    std::function<void()> showOwnResults;
+    WindowLink showStudyMaterials;
+    WindowLink showTopicChoice;
+    WindowLink showVideoLessons;
+    WindowLink showOwnResults;
 
     QLabel* Label5;
     QLabel* Label6;

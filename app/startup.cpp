@@ -22,6 +22,7 @@
 
 #include <cstdlib>
 #include <cxxabi.h>
+#include <initializer_list>
 #include <memory>
 #include <typeinfo>
 
@@ -91,13 +92,21 @@ void wireWindows() {
     Form2->showOwnResults = [] { runResultsFilter(); };
 }
 
+void signOut() {
+    // His test, if one is running hidden, ends with him and stores his row as at its time-out; the windows
+    // opened on his behalf close, so that nobody after him can use them in his name, and none is left
+    // disabled under the next pupil's main window.
+    guarded([] { Form3->pupilSignedOut(); });
+    for (Form* window : std::initializer_list<Form*>{Form3, Form7, Form5, Form13, Form2})
+        window->close();
+}
+
 void createSignInWindow() {
     Form1 = new TForm1;
     Form1->showTeacherWindow = [] { Form9->showModal(); };
     Form1->showPupilWindow = [] {
         Form14->showModal();
-        // Closing the main window signs its pupil out: his test, if one is running hidden, ends with him.
-        guarded([] { Form3->pupilSignedOut(); });
+        signOut();
     };
 }
 
@@ -116,6 +125,8 @@ int runEventLoop() {
     Form14->show();
     const int code = QCoreApplication::exec();
     QObject::disconnect(ending);
+    // The main window's closing signs its pupil out here too.
+    signOut();
     return code;
 }
 

@@ -24,6 +24,8 @@ void createInstances();
 void wireWindows();
 // Creates the sign-in window (its creation handler fixes the sign-in variant) and wires what it opens.
 void createSignInWindow();
+// The pupil leaves: his running test is stored and the windows opened on his behalf close.
+void signOut();
 // Shows the sign-in window modally and destroys it afterwards; true when it ended with the OK result.
 bool signIn();
 // Runs the event loop with the main window shown until the program is asked to end; returns its exit code.

@@ -1,8 +1,7 @@
 #pragma once
 
+#include "base/windowlink.h"
 #include "ui/form.h"
-
-#include <functional>
 
 class FittedPicture;
 class LinkLabel;
@@ -54,8 +53,8 @@ public:
     void N5Click();
 
     // The topic choice and the pupil's own results belong to the testing windows; start-up wires them.
-    std::function<void()> showTopicChoice;
-    std::function<void()> showOwnResults;
+    WindowLink showTopicChoice;
+    WindowLink showOwnResults;
     void N2Click();
     void N3Click();
 

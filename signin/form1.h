@@ -1,10 +1,9 @@
 #pragma once
 
+#include "base/windowlink.h"
 #include "ui/form.h"
 
 #include <QImage>
-
-#include <functional>
 
 class QLabel;
 class QLineEdit;
@@ -44,8 +43,8 @@ public:
     void Button3Click();
 
     // What a successful direct sign-in opens, shown modally from within this window; start-up wires them.
-    std::function<void()> showTeacherWindow;
-    std::function<void()> showPupilWindow;
+    WindowLink showTeacherWindow;
+    WindowLink showPupilWindow;
 
     TImage* Image1;
     QLabel* Label1;

@@ -1,5 +1,6 @@
 #include "form3.h"
 
+#include "base/clock.h"
 #include "data/datamodule.h"
 #include "data/engine/table.h"
 #include "data/widgets/dbtext.h"
@@ -8,7 +9,6 @@
 #include "ui/builders.h"
 #include "ui/guard.h"
 
-#include <QDate>
 #include <QDateTime>
 #include <QFrame>
 #include <QLabel>
@@ -242,7 +242,7 @@ void TForm3::storeResult() {
         rez->insert();
         rez->setValue(QStringLiteral("Оценка"), grade);
         rez->setValue(QStringLiteral("Баллы"), QString::number(m_correct));
-        rez->setValue(QStringLiteral("Дата"), QDate::currentDate().startOfDay());
+        rez->setValue(QStringLiteral("Дата"), programclock::today().startOfDay());
         rez->setValue(QStringLiteral("id_темы"), owner.topic);
         rez->setValue(QStringLiteral("id_ученика"), owner.pupil);
         rez->setValue(QStringLiteral("id_класса"), owner.klass);

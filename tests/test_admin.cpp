@@ -21,6 +21,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QClipboard>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -445,12 +446,18 @@ private slots:
         QCOMPARE(db().scalar(stored.arg(QStringLiteral("\"статус\""), QStringLiteral("Басовый"))).toInt(), 0);
     }
 
+    void anAnswerUnderANewQuestionIsNotLost_data() {
+        QTest::addColumn<bool>("enter");
+        QTest::newRow("written with Enter") << true;
+        QTest::newRow("still in the cell editor") << false;
+    }
     void anAnswerUnderANewQuestionIsNotLost() {
+        QFETCH(bool, enter);
         Form9->showModeless();
         clickRow(Form9->DBGrid1, 0); // "Звукоряд", key 1
         Form8->showModeless();
         press(Form8->DBNavigator1, TDBNavigator::nbInsert);
-        typeIntoCell(Form8->DBGrid1, QStringLiteral("Сколько звуков в октаве?"));
+        typeIntoCell(Form8->DBGrid1, QStringLiteral("Сколько звуков в октаве?"), enter);
         QCOMPARE(DataModule11->quest->state(), Table::State::Insert);
         // The answer grid follows the new question: it has no answers.
         QCOMPARE(DataModule11->ans->recordCount(), 0);
@@ -460,6 +467,10 @@ private slots:
         QCOMPARE(DataModule11->quest->state(), Table::State::Browse);
         const int question = DataModule11->quest->value(QStringLiteral("id_вопроса")).toInt();
         QVERIFY(question > 5);
+        QCOMPARE(
+            db().scalar(
+                QStringLiteral("SELECT \"вопрос\" FROM \"Вопрос\" WHERE \"id_вопроса\" = %1").arg(question)),
+            QStringLiteral("Сколько звуков в октаве?"));
         typeIntoCell(Form8->DBGrid2, QStringLiteral("Семь"));
         press(Form8->DBNavigator2, TDBNavigator::nbPrior);
         QCOMPARE(m_program->db
@@ -470,6 +481,55 @@ private slots:
                      .scalar(QStringLiteral("SELECT COUNT(*) FROM \"Ответы\" WHERE \"id_вопроса\" IS NULL"))
                      .toInt(),
                  0);
+    }
+
+    // A text pasted longer than its field is refused whole with the table's message, and stays in the editor.
+    void aLongPastedTextIsRefusedNotCut_data() {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QString>("sql"); // the first row's stored value
+        QTest::newRow("topic") << "Form9"
+                               << "тема"
+                               << "SELECT \"тема\" FROM \"Тема\" WHERE \"id_темы\" = 1";
+        QTest::newRow("answer") << "Form8"
+                                << "ответ"
+                                << "SELECT \"ответ\" FROM \"Ответы\" WHERE \"id_ответа\" = 1";
+        QTest::newRow("patronymic") << "Form12"
+                                    << "Отчество"
+                                    << "SELECT \"Отчество\" FROM \"Ученики\" WHERE \"id_ученика\" = 1";
+    }
+    void aLongPastedTextIsRefusedNotCut() {
+        QFETCH(QString, window);
+        QFETCH(QString, column);
+        QFETCH(QString, sql);
+        const QString before = db().scalar(sql);
+        Form9->showModeless();
+        clickRow(Form9->DBGrid1, 0);
+        TDBGrid* grid = Form9->DBGrid1;
+        if (window == QLatin1String("Form8")) {
+            Form8->showModeless();
+            grid = Form8->DBGrid2;
+        } else if (window == QLatin1String("Form12")) {
+            Form12->showModeless();
+            grid = Form12->DBGrid1;
+        }
+        clickRow(grid, 0, columnOf(grid, column));
+        const QString pasted(10000, u'ф');
+        QApplication::clipboard()->setText(pasted);
+        typeIntoCell(grid, QStringLiteral("x"), false);
+        auto* editor = qobject_cast<QLineEdit*>(grid->cellEditor());
+        QVERIFY(editor);
+        editor->selectAll();
+        QTest::keySequence(editor, QKeySequence::Paste);
+        QCOMPARE(editor->text().size(), 10000);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QCOMPARE(dialogs().failures().size(), 1);
+        QVERIFY2(dialogs().failures().first().contains(
+                     QStringLiteral("не больше 255 знаков, а в тексте их 10000")),
+                 qPrintable(dialogs().failures().first()));
+        QCOMPARE(db().scalar(sql), before);
+        QVERIFY(grid->cellEditor());
+        QCOMPARE(qobject_cast<QLineEdit*>(grid->cellEditor())->text(), pasted);
     }
 
     void anAnswerUnderAnUntouchedNewQuestionIsRefused() {

@@ -1,3 +1,4 @@
+#include "base/failure.h"
 #include "data/datamodule.h"
 #include "data/engine/connection.h"
 #include "data/engine/datasource.h"
@@ -10,6 +11,7 @@
 #include <QFile>
 #include <QtTest>
 
+#include <cstdio>
 #include <memory>
 
 // The data module over database files of several shapes: the normal one, a missing one, a damaged one and
@@ -206,6 +208,46 @@ private slots:
         QVERIFY(dm.rez->locate(QStringLiteral("id_результата"), 3));
         QCOMPARE(dm.rez->displayText(2), QStringLiteral("Анна"));
         QCOMPARE(dm.ych->recNo(), 0);
+    }
+
+    // A database file deleted, replaced or cut short while the program runs: a store says so in Russian.
+    void fileChangedUnderTheProgram_data() {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("expected");
+        const QString moved = QStringLiteral("удалён или заменён другим, пока программа работала");
+        QTest::newRow("deleted") << "delete" << moved;
+        QTest::newRow("replaced") << "replace" << moved;
+        QTest::newRow("cut short") << "truncate" << QStringLiteral("нет нужной таблицы");
+    }
+    void fileChangedUnderTheProgram() {
+        QFETCH(QString, change);
+        QFETCH(QString, expected);
+        TestDatabase db(TestDatabase::smallRowsSql());
+        RecordingDialogs dialogs;
+        TDataModule11 dm;
+        const QString copy = db.folder() + QStringLiteral("/copy.mdb");
+        QVERIFY(QFile::copy(db.path(), copy));
+        if (change == QLatin1String("delete")) {
+            QVERIFY(QFile::remove(db.path()));
+        } else if (change == QLatin1String("replace")) {
+            QVERIFY(::rename(QFile::encodeName(copy).constData(), QFile::encodeName(db.path()).constData()) ==
+                    0);
+        } else {
+            QFile file(db.path());
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.resize(0));
+        }
+        QString text;
+        try {
+            dm.tema->insert();
+            dm.tema->setValue(QStringLiteral("тема"), QStringLiteral("Новая"));
+            dm.tema->post();
+        } catch (const Failure& failure) {
+            text = failure.text();
+        }
+        QVERIFY2(text.startsWith(QStringLiteral("tema: Запись нельзя сохранить: ")) &&
+                     text.contains(expected),
+                 qPrintable(text));
     }
 
     void reconnectOpensTheClosedTables() {

@@ -3,6 +3,7 @@
 #include "data/engine/table.h"
 #include "materials/form13.h"
 #include "materials/form2.h"
+#include "signin/form1.h"
 #include "testing/form5.h"
 #include "testing/form7.h"
 #include "tests/support/instances.h"
@@ -30,6 +31,25 @@ private slots:
         QVERIFY(Form14->autoFillBackground());
         QCOMPARE(Form14->font().pixelSize(), 11);
         QVERIFY(!Form14->isVisible());
+    }
+
+    // Start-up wires every link between windows; a window made on its own has buttons that fail in a
+    // sentence.
+    void windowLinks() {
+        {
+            ProgramInstances program;
+            for (const WindowLink* link :
+                 {&Form14->showStudyMaterials, &Form14->showTopicChoice, &Form14->showVideoLessons,
+                  &Form14->showOwnResults, &Form2->showTopicChoice, &Form2->showOwnResults,
+                  &Form1->showTeacherWindow, &Form1->showPupilWindow})
+                QVERIFY(link->isSet());
+        }
+        RecordingDialogs dialogs;
+        TForm14 alone;
+        alone.showModeless();
+        QTest::mouseClick(alone.BitBtn3, Qt::LeftButton);
+        QCOMPARE(dialogs.failures(),
+                 QStringList{QStringLiteral("Эта команда в программе не подключена: окно открыть нельзя.")});
     }
 
     void labels_data() {
@@ -159,7 +179,7 @@ private slots:
             QCOMPARE(rez->valueAt(row, 8).toInt(), 1);
     }
 
-    void pressingResultsAgainGoesToTheFirstResult() {
+    void pressingResultsAgainKeepsTheResultsCursor() {
         ProgramInstances program;
         DataModule11->ych->setFilterText(QStringLiteral("Фамилия ='Петрова'"));
         DataModule11->ych->setFiltered(true);
@@ -175,7 +195,7 @@ private slots:
         QCOMPARE(rez->filterText(), filter);
         QVERIFY(rez->filtered());
         QCOMPARE(rez->recordCount(), 2);
-        QCOMPARE(rez->recNo(), 0); // the same filter text set again goes to the first visible row
+        QCOMPARE(rez->recNo(), 1); // the same filter text set again is no change
         QCOMPARE(shown.count(), 0);
         QVERIFY(Form5->isVisible());
         QCOMPARE(program.dialogs.failures(), QStringList());

@@ -97,6 +97,7 @@ private slots:
         int code = device->open(dir.filePath(QStringLiteral("нет такого.mp4")));
         QVERIFY(code != 0);
         QVERIFY(!device->isOpen());
+        QCOMPARE(device->errorText(code), QStringLiteral("Файл «нет такого.mp4» не найден."));
         QFile junk(dir.filePath(QStringLiteral("junk.mp4")));
         QVERIFY(junk.open(QIODevice::WriteOnly));
         junk.write(QByteArray(4096, 'x'));
@@ -104,6 +105,9 @@ private slots:
         code = device->open(junk.fileName());
         QVERIFY(code != 0);
         QVERIFY(!device->isOpen());
+        QCOMPARE(device->errorText(code), QStringLiteral("Файл «junk.mp4» не удаётся воспроизвести: он "
+                                                         "повреждён или записан в формате, которого "
+                                                         "программа не знает."));
     }
 
     void playsToTheEndAndAgain() {

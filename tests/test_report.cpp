@@ -38,6 +38,9 @@ using namespace report;
 
 namespace {
 
+// The report's date in these tests: no result row has it, and it is never the machine's day.
+const QDate Today(2031, 3, 14);
+
 // Reads a page back without pixels: every text item with its baseline origin in hundredths of a millimetre.
 struct TextItem {
     QString text;
@@ -170,6 +173,7 @@ class ReportTest : public QObject {
     Q_OBJECT
 
 private:
+    FixedToday m_today{Today};
     std::unique_ptr<DataModuleInstance> m_data;
 
     RecordingDialogs& dialogs() const { return m_data->dialogs; }
@@ -314,7 +318,7 @@ private slots:
         QCOMPARE(heading.color, QColor(0, 0, 255));
         QVERIFY(qAbs(heading.pixelSize - 12 * perPoint) < 1);
         QVERIFY(qAbs(heading.at.x() - (100 + 1100.7) * 10) < 2);
-        const TextItem date = find(dateText(QDate::currentDate()));
+        const TextItem date = find(dateText(Today));
         QCOMPARE(date.color, QApplication::palette().color(QPalette::WindowText));
         QVERIFY(qAbs(date.pixelSize - 10 * perPoint) < 1);
         QVERIFY(qAbs(date.at.x() - (100 + 1693.3) * 10) < 2);
@@ -335,7 +339,7 @@ private slots:
         QCOMPARE(preview->pageCount(), 1);
         Capture capture;
         QCOMPARE(texts(capture.read(preview->pages()[0])),
-                 QStringList({dateText(QDate::currentDate()), QStringLiteral("Итог тестирования")}));
+                 QStringList({dateText(Today), QStringLiteral("Итог тестирования")}));
         QCOMPARE(preview->findChild<QLabel*>(QStringLiteral("PagePanel"))->text(),
                  QStringLiteral("Page 1 of 1"));
         QCOMPARE(preview->findChild<QLabel*>(QStringLiteral("ProgressPanel"))->text(), QString());
@@ -361,7 +365,7 @@ private slots:
         for (const QString& s : headings)
             printed.removeAll(s);
         printed.removeAll(QStringLiteral("Итог тестирования"));
-        printed.removeAll(dateText(QDate::currentDate()));
+        printed.removeAll(dateText(Today));
         // Dates of results equal the production date nowhere in these rows, so what is left is the rows.
         QCOMPARE(printed, expected);
     }
@@ -688,7 +692,7 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
         QCOMPARE(pdfPages(path), 2);
         const QString text = pdfText(path);
         QVERIFY(text.contains(QStringLiteral("Итог тестирования")));
-        QVERIFY(text.contains(dateText(QDate::currentDate())));
+        QVERIFY(text.contains(dateText(Today)));
         QCOMPARE(text.count(QStringLiteral("Оценка")), 2); // once per page
         for (const QString& h : headings)
             QVERIFY2(text.contains(h), qPrintable(h));

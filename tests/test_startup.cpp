@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include <initializer_list>
 #include <stdexcept>
 
 namespace {
@@ -208,28 +209,52 @@ private slots:
         QCOMPARE(program.dialogs.messages(), QStringList{"Неверный пароль!"});
     }
 
-    // Direct variant: the main window is shown modally from the sign-in window; what it opened stays.
-    void studyWindowStaysBesideTheSignInWindow() {
+    // Direct variant: the main window is shown modally from the sign-in window; closing it signs the pupil
+    // out, and what he opened closes with him, his running test stored in his name.
+    void signingOutClosesThePupilsWindows() {
         ProgramInstances program(ProgramInstances::Direct, TestDatabase::smallRowsSql(), false);
         Watchdog watchdog;
         bool inside = false;
         bool afterwards = false;
+        bool nextPupil = false;
         later([&] {
-            typeSignIn(QStringLiteral("Петрова"), QStringLiteral("nota"));
+            typeSignIn(QStringLiteral("Соколов"), QStringLiteral("do-re-mi"));
             later([&] {
                 inside = Form14->isModal() && !Form1->isEnabled();
-                QTest::mouseClick(Form14->BitBtn4, Qt::LeftButton);
+                for (TBitBtn* b : {Form14->BitBtn4, Form14->BitBtn3, Form14->BitBtn1, Form14->BitBtn5})
+                    QTest::mouseClick(b, Qt::LeftButton);
+                later([] {
+                    Form3->Button1->click();
+                    Form3->close(); // the test goes on hidden
+                });
+                QTest::mouseClick(Form7->Button1, Qt::LeftButton);
                 Form14->close();
             });
             QTest::mouseClick(Form1->Button1, Qt::LeftButton);
-            afterwards = Form2->isVisible() && Form2->isEnabled() && Form1->isVisible() &&
-                         Form1->isEnabled() && !Form14->isVisible();
+            afterwards = Form1->isVisible() && Form1->isEnabled() && !Form14->isVisible();
+            for (Form* w : std::initializer_list<Form*>{Form2, Form3, Form5, Form7, Form13})
+                afterwards = afterwards && !w->isVisible();
+            // The next pupil finds the windows usable.
+            typeSignIn(QStringLiteral("Петрова"), QStringLiteral("nota"));
+            later([&] {
+                QTest::mouseClick(Form14->BitBtn3, Qt::LeftButton);
+                nextPupil = Form7->isVisible() && Form7->isEnabled();
+                Form14->close();
+            });
+            QTest::mouseClick(Form1->Button1, Qt::LeftButton);
             Form1->close();
         });
         QCOMPARE(startup::run(), 0);
         QVERIFY(!watchdog.fired());
         QVERIFY(inside);
         QVERIFY(afterwards);
+        QVERIFY(nextPupil);
+        // One row, Соколов's (pupil 2, class 2), stored as at the time-out of his test.
+        QCOMPARE(program.db.scalar(QStringLiteral("SELECT count(*) || ' ' || max(\"id_ученика\") || ' ' || "
+                                                  "max(\"id_класса\") FROM \"результаты\" WHERE "
+                                                  "\"id_результата\" > 4")),
+                 QStringLiteral("1 2 2"));
+        QCOMPARE(program.dialogs.failures(), QStringList());
     }
 
     // A real nested road: sign-in, main window, topic choice, test window, each taking input in turn.
@@ -263,7 +288,7 @@ private slots:
                 Form14->close();
             });
             QTest::mouseClick(Form1->Button1, Qt::LeftButton);
-            QVERIFY(Form1->isEnabled() && Form7->isVisible() && Form7->isEnabled());
+            QVERIFY(Form1->isEnabled() && !Form7->isVisible() && !Form2->isVisible());
             road << QStringLiteral("sign-in again");
             Form1->close();
         });

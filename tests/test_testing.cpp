@@ -61,6 +61,9 @@ INSERT INTO "результаты" VALUES
     (3, '2026-11-04', '0', 2, 1, 2, 1);
 )sql");
 
+// The program's day in these tests: a day no stored row has, and never the machine's.
+const QDate Today(2031, 3, 14);
+
 struct StoredRow {
     QString date;
     QString points;
@@ -78,6 +81,7 @@ class TestingWindowsTest : public QObject {
 
 private:
     std::unique_ptr<ProgramInstances> m_program;
+    FixedToday m_today{Today};
 
     RecordingDialogs& dialogs() const { return m_program->dialogs; }
     const TestDatabase& db() const { return m_program->db; }
@@ -348,9 +352,9 @@ private slots:
         const QDateTime stored =
             DataModule11->rez->lookup(QStringLiteral("id_результата"), 4, QStringLiteral("Дата"))
                 .toDateTime();
-        QCOMPARE(stored.date(), QDate::currentDate());
+        QCOMPARE(stored.date(), Today);
         QCOMPARE(stored.time(), QTime(0, 0));
-        QVERIFY(row.date.startsWith(QDate::currentDate().toString(Qt::ISODate)));
+        QVERIFY(row.date.startsWith(Today.toString(Qt::ISODate)));
     }
 
     void oneQuestionTopicKeepsTheFirstCaption() {
@@ -467,6 +471,27 @@ private slots:
             tick();
         QCOMPARE(storedRows().size(), 4);
         QCOMPARE(storedRows().last().points, QStringLiteral("1"));
+    }
+
+    void timeOutWhileConfirmingADeleteKeepsTheNewRow() {
+        whileModal(Form3, startTest, []() { Form3->Button1->click(); }); // the test goes on hidden
+        runResultsFilter();
+        clickRow(Form5->DBGrid1, 1); // the pupil's older result, row 3
+        dialogs().setWhileConfirming([]() {
+            while (Form3->countdown() > 0)
+                tick();
+        });
+        QTest::keyClick(Form5->DBGrid1, Qt::Key_Delete, Qt::ControlModifier);
+        QCOMPARE(dialogs().texts(QStringLiteral("confirm")).size(), 1);
+        QVERIFY(Form3->resultStored());
+        QCOMPARE(dialogs().failures(), QStringList());
+        const auto keys = SqlFile(db().path())
+                              .rows(QStringLiteral("SELECT \"id_результата\" FROM \"результаты\" "
+                                                   "ORDER BY \"id_результата\""));
+        QCOMPARE(keys.size(), 3);
+        QCOMPARE(keys.at(0).at(0).toInt(), 1);
+        QCOMPARE(keys.at(1).at(0).toInt(), 2);
+        QCOMPARE(keys.at(2).at(0).toInt(), 4); // the result stored while the question was open
     }
 
     void finishBeforeStart() {

@@ -2,6 +2,7 @@
 
 #include "pagepainter.h"
 
+#include "base/clock.h"
 #include "data/engine/table.h"
 #include "ui/guard.h"
 
@@ -54,7 +55,7 @@ void ReportProducer::start() {
         m_fieldPositions.append(m_table->fieldPos(name));
     m_totalRows = m_table->recordCount();
     m_feed = std::make_shared<RowFeed>(m_totalRows);
-    m_dateText = dateText(QDate::currentDate());
+    m_dateText = dateText(programclock::today());
     takeRows(std::min(firstChunkRows, m_totalRows));
     m_running = true;
     m_thread.reset(QThread::create([this]() { run(); }));

@@ -86,6 +86,8 @@ QString openHandle(const QString& path, int busyTimeout, const QString& name) {
                 SQLITE_OK)
                 error = QString::fromUtf8(sqlite3_errmsg(h));
             sqlite3_busy_timeout(h, busyWait);
+            // Extended codes tell a file deleted or replaced under the connection from a read-only one.
+            sqlite3_extended_result_codes(h, 1);
         }
         if (!error.isEmpty())
             db.close();
@@ -148,18 +150,18 @@ void Connection::open() {
     if (!info.exists())
         fail(QStringLiteral("Could not find file '%1'.").arg(path));
     if (info.isDir())
-        fail(QStringLiteral("'%1' is a folder, not a database file.").arg(path));
+        fail(QStringLiteral("«%1» — папка, а не файл базы данных.").arg(path));
     // A pipe or a device would block the reading below until someone writes to it.
     if (!info.isFile())
         fail(QStringLiteral("«%1» — не файл, а канал или устройство; базой данных он быть не может.")
                  .arg(path));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        fail(QStringLiteral("Cannot open file '%1': %2.").arg(path, file.errorString()));
+        fail(QStringLiteral("Файл «%1» не удаётся прочитать: нет доступа к нему.").arg(path));
     const QByteArray header = file.read(100);
     file.close();
     if (header.isEmpty())
-        fail(QStringLiteral("'%1' is an empty file, not a database.").arg(path));
+        fail(QStringLiteral("Файл «%1» пуст: базы данных в нём нет.").arg(path));
     if (accessdb::isAccessFile(header)) {
         // Converted once into the program's format, which takes the file's name; the original is kept.
         QString notice;
@@ -170,7 +172,9 @@ void Connection::open() {
         }
         emit converted(notice);
     } else if (!header.startsWith(QByteArrayLiteral("SQLite format 3\0"))) {
-        fail(QStringLiteral("'%1' is not a database file (a SQLite 3 database is expected).").arg(path));
+        fail(QStringLiteral("Файл «%1» не является базой данных: программа открывает базы SQLite 3 и "
+                            "Access.")
+                 .arg(path));
     }
 
     // A file that stayed locked through one busy wait is not waited for again by the openings that follow.

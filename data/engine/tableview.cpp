@@ -194,8 +194,8 @@ bool Table::filtered() const {
 }
 
 void Table::setFilterText(const QString& text) {
-    // While filtering is on even the same text ends a pending edit and goes to the first visible row.
-    if (text == d->filterText && !(d->active && d->filtered))
+    // The same text again is no change: the rows and the cursor stay ("РЕЗУЛЬТАТ ТЕСТА!" pressed twice).
+    if (text == d->filterText)
         return;
     if (d->master && !text.isEmpty())
         fail(QStringLiteral("Filter property cannot be used for detail tables"));

@@ -86,7 +86,14 @@ QString explainWriteError(const Connection& connection, const QString& realTable
     return text;
 }
 
-QString fileProblem(int sqliteCode) {
+QString fileProblem(int sqliteCode, const QString& text) {
+    // The file was deleted, or another one put in its place, under the open connection.
+    if (sqliteCode == SQLITE_READONLY_DBMOVED)
+        return QStringLiteral("файл базы данных удалён или заменён другим, пока программа работала; "
+                              "перезапустите программу.");
+    // A file cut short or replaced loses its tables under the open connection.
+    if ((sqliteCode & 0xff) == SQLITE_ERROR && text.contains(QLatin1String("no such table")))
+        return QStringLiteral("в файле базы данных нет нужной таблицы: файл повреждён или заменён другим.");
     switch (sqliteCode & 0xff) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
@@ -111,13 +118,13 @@ QString fileProblem(int sqliteCode) {
 }
 
 QString failureText(const QString& lead, const QSqlError& error) {
-    const QString problem = fileProblem(error.nativeErrorCode().toInt());
-    if (!problem.isEmpty())
-        return lead + problem;
-    return error.databaseText().isEmpty() ? error.text() : error.databaseText();
+    const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
+    const QString problem = fileProblem(error.nativeErrorCode().toInt(), text);
+    return problem.isEmpty() ? text : lead + problem;
 }
 
 QString failureText(const QString& lead, sqlite3* handle) {
-    const QString problem = fileProblem(sqlite3_errcode(handle));
-    return problem.isEmpty() ? QString::fromUtf8(sqlite3_errmsg(handle)) : lead + problem;
+    const QString text = QString::fromUtf8(sqlite3_errmsg(handle));
+    const QString problem = fileProblem(sqlite3_extended_errcode(handle), text);
+    return problem.isEmpty() ? text : lead + problem;
 }

@@ -9,9 +9,10 @@ class QSqlError;
 struct sqlite3;
 
 // The common failures of a database file (locked or busy, read-only, full, damaged, not a database, cannot be
-// opened, an input-output error or no access) as the end of a Russian sentence ("база данных занята другой
-// программой, повторите позже."); empty for any other SQLite result code.
-QString fileProblem(int sqliteCode);
+// opened, an input-output error or no access; deleted, replaced or cut short while open) as the end of a
+// Russian sentence ("база данных занята другой программой, повторите позже."), from SQLite's (extended)
+// result code and its message `text`; empty for any other failure.
+QString fileProblem(int sqliteCode, const QString& text = {});
 // `lead` followed by the file problem of a failure, or the driver's own text when it is none of the common
 // ones: the failure of a QtSql call, or the last one of an sqlite3 handle.
 QString failureText(const QString& lead, const QSqlError& error);

@@ -2,24 +2,43 @@
 // navigation, so that the program does not link the browser engine and its start-up does not pay for it.
 #include "materials/browsermodule.h"
 
+#include <QFileInfo>
 #include <QObject>
 #include <QPointer>
 #include <QUrl>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
 
 #include <unistd.h>
 
 namespace {
 
+// The page shown in place of a study page that cannot be loaded: the program's own words, not the browser's.
+QString failedPage(const QUrl& url) {
+    const QString name = url.isLocalFile() ? QFileInfo(url.toLocalFile()).fileName() : url.toDisplayString();
+    return QStringLiteral("<!DOCTYPE html><html lang=\"ru\"><head><meta charset=\"utf-8\">"
+                          "<title>Страница не открылась</title></head>"
+                          "<body style=\"font-family: Arial, sans-serif; margin: 2em\">"
+                          "<h2>Страница не открылась</h2><p>Учебную страницу «%1» не удалось открыть: "
+                          "файла нет в папке программы или его нельзя прочитать.</p></body></html>")
+        .arg(name.toHtmlEscaped());
+}
+
 class WebEngineBrowser final : public BrowserEngine {
 public:
     explicit WebEngineBrowser(QWidget* parent) : m_view(new QWebEngineView(parent)) {
         m_view->setObjectName(QStringLiteral("view"));
-        // Only the page last asked for counts: the warm-up's blank page may finish after it was asked.
+        // A page that fails shows the program's own page instead of the browser's English one.
+        m_view->settings()->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
         QObject::connect(m_view->page(), &QWebEnginePage::loadingChanged, m_view,
                          [this](const QWebEngineLoadingInfo& info) {
+                             if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus &&
+                                 info.url().isLocalFile())
+                                 m_view->setHtml(failedPage(info.url()));
+                             // Only the page last asked for counts: the warm-up's blank page may finish
+                             // after it was asked.
                              if (info.url() != m_url)
                                  return;
                              m_loaded = info.status() != QWebEngineLoadingInfo::LoadStartedStatus;

@@ -6,6 +6,7 @@
 #include <QAudioOutput>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QMediaDevices>
 #include <QMediaPlayer>
 #include <QPainter>
@@ -59,9 +60,8 @@ int QtMediaBackend::open(const QString& path) {
     }
     int error = 0;
     QEventLoop loop;
-    connect(player, &QMediaPlayer::errorOccurred, &loop, [&](QMediaPlayer::Error code, const QString& text) {
+    connect(player, &QMediaPlayer::errorOccurred, &loop, [&](QMediaPlayer::Error code, const QString&) {
         error = code;
-        recordError(code, text);
         loop.quit();
     });
     const auto settled = [player] {
@@ -80,7 +80,10 @@ int QtMediaBackend::open(const QString& path) {
     // (such as the lessons' own folder) from a URL.
     auto* file = new QFile(path, player);
     if (!file->open(QIODevice::ReadOnly)) {
-        recordError(QMediaPlayer::ResourceError, file->errorString());
+        recordError(QMediaPlayer::ResourceError,
+                    QFileInfo::exists(path)
+                        ? QStringLiteral("Файл «%1» не удаётся прочитать.").arg(QFileInfo(path).fileName())
+                        : QStringLiteral("Файл «%1» не найден.").arg(QFileInfo(path).fileName()));
         m_audio = nullptr;
         delete player;
         return QMediaPlayer::ResourceError;
@@ -94,15 +97,21 @@ int QtMediaBackend::open(const QString& path) {
     if (error == 0 && !settled())
         error = OpenTimedOut;
     if (error != 0) {
+        // The backends' own texts ("Could not open file.") are English and name no file.
+        recordError(error, QStringLiteral("Файл «%1» не удаётся воспроизвести: он повреждён или записан в "
+                                          "формате, которого программа не знает.")
+                               .arg(QFileInfo(path).fileName()));
         m_audio = nullptr;
         delete player;
         return error;
     }
     m_player = player;
     connect(player, &QMediaPlayer::errorOccurred, this,
-            [this](QMediaPlayer::Error code, const QString& text) {
+            [this, name = QFileInfo(path).fileName()](QMediaPlayer::Error code, const QString&) {
                 m_playerError = code;
-                recordError(code, text);
+                recordError(
+                    code,
+                    QStringLiteral("Файл «%1» не удаётся воспроизвести до конца: он повреждён.").arg(name));
                 if (m_notifyPending)
                     notify(MediaDevice::NoticeFailure);
             });

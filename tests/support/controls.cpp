@@ -39,12 +39,13 @@ void clickRow(TDBGrid* grid, int row, int column) {
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
 }
 
-void typeIntoCell(TDBGrid* grid, const QString& text) {
+void typeIntoCell(TDBGrid* grid, const QString& text, bool enter) {
     typeText(grid, text.left(1));
     QWidget* editor = grid->cellEditor();
     QVERIFY(editor);
     typeText(editor, text.mid(1));
-    QTest::keyClick(editor, Qt::Key_Return);
+    if (enter)
+        QTest::keyClick(editor, Qt::Key_Return);
 }
 
 void press(TDBNavigator* navigator, TDBNavigator::Button which) {

@@ -23,8 +23,9 @@ QString cellText(TDBGrid* grid, int row, const QString& title);
 // A click on a grid's data cell, which makes its row the current record.
 void clickRow(TDBGrid* grid, int row, int column = 0);
 
-// Types into the current cell as a user does: the first character opens the editor, Enter writes the text.
-void typeIntoCell(TDBGrid* grid, const QString& text);
+// Types into the current cell as a user does: the first character opens the editor, Enter writes the text
+// (without `enter` the text stays in the open editor).
+void typeIntoCell(TDBGrid* grid, const QString& text, bool enter = true);
 
 // A click on a navigator's button, which must be enabled; and whether it is.
 void press(TDBNavigator* navigator, TDBNavigator::Button which);

@@ -2,6 +2,7 @@
 
 #include "app/startup.h"
 #include "base/appinfo.h"
+#include "base/clock.h"
 #include "base/programmodule.h"
 #include "data/datamodule.h"
 #include "signin/form1.h"
@@ -23,6 +24,15 @@ public:
     ~ProgramFolder() { appinfo::setProgramFolderForTesting({}); }
     ProgramFolder(const ProgramFolder&) = delete;
     ProgramFolder& operator=(const ProgramFolder&) = delete;
+};
+
+// The program's clock says `day` while the object lives, the system's day again afterwards.
+class FixedToday {
+public:
+    explicit FixedToday(const QDate& day) { programclock::setTodayForTesting(day); }
+    ~FixedToday() { programclock::setTodayForTesting({}); }
+    FixedToday(const FixedToday&) = delete;
+    FixedToday& operator=(const FixedToday&) = delete;
 };
 
 // The program's modules are looked for in `path` while the object lives, beside the executable again
