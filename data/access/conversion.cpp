@@ -4,10 +4,6 @@
 #include "base/sqlname.h"
 
 #include <QDate>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 #include <QSet>
 
 #include <sqlite3.h>
@@ -15,7 +11,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <filesystem>
+#include <new>
 
 namespace accessdb {
 
@@ -65,38 +61,49 @@ double fromSingle(double single) {
 class Database {
 public:
     explicit Database(const QString& source) : m_source(source) {
-        if (sqlite3_open_v2("access-conversion", &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                            "memdb") != SQLITE_OK)
-            fail();
+        const int code =
+            sqlite3_open_v2("access-conversion", &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, "memdb");
+        if (code != SQLITE_OK)
+            fail(code);
     }
     ~Database() { sqlite3_close(m_db); }
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
     void exec(const QString& sql) const {
-        if (sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
-            fail();
+        const int code = sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, nullptr);
+        if (code != SQLITE_OK)
+            fail(code);
     }
     sqlite3* handle() const { return m_db; }
-    [[noreturn]] void fail() const {
+    // `code` is what the failing call returned: the handle's own message is stale after some failures
+    // ("not an error").
+    [[noreturn]] void fail(int code) const {
+        const int primary = code & 0xff;
+        if (primary == SQLITE_NOMEM)
+            throw std::bad_alloc(); // the converter reports it as memory that ran out
+        QString reason;
+        if (primary == SQLITE_CONSTRAINT)
+            reason = QStringLiteral("значения его таблиц нарушают их ключи или уникальные индексы, чего в "
+                                    "целой базе Access не бывает: файл повреждён");
+        else if (primary == SQLITE_FULL || primary == SQLITE_TOOBIG)
+            reason =
+                QStringLiteral("переведённая база данных больше, чем программа может построить в памяти");
+        else
+            reason = QStringLiteral("ошибка SQLite «%1»").arg(QString::fromUtf8(sqlite3_errstr(code)));
         throw Failure(
-            QStringLiteral("'%1' — база данных Access, которую не удалось перевести в формат программы "
-                           "(SQLite: %2).")
-                .arg(shownPath(m_source), QString::fromUtf8(sqlite3_errmsg(m_db))));
+            QStringLiteral("'%1' — база данных Access, которую не удалось перевести в формат программы: %2.")
+                .arg(shownPath(m_source), reason));
     }
-    // Writes the whole database file into `out`; false when the bytes could not be written.
-    bool writeTo(QSaveFile& out) const {
+    // The whole database file.
+    QByteArray bytes() const {
         sqlite3_int64 size = 0;
-        unsigned char* bytes = sqlite3_serialize(m_db, "main", &size, SQLITE_SERIALIZE_NOCOPY);
-        const bool copied = !bytes;
-        if (copied)
-            bytes = sqlite3_serialize(m_db, "main", &size, 0);
-        if (!bytes)
-            fail();
-        const qint64 written = out.write(reinterpret_cast<const char*>(bytes), size);
-        if (copied)
-            sqlite3_free(bytes);
-        return written == size;
+        unsigned char* data = sqlite3_serialize(m_db, "main", &size, 0);
+        if (!data)
+            throw std::bad_alloc();
+        QByteArray copy(reinterpret_cast<const char*>(data), qsizetype(size));
+        sqlite3_free(data);
+        return copy;
     }
 
 private:
@@ -107,17 +114,21 @@ private:
 class Statement {
 public:
     Statement(const Database& db, const QString& sql) : m_db(db) {
-        if (sqlite3_prepare_v2(db.handle(), sql.toUtf8().constData(), -1, &m_statement, nullptr) != SQLITE_OK)
-            db.fail();
+        const QByteArray text = sql.toUtf8();
+        const int code =
+            sqlite3_prepare_v2(db.handle(), text.constData(), int(text.size()), &m_statement, nullptr);
+        if (code != SQLITE_OK)
+            db.fail(code);
     }
     ~Statement() { sqlite3_finalize(m_statement); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
     sqlite3_stmt* get() const { return m_statement; }
     void run() {
-        if (sqlite3_step(m_statement) != SQLITE_DONE)
-            m_db.fail();
+        const int code = sqlite3_step(m_statement);
         sqlite3_reset(m_statement);
+        if (code != SQLITE_DONE)
+            m_db.fail(code);
     }
 
 private:
@@ -357,8 +368,8 @@ void bindValue(sqlite3_stmt* statement, int at, const Column& column, const Valu
     }
 }
 
-Report build(const QString& path, const Database& db, const TableDone& tableDone) {
-    const Reader reader(path);
+Report build(const QString& path, int codePage, const Database& db) {
+    const Reader reader(path, codePage);
     Report report;
     const QVector<ForeignKey> keys = foreignKeys(reader, &report);
     for (const ForeignKey& key : keys)
@@ -380,27 +391,9 @@ Report build(const QString& path, const Database& db, const TableDone& tableDone
         });
         for (const QString& statement : createIndexes(table, keys, &indexNames))
             db.exec(statement);
-        const TableReport done{table.name, int(table.columns.size()), rows};
-        report.tables.append(done);
-        if (tableDone && !tableDone(done))
-            throw Failure(QStringLiteral("Перевод базы данных Access '%1' прерван; ничего не записано.")
-                              .arg(shownPath(path)));
+        report.tables.append(TableReport{table.name, int(table.columns.size()), rows});
     }
     db.exec(QStringLiteral("COMMIT"));
-    return report;
-}
-
-[[noreturn]] void notWritten(const QSaveFile& out) {
-    throw Failure(QStringLiteral("Не удалось записать переведённую базу данных '%1': %2.")
-                      .arg(shownPath(out.fileName()), out.errorString()));
-}
-
-// Builds the converted database and writes it into `out`, which the caller commits.
-Report writeConverted(const QString& path, QSaveFile& out, const TableDone& tableDone) {
-    const Database db(path);
-    Report report = build(path, db, tableDone);
-    if (!out.open(QIODevice::WriteOnly) || !db.writeTo(out))
-        notWritten(out);
     return report;
 }
 
@@ -411,68 +404,12 @@ bool isAccessFile(const QByteArray& firstBytes) {
     return signature == "Standard Jet DB" || signature == "Standard ACE DB";
 }
 
-Report convertFile(const QString& accessPath, const QString& target, const TableDone& tableDone) {
-    if (QFileInfo::exists(target))
-        throw Failure(
-            QStringLiteral("Файл '%1' уже есть; переведённая база данных записывается только в новый "
-                           "файл.")
-                .arg(shownPath(target)));
-    QSaveFile out(target);
-    Report report = writeConverted(accessPath, out, tableDone);
-    if (QFileInfo::exists(target))
-        throw Failure(QStringLiteral("Файл '%1' появился во время перевода; он оставлен как есть.")
-                          .arg(shownPath(target)));
-    if (!out.commit())
-        notWritten(out);
-    return report;
-}
-
-QString keptName(const QString& path) {
-    const QFileInfo info(path);
-    const QString suffix = info.suffix().isEmpty() ? QString() : u'.' + info.suffix();
-    QString name = info.dir().filePath(info.completeBaseName() + QStringLiteral(".access") + suffix);
-    for (int n = 2; QFileInfo::exists(name) || QFileInfo(name).isSymLink(); ++n)
-        name = info.dir().filePath(info.completeBaseName() + QStringLiteral(".access-%1").arg(n) + suffix);
-    return name;
-}
-
-InPlace convertInPlace(const QString& path, const TableDone& tableDone) {
-    InPlace result;
-    result.converted = QFileInfo(path).absoluteFilePath();
-    result.original = keptName(result.converted);
-    QSaveFile out(result.converted);
-    result.report = writeConverted(result.converted, out, tableDone);
-    // The original keeps its bytes under the new name: a second link to it where the file system has
-    // them, else the file itself moves (and moves back if the converted one cannot take its place).
-    namespace fs = std::filesystem;
-    const fs::path from(QFile::encodeName(result.converted).toStdString());
-    const fs::path kept(QFile::encodeName(result.original).toStdString());
-    std::error_code error;
-    fs::create_hard_link(from, kept, error);
-    const bool linked = !error;
-    if (!linked) {
-        fs::rename(from, kept, error);
-        if (error)
-            throw Failure(QStringLiteral("Не удалось сохранить исходный файл '%1' под именем '%2': %3.")
-                              .arg(shownPath(result.converted), shownPath(result.original),
-                                   QString::fromLocal8Bit(error.message())));
-    }
-    if (!out.commit()) {
-        if (linked)
-            fs::remove(kept, error);
-        else
-            fs::rename(kept, from, error);
-        notWritten(out);
-    }
-    return result;
-}
-
-QString InPlace::notice() const {
-    return QStringLiteral(
-               "База данных '%1' была в формате Access и переведена в формат программы. Исходный файл "
-               "сохранён без изменений под именем '%2', программа работает с переведённой базой "
-               "'%1'.")
-        .arg(shownPath(converted), shownPath(original));
+Converted convertHere(const QString& accessPath, int codePage) {
+    const Database db(accessPath);
+    Converted converted;
+    converted.report = build(accessPath, codePage, db);
+    converted.database = db.bytes();
+    return converted;
 }
 
 } // namespace accessdb

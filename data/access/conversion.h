@@ -7,12 +7,10 @@
 #include <QStringList>
 #include <QVector>
 
-#include <functional>
-
 // Converting a school's Access database into the program's own SQLite format (docs/database.md): every
 // table with its columns and rows, the relations as foreign keys with their delete rules. The Access file
-// is only read; the converted database is built in memory and reaches the disk in one atomic step.
-// Failures are Failure exceptions with a whole Russian sentence that names the file.
+// is only read; the converted database is built in memory. Failures are Failure exceptions with a whole
+// Russian sentence that names the file.
 namespace accessdb {
 
 // True when the first bytes of a file are those of an Access database (Jet 3, Jet 4 or ACE).
@@ -30,26 +28,15 @@ struct Report {
     QStringList notCarried;      // sentences about what the file holds and the conversion left out
 };
 
-// Called once a table has been carried over; returning false abandons the conversion (nothing is written).
-using TableDone = std::function<bool(const TableReport&)>;
-
-// Writes the converted database as `target`, which must not exist yet.
-Report convertFile(const QString& accessPath, const QString& target, const TableDone& tableDone = {});
-
-// Converts an Access file where it lies: the original is kept byte for byte under the name `keptName()`
-// gives, and the converted database takes the original's name, so that a program opening that name finds
-// its own format from now on. On failure the folder is as it was.
-struct InPlace {
-    QString original;  // where the Access file is kept now
-    QString converted; // the converted database: the name the Access file had
+// The converted database: the bytes of its SQLite file and what was carried over.
+struct Converted {
+    QByteArray database;
     Report report;
-    // The one message that tells the user where each file is.
-    QString notice() const;
 };
-InPlace convertInPlace(const QString& path, const TableDone& tableDone = {});
 
-// The first free name beside `path` for keeping the original: Primer.mdb gives Primer.access.mdb, then
-// Primer.access-2.mdb and so on.
-QString keptName(const QString& path);
+// Reads the Access file through libmdb in this process; `codePage` as for Reader. A damaged file can keep
+// libmdb busy without end or make it allocate without bound, so the program calls this only in the
+// converter's child process (converter.h), where both are bounded.
+Converted convertHere(const QString& accessPath, int codePage = 0);
 
 } // namespace accessdb

@@ -62,6 +62,39 @@ Kind kindOf(int type) {
     }
 }
 
+// The bytes a value of a fixed-size kind takes in a row; 0 for the kinds of any size.
+int storedSize(Kind kind) {
+    switch (kind) {
+    case Kind::Byte:
+        return 1;
+    case Kind::Short:
+        return 2;
+    case Kind::Long:
+    case Kind::Complex:
+    case Kind::Float:
+        return 4;
+    case Kind::Double:
+    case Kind::DateTime:
+    case Kind::Currency:
+        return 8;
+    case Kind::Guid:
+        return 16;
+    case Kind::Decimal:
+        return 17;
+    case Kind::Boolean:
+    case Kind::Text:
+    case Kind::Memo:
+    case Kind::Binary:
+    case Kind::Ole:
+        break;
+    }
+    return 0;
+}
+
+// libmdb's names of the code pages it reads Jet 3 text in.
+constexpr int codePages[] = {874, 932, 936, 950, 951, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258};
+constexpr int russian = 1251;
+
 MdbColumn* columnAt(MdbTableDef* table, unsigned i) {
     return static_cast<MdbColumn*>(g_ptr_array_index(table->columns, i));
 }
@@ -149,6 +182,8 @@ qint64 forEachRow(MdbTableDef* table, const QVector<Kind>& kinds, const QString&
                 continue;
             }
             const int at = field.start;
+            if (field.siz < storedSize(kind))
+                damaged(path);
             switch (kind) {
             case Kind::Byte:
                 value.type = Value::Integer;
@@ -224,8 +259,9 @@ qint64 forEachRow(MdbTableDef* table, const QVector<Kind>& kinds, const QString&
         row(values);
         ++rows;
     }
-    // libmdb passes over rows it cannot crack; the file's own count tells.
-    if (rows < qint64(table->num_rows))
+    // libmdb passes over rows it cannot crack, and a damaged row count on a data page makes it crack rows
+    // that are not there; the table's own count tells both.
+    if (rows != qint64(table->num_rows))
         damaged(path);
     return rows;
 }
@@ -239,12 +275,21 @@ QVector<Kind> kindsOf(MdbTableDef* table) {
 
 } // namespace
 
-Reader::Reader(const QString& path) : m_handle(std::make_unique<Handle>()), m_path(path) {
+Reader::Reader(const QString& path, int codePage) : m_handle(std::make_unique<Handle>()), m_path(path) {
     if (!QFile::exists(path))
         throw Failure(QStringLiteral("Файл '%1' не найден.").arg(shownPath(path)));
     m_handle->mdb = mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS);
     MdbHandle* mdb = m_handle->mdb;
-    if (!mdb || !mdb_read_catalog(mdb, MDB_TABLE))
+    if (!mdb)
+        damaged(path);
+    // libmdb reads Jet 3 text in the code page it finds in the header; the catalog's names are text too.
+    const int textCodePage = codePage != 0 ? codePage : jet3CodePage(mdb->f->code_page);
+    if (IS_JET3(mdb) && textCodePage != mdb->f->code_page) {
+        mdb->f->code_page = guint16(textCodePage);
+        mdb_iconv_close(mdb);
+        mdb_iconv_init(mdb);
+    }
+    if (!mdb_read_catalog(mdb, MDB_TABLE))
         damaged(path);
     for (unsigned e = 0; e < mdb->num_catalog; ++e) {
         auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, e));
@@ -357,6 +402,15 @@ QVector<Relation> Reader::relations() const {
 
 QString shownPath(const QString& path) {
     return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+}
+
+bool knownCodePage(int codePage) {
+    return std::find(std::begin(codePages), std::end(codePages), codePage) != std::end(codePages);
+}
+
+int jet3CodePage(int headerCodePage) {
+    return headerCodePage == 0 || headerCodePage == 1252 || !knownCodePage(headerCodePage) ? russian
+                                                                                           : headerCodePage;
 }
 
 } // namespace accessdb

@@ -77,7 +77,10 @@ struct Value {
 class Reader {
 public:
     // Opens the file for reading; throws Failure (a whole Russian sentence) when libmdb cannot read it.
-    explicit Reader(const QString& path);
+    // `codePage` is the Windows code page of a Jet 3 file's text; 0 takes the one its header names, and
+    // Windows-1251 where the header names none or Windows-1252 (see jet3CodePage()). Jet 4 and later keep
+    // their text in Unicode and ignore it.
+    explicit Reader(const QString& path, int codePage = 0);
     ~Reader();
     Reader(const Reader&) = delete;
     Reader& operator=(const Reader&) = delete;
@@ -87,7 +90,8 @@ public:
     // The relations between those tables.
     QVector<Relation> relations() const;
     // Calls `row` with each row of `table`, values in the order of its columns; returns the number of rows.
-    // A row that cannot be read, or fewer rows than the file counts, is a damaged file: Failure.
+    // A row or a value that cannot be read, or another number of rows than the file counts, is a damaged
+    // file: Failure.
     qint64 readRows(const TableSchema& table, const std::function<void(const QVector<Value>&)>& row) const;
 
 private:
@@ -99,5 +103,13 @@ private:
 
 // A file's full name as messages show it.
 QString shownPath(const QString& path);
+
+// The code pages a Jet 3 file's text can be read in.
+bool knownCodePage(int codePage);
+
+// The code page a Jet 3 file's text is read in when none is asked for: the one its header names, except that
+// Access 97 wrote 0 or 1252 there whatever the Windows that made the file, and this program's schools write
+// Russian (Windows-1251).
+int jet3CodePage(int headerCodePage);
 
 } // namespace accessdb

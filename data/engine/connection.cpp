@@ -5,7 +5,7 @@
 
 #include "base/failure.h"
 #include "base/sqlname.h"
-#include "data/access/conversion.h"
+#include "data/access/converter.h"
 
 #include <QDir>
 #include <QFile>
