@@ -398,6 +398,19 @@ private slots:
         QCOMPARE(folderState(school.db.folder()), before);
     }
 
+    void missingConverterIsSaid() {
+        SchoolFolder school;
+        const QTemporaryDir empty;
+        const ModuleFolder modules(empty.path());
+        const auto before = folderState(school.db.folder());
+        QCOMPARE(
+            failureOf([&] { accessdb::convertInPlace(school.db.path()); }),
+            QStringLiteral("Не удалось перевести базу данных Access '%1': программа перевода '%2/mdb_import' "
+                           "не запускается.")
+                .arg(school.db.path(), empty.path()));
+        QCOMPARE(folderState(school.db.folder()), before);
+    }
+
     // One byte of a data page's header, its row count, changed: the rows read do not match the table's own
     // count, and the file is refused instead of converted with made-up or missing rows.
     void changedRowCountMakesTheFileDamaged_data() {
@@ -431,6 +444,20 @@ private slots:
         QVERIFY(writeFile(school.db.path(), file.bytes()));
         QCOMPARE(failureOf([&] { accessdb::convertInPlace(school.db.path()); }),
                  damagedFile(school.db.path()));
+    }
+
+    // Rows that break their table's key cannot come from a sound Access file: said so, not in SQLite's words.
+    void brokenKeyIsToldAsADamagedFile() {
+        SchoolFolder school;
+        Jet3File file = russianJet3(0);
+        file.keys = {1, 1};
+        QVERIFY(writeFile(school.db.path(), file.bytes()));
+        QCOMPARE(
+            failureOf([&] { accessdb::convertInPlace(school.db.path()); }),
+            QStringLiteral("'%1' — база данных Access, которую не удалось перевести в формат программы: "
+                           "значения её таблиц нарушают их ключи или уникальные индексы, чего в целой базе "
+                           "Access не бывает: файл повреждён.")
+                .arg(school.db.path()));
     }
 
     // A file that failed is not converted again in the same run unless it changed (size or time of change).

@@ -84,7 +84,7 @@ public:
             throw std::bad_alloc(); // the converter reports it as memory that ran out
         QString reason;
         if (primary == SQLITE_CONSTRAINT)
-            reason = QStringLiteral("значения его таблиц нарушают их ключи или уникальные индексы, чего в "
+            reason = QStringLiteral("значения её таблиц нарушают их ключи или уникальные индексы, чего в "
                                     "целой базе Access не бывает: файл повреждён");
         else if (primary == SQLITE_FULL || primary == SQLITE_TOOBIG)
             reason =

@@ -176,7 +176,7 @@ QByteArray Jet3File::bytes() const {
     QVector<Column> columns{{keyColumn, longKind, true, 4, 0, -1}, {textColumn, textKind, false, 50, -1, 0}};
     QVector<QByteArray> rows;
     for (int i = 0; i < texts.size(); ++i)
-        rows.append(row(columns, {littleEndian32(quint32(i + 1)), texts[i]}));
+        rows.append(row(columns, {littleEndian32(keys.value(i, quint32(i + 1))), texts[i]}));
     columns[0].size = keySize;
     const QByteArray entry =
         row(catalog, {littleEndian32(tablePage), table, QByteArray("\x01\x00", 2), QByteArray(4, '\0'), {}});

@@ -13,7 +13,8 @@ struct Jet3File {
     QByteArray keyColumn;
     QByteArray textColumn;
     QVector<QByteArray> texts;
-    int keySize = 4; // the key column's size as the table's definition gives it: 4 in a sound file
+    QVector<quint32> keys; // the key of each row; 1, 2, 3… when empty
+    int keySize = 4;       // the key column's size as the table's definition gives it: 4 in a sound file
 
     QByteArray bytes() const;
 };
