@@ -56,10 +56,15 @@ public:
 private:
     static constexpr qsizetype bufferSize = 1 << 16;
 
-    // A field is quoted when it holds the separator, a quote or a line break; quotes inside are doubled.
-    void addField(const QString& field) {
+    // A field that a spreadsheet would take for a formula (a pupil can type "=HYPERLINK(…)" as a surname)
+    // gets an apostrophe in front, which makes it text. A field is quoted when it holds the separator, a
+    // quote or a line break; quotes inside are doubled.
+    void addField(const QString& value) {
         if (m_fields++ > 0)
             m_line.append(u';');
+        static const QString formulaStarts = QStringLiteral("=+-@\t\r");
+        const QString field =
+            !value.isEmpty() && formulaStarts.contains(value.front()) ? u'\'' + value : value;
         if (field.contains(u';') || field.contains(u'"') || field.contains(u'\r') || field.contains(u'\n')) {
             m_line.append(u'"');
             m_line.append(QString(field).replace(u'"', QStringLiteral("\"\"")));
