@@ -2,6 +2,7 @@
 
 #include "base/appinfo.h"
 #include "base/failure.h"
+#include "base/filewrite.h"
 #include "data/datamodule.h"
 #include "data/engine/connection.h"
 #include "data/engine/filter.h"
@@ -12,17 +13,12 @@
 #include "ui/guard.h"
 #include "ui/jpeg.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
-
-#include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
 
 TForm1* Form1 = nullptr;
 
@@ -53,50 +49,15 @@ QLineEdit* edit(QWidget* parent, const char* name, const QRect& place) {
     return e;
 }
 
-// The system's input-output messages for the failures a small file write can meet.
-QString ioMessage(int error) {
-    switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-        return QStringLiteral("Path not found");
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case EISDIR:
-        return QStringLiteral("File access denied");
-    case ENOSPC:
-    case EDQUOT:
-        return QStringLiteral("Disk full");
-    case EMFILE:
-    case ENFILE:
-        return QStringLiteral("Too many open files");
-    case ENAMETOOLONG:
-        return QStringLiteral("Invalid filename");
-    default:
-        return QStringLiteral("I/O error %1").arg(error);
-    }
-}
-
-// Creates or overwrites `path` with `bytes`; a failure throws the system's message.
+// Creates or overwrites `path` with `bytes`, whole or not at all; a failure throws the system's message.
 void writeWhole(const QString& path, const QByteArray& bytes) {
-    const int fd =
-        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        throw Failure(ioMessage(errno));
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            const int error = errno;
-            ::close(fd);
-            throw Failure(ioMessage(error));
-        }
-        done += n;
+    try {
+        files::AtomicFile file(path);
+        file.write(bytes); // a failed write is thrown by commit()
+        file.commit();
+    } catch (const files::WriteError& e) {
+        throw Failure(files::reason(e, files::Wording::English));
     }
-    if (::close(fd) != 0)
-        throw Failure(ioMessage(errno));
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "admin/report/preview.h"
 #include "data/datamodule.h"
 #include "data/engine/table.h"
+#include "tests/support/faults.h"
 #include "tests/support/instances.h"
 #include "tests/support/recorder.h"
 #include "tests/support/testdb.h"
@@ -18,6 +19,8 @@
 #include <QtTest>
 
 #include <memory>
+#include <optional>
+#include <sys/stat.h>
 
 using namespace report;
 
@@ -338,41 +341,96 @@ INSERT INTO "результаты" VALUES (1, '2026-01-12', %1, 5, 1, 1, 1);
         QCOMPARE(filesIn(folder()).size(), 6);
     }
 
+    // Every file type of "Save Report" fails in the same words, at once where the target is wrong, and
+    // leaves what was there as it was.
     void failureIsReportedAndLeavesNoFile_data() {
         QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("type");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("no room, xlsx") << "/dev/full"
-                                       << "на диске не хватает места";
-        QTest::newRow("no room, csv") << "/dev/full"
-                                      << "на диске не хватает места";
+        const QString noFile = QStringLiteral("это не файл, а канал или устройство; выберите другое имя");
+        for (const char* type : {"xlsx", "csv", "pdf", "rpt"}) {
+            QTest::addRow("no room, %s", type)
+                << "{full}{dir}/итоги.{ext}" << type << "на диске не хватает места";
+            QTest::addRow("no such folder, %s", type) << "{dir}/нет/итоги.{ext}" << type << "такой папки нет";
+            QTest::addRow("a folder's name, %s", type)
+                << "{dir}/папка.{ext}" << type << "так называется папка";
+            QTest::addRow("a pipe, %s", type) << "{dir}/канал" << type << noFile;
+            QTest::addRow("a device, %s", type) << "/dev/null" << type << noFile;
+        }
         QTest::newRow("no right") << "/sys/итоги.xlsx"
+                                  << "xlsx"
                                   << "нет права на запись";
-        QTest::newRow("no such folder") << "{dir}/итоги.csv/итоги.csv"
-                                        << "такой папки нет";
-        QTest::newRow("a folder's name") << "{dir}/папка.xlsx"
-                                         << "так называется папка";
+        QTest::newRow("a file's name as a folder") << "{dir}/итоги.csv/итоги.csv"
+                                                   << "csv"
+                                                   << "такой папки нет";
     }
 
     void failureIsReportedAndLeavesNoFile() {
         QFETCH(QString, path);
+        QFETCH(QString, type);
         QFETCH(QString, reason);
         ReportPreview* preview = produced();
         QFile regular(inFolder(QStringLiteral("итоги.csv")));
         QVERIFY(regular.open(QIODevice::WriteOnly) && regular.write("старое") > 0);
         regular.close();
-        QVERIFY(QDir(folder()).mkdir(QStringLiteral("папка.xlsx")));
-        path.replace(QStringLiteral("{dir}"), folder());
-        const bool csv = QString::fromUtf8(QTest::currentDataTag()).endsWith(QLatin1String("csv"));
-        save(path, csv ? QStringLiteral("Текст CSV (*.csv)") : QStringLiteral("Книга Excel (*.xlsx)"));
+        QVERIFY(QDir(folder()).mkdir(QStringLiteral("папка.") + type));
+        QCOMPARE(mkfifo(QFile::encodeName(inFolder(QStringLiteral("канал"))).constData(), 0600), 0);
+        std::optional<FullDisk> full;
+        if (path.startsWith(QLatin1String("{full}")))
+            full.emplace();
+        path.remove(QStringLiteral("{full}"))
+            .replace(QStringLiteral("{dir}"), folder())
+            .replace(QStringLiteral("{ext}"), type);
+        const QStringList filters{"Книга Excel (*.xlsx)", "Текст CSV (*.csv)", "PDF (*.pdf)",
+                                  "Отчёт (*.rpt)"};
+        const QStringList types{"xlsx", "csv", "pdf", "rpt"};
+        // A pipe or a device has no extension: the type box chooses.
+        m_dialogs->setNextFileName(path);
+        m_dialogs->setNextFilter(filters.at(types.indexOf(type)));
+        m_preview->findChild<QAction*>(QStringLiteral("SaveReport"))->trigger();
+        QVERIFY(QTest::qWaitFor([&]() { return !m_preview->isExporting(); }, 60000));
+        full.reset();
         QCOMPARE(m_dialogs->failures(),
                  QStringList({QStringLiteral("Не удалось сохранить файл «%1»: %2.").arg(path, reason)}));
         QCOMPARE(filesIn(folder()), QStringList({"итоги.csv"}));
         QVERIFY(regular.open(QIODevice::ReadOnly));
         QCOMPARE(regular.readAll(), QByteArray("старое"));
-        QVERIFY(QDir(inFolder(QStringLiteral("папка.xlsx"))).isEmpty());
+        QVERIFY(QDir(inFolder(QStringLiteral("папка.") + type)).isEmpty());
+        QVERIFY(QFileInfo(inFolder(QStringLiteral("канал"))).exists());
+        QVERIFY(!QFileInfo(inFolder(QStringLiteral("канал"))).isFile());
         QVERIFY(!preview->isExporting());
         QCOMPARE(progressText(), QString());
         QVERIFY(preview->findChild<QAction*>(QStringLiteral("SaveReport"))->isEnabled());
+    }
+
+    // A save through a symbolic link writes the file it points to, whole; the link stays a link.
+    void saveThroughALinkWritesTheFileItPointsTo_data() {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QByteArray>("start");
+        QTest::newRow("xlsx") << "xlsx" << QByteArray("PK");
+        QTest::newRow("csv") << "csv" << QByteArray("\xEF\xBB\xBF");
+        QTest::newRow("pdf") << "pdf" << QByteArray("%PDF");
+        QTest::newRow("rpt") << "rpt" << QByteArray("MUZREPRT");
+    }
+
+    void saveThroughALinkWritesTheFileItPointsTo() {
+        QFETCH(QString, type);
+        QFETCH(QByteArray, start);
+        produced();
+        QVERIFY(QDir(folder()).mkdir(QStringLiteral("итоги")));
+        const QString real = inFolder(QStringLiteral("итоги/за год.") + type);
+        QFile old(real);
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("старое") > 0);
+        old.close();
+        const QString link = inFolder(QStringLiteral("ссылка.") + type);
+        QVERIFY(QFile::link(QStringLiteral("итоги/за год.") + type, link));
+        save(link);
+        QVERIFY2(m_dialogs->failures().isEmpty(), qPrintable(m_dialogs->failures().join('\n')));
+        QVERIFY(QFileInfo(link).isSymLink());
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.read(start.size()), start);
+        QCOMPARE(filesIn(inFolder(QStringLiteral("итоги"))), QStringList({QStringLiteral("за год.") + type}));
+        QCOMPARE(filesIn(folder()), QStringList({QStringLiteral("ссылка.") + type}));
     }
 
     void missingSpreadsheetModuleIsReportedAndWritesNothing() {

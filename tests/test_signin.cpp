@@ -8,6 +8,7 @@
 #include "signin/form1.h"
 #include "testing/form3.h"
 #include "testing/form7.h"
+#include "tests/support/faults.h"
 #include "tests/support/input.h"
 #include "tests/support/instances.h"
 #include "tests/support/testmain.h"
@@ -18,6 +19,9 @@
 #include <QPushButton>
 #include <QWindow>
 #include <QtTest>
+
+#include <optional>
+#include <sys/stat.h>
 
 namespace {
 
@@ -535,29 +539,63 @@ private slots:
     }
 
     void connectFileThatCannotBeWritten_data() {
-        QTest::addColumn<bool>("missingFolder");
+        QTest::addColumn<QString>("taken");
         QTest::addColumn<QString>("message");
-        QTest::newRow("taken by a folder") << false << "File access denied.";
-        QTest::newRow("no such folder") << true << "Path not found.";
+        QTest::newRow("taken by a folder") << "folder"
+                                           << "File access denied.";
+        QTest::newRow("taken by a pipe") << "pipe"
+                                         << "File access denied.";
+        QTest::newRow("no such folder") << "missing"
+                                        << "Path not found.";
+        QTest::newRow("a full disk") << "full"
+                                     << "Disk full.";
     }
     void connectFileThatCannotBeWritten() {
-        QFETCH(bool, missingFolder);
+        QFETCH(QString, taken);
         QFETCH(QString, message);
         ProgramInstances program;
         Form1->showModeless();
-        if (missingFolder)
+        if (taken == u"missing")
             appinfo::setProgramFolderForTesting(program.folder.filePath(QStringLiteral("нет")));
-        else
+        else if (taken == u"folder")
             QVERIFY(QDir(program.folder.path()).mkdir(QStringLiteral("Connect.ini")));
+        else if (taken == u"pipe")
+            QCOMPARE(mkfifo(QFile::encodeName(program.connectFilePath()).constData(), 0600), 0);
         const QString before = DataModule11->ADOConnection1->connectionString();
         DataModule11->klass->close();
         program.dialogs.setNextFileName(program.db.path());
-        QTest::mouseClick(Form1->Button2, Qt::LeftButton);
+        {
+            std::optional<FullDisk> full;
+            if (taken == u"full")
+                full.emplace();
+            QTest::mouseClick(Form1->Button2, Qt::LeftButton);
+        }
         QCOMPARE(program.dialogs.failures(), QStringList{message});
-        // Nothing after the failed write ran.
+        // Nothing after the failed write ran, and no file was left half written.
         QCOMPARE(DataModule11->ADOConnection1->connectionString(), before);
         QVERIFY(!DataModule11->klass->isActive());
         QVERIFY(Form1->isVisible());
+        if (taken == u"full")
+            QVERIFY(!QFile::exists(program.connectFilePath()));
+        QCOMPARE(QDir(QFileInfo(program.connectFilePath()).absolutePath())
+                     .entryList({QStringLiteral(".Connect.ini*")}, QDir::Hidden | QDir::Files),
+                 QStringList());
+    }
+
+    // Connect.ini reached through a link is written where the link points; the link stays.
+    void connectFileBehindALink() {
+        ProgramInstances program;
+        Form1->showModeless();
+        QVERIFY(QDir(program.folder.path()).mkdir(QStringLiteral("настройки")));
+        const QString real = program.folder.filePath(QStringLiteral("настройки/Connect.ini"));
+        QVERIFY(QFile::link(QStringLiteral("настройки/Connect.ini"), program.connectFilePath()));
+        program.dialogs.setNextFileName(program.db.path());
+        QTest::mouseClick(Form1->Button2, Qt::LeftButton);
+        QCOMPARE(program.dialogs.failures(), QStringList());
+        QVERIFY(QFileInfo(program.connectFilePath()).isSymLink());
+        QFile file(real);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().endsWith(QFile::encodeName(program.db.path()) + "\r\n"));
     }
 
     void chosenFileThatIsNoDatabase() {

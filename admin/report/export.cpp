@@ -1,23 +1,15 @@
 #include "export.h"
 
 #include "base/failure.h"
+#include "base/filewrite.h"
 #include "data/engine/formats.h"
 #include "data/engine/table.h"
 #include "ui/guard.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QRandomGenerator>
 #include <QThread>
 #include <QTimer>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace report {
 
@@ -34,24 +26,6 @@ constexpr ColumnSpec resultColumns[] = {
     {u"Дата", ExportCell::Kind::DateTime}, {u"Баллы", ExportCell::Kind::Number},
     {u"Оценка", ExportCell::Kind::Number},
 };
-
-// A new, empty file beside `target` that nobody else can have opened: created exclusively under a name
-// of its own.
-QString reserveTemporary(const QFileInfo& target) {
-    for (;;) {
-        QString name = target.dir().filePath(QStringLiteral(".%1.%2.part")
-                                                 .arg(target.fileName())
-                                                 .arg(QRandomGenerator::global()->generate(), 0, 36));
-        const int fd =
-            ::open(QFile::encodeName(name).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            ::close(fd);
-            return name;
-        }
-        if (errno != EEXIST)
-            throw WriteError{errno, {}};
-    }
-}
 
 } // namespace
 
@@ -85,41 +59,6 @@ void ResultRows::read(int row, QVector<ExportCell>& cells) const {
                 cell.kind = ExportCell::Kind::Text;
         }
     }
-}
-
-QString saveFailureText(const QString& path, const WriteError& error) {
-    QString reason;
-    switch (error.code) {
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:
-        reason = QStringLiteral("на диске не хватает места");
-        break;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-        reason = QStringLiteral("нет права на запись");
-        break;
-    case ENOENT:
-    case ENOTDIR:
-        reason = QStringLiteral("такой папки нет");
-        break;
-    case EISDIR:
-        reason = QStringLiteral("так называется папка");
-        break;
-    case ENAMETOOLONG:
-        reason = QStringLiteral("слишком длинное имя");
-        break;
-    case ENOMEM:
-        reason = QStringLiteral("не хватает памяти");
-        break;
-    case 0:
-        reason = QStringLiteral("ошибка записи книги (%1)").arg(error.detail);
-        break;
-    default:
-        reason = QStringLiteral("ошибка записи (%1)").arg(QString::fromLocal8Bit(std::strerror(error.code)));
-    }
-    return QStringLiteral("Не удалось сохранить файл «%1»: %2").arg(path, reason);
 }
 
 ExportJob::ExportJob(const Table* table, ExportFormat format, const QString& path, QObject* parent)
@@ -157,7 +96,7 @@ template <typename F> void ExportJob::attempt(F&& step) {
         step();
     } catch (const WriteError& e) {
         stop();
-        throw Failure(saveFailureText(m_path, e));
+        throw Failure(files::saveFailureText(m_path, e));
     } catch (...) {
         stop();
         throw;
@@ -165,12 +104,8 @@ template <typename F> void ExportJob::attempt(F&& step) {
 }
 
 void ExportJob::open() {
-    const QFileInfo target(m_path);
-    if (target.isDir())
-        throw WriteError{EISDIR, {}};
-    // A file, or none yet, is replaced only by a complete one; a device has nothing to replace.
-    m_writePath = target.exists() && !target.isFile() ? m_path : reserveTemporary(target);
-    m_writer = makeSheetWriter(m_format, m_writePath, m_rows.headers(), m_rows.count());
+    m_file = std::make_unique<files::AtomicFile>(m_path); // a target that cannot be written fails here
+    m_writer = makeSheetWriter(m_format, m_file->temporaryPath(), m_rows.headers(), m_rows.count());
 }
 
 void ExportJob::advance() {
@@ -208,15 +143,8 @@ void ExportJob::finished() {
     if (m_finishError)
         throw *m_finishError;
     m_writer.reset();
-    if (m_writePath != m_path) {
-        if (QFile::exists(m_path))
-            QFile::setPermissions(m_writePath, QFile::permissions(m_path));
-        errno = 0;
-        if (std::rename(QFile::encodeName(m_writePath).constData(), QFile::encodeName(m_path).constData()) !=
-            0)
-            throw WriteError{errno, {}};
-    }
-    m_writePath.clear();
+    m_file->commit();
+    m_file.reset();
     m_running = false;
     m_complete = true;
     emit progress(m_done);
@@ -235,9 +163,7 @@ void ExportJob::stop() {
 
 void ExportJob::discard() {
     m_writer.reset();
-    if (!m_writePath.isEmpty() && m_writePath != m_path)
-        QFile::remove(m_writePath);
-    m_writePath.clear();
+    m_file.reset();
 }
 
 void ExportJob::cancel() {

@@ -10,6 +10,9 @@
 #include <memory>
 #include <optional>
 
+namespace files {
+class AtomicFile;
+}
 class QThread;
 class QTimer;
 class Table;
@@ -39,13 +42,9 @@ private:
     QStringList m_headers;
 };
 
-// A failed save in the teacher's words: "Не удалось сохранить файл «…»: на диске не хватает места".
-QString saveFailureText(const QString& path, const WriteError& error);
-
-// Writes the result rows to `path`: into a temporary file beside it, a slice of rows per turn of the event
-// loop, then the file is finished (a workbook is packed) on a thread of its own and moved into place. A
-// failure or a cancel removes the temporary file and leaves `path` as it was. An existing target that is no
-// file (a device) is written straight.
+// Writes the result rows to `path`: into a temporary file beside it (files::AtomicFile), a slice of rows per
+// turn of the event loop, then the file is finished (a workbook is packed) on a thread of its own and moved
+// into place. A failure or a cancel removes the temporary file and leaves `path` as it was.
 class ExportJob : public QObject {
     Q_OBJECT
 public:
@@ -79,7 +78,7 @@ private:
     ResultRows m_rows;
     ExportFormat m_format;
     QString m_path;
-    QString m_writePath; // the temporary file, or the target itself when that is no file
+    std::unique_ptr<files::AtomicFile> m_file;
     std::unique_ptr<SheetWriter> m_writer;
     QVector<ExportCell> m_cells;
     QTimer* m_timer;

@@ -4,16 +4,17 @@
 #include "producer.h"
 
 #include "base/failure.h"
+#include "base/filewrite.h"
 #include "ui/builders.h"
 #include "ui/dialogs.h"
 #include "ui/guard.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -36,14 +37,37 @@ PrintProgress::PrintProgress(QWidget* over)
         move(over->geometry().center() - rect().center());
 }
 
-PrintJob::PrintJob(QPrinter& printer) : m_printer(printer) {
+PrintJob::PrintJob(QPrinter& printer) : m_printer(printer), m_outputName(printer.outputFileName()) {
     m_printer.setFullPage(true);
     m_printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
     if (!m_printer.supportsMultipleCopies())
         m_copiesHere = std::max(1, m_printer.copyCount());
-    if (!m_painter.begin(&m_printer))
+    // A print to a file goes into a file beside it that takes its place only when the job completes: a
+    // cancelled print leaves the file that was there as it was.
+    if (!m_outputName.isEmpty()) {
+        try {
+            m_file = std::make_unique<files::AtomicFile>(m_outputName);
+        } catch (const files::WriteError& e) {
+            throw Failure(files::saveFailureText(m_outputName, e));
+        }
+        m_printer.setOutputFileName(m_file->temporaryPath());
+    }
+    if (!m_painter.begin(&m_printer)) {
+        restoreOutput();
         throw Failure(
             QStringLiteral("Не удалось начать печать на принтере «%1».").arg(m_printer.printerName()));
+    }
+}
+
+PrintJob::~PrintJob() {
+    abort(); // a job that was not finished was not meant to be printed
+    restoreOutput();
+}
+
+void PrintJob::restoreOutput() {
+    if (m_file)
+        m_printer.setOutputFileName(m_outputName);
+    m_file.reset(); // a file not put in place is removed
 }
 
 bool PrintJob::inRange(int index) const {
@@ -88,7 +112,7 @@ void PrintJob::addPage(int index, const std::function<void(QPainter&)>& paint) {
         put(paint);
 }
 
-void PrintJob::finish(const QVector<QPicture>& pages) {
+void PrintJob::endPages(const QVector<QPicture>& pages) {
     if (m_done)
         return;
     if (m_printer.collateCopies())
@@ -100,16 +124,25 @@ void PrintJob::finish(const QVector<QPicture>& pages) {
     m_painter.end();
 }
 
+void PrintJob::finish(const QVector<QPicture>& pages) {
+    endPages(pages);
+    if (!m_file)
+        return;
+    const auto restored = qScopeGuard([this]() { restoreOutput(); });
+    try {
+        m_file->commit();
+    } catch (const files::WriteError& e) {
+        throw Failure(files::saveFailureText(m_outputName, e));
+    }
+}
+
 void PrintJob::abort() {
     if (m_done)
         return;
     m_done = true;
     m_printer.abort();
     m_painter.end();
-    // Ending the painter completes a file's last page: a cancelled print to a file leaves none that looks
-    // whole.
-    if (!m_printer.outputFileName().isEmpty())
-        QFile::remove(m_printer.outputFileName());
+    restoreOutput();
 }
 
 std::unique_ptr<QPrinter> makeReportPrinter() {
@@ -152,8 +185,9 @@ void printReport(QPrinter& printer, const ReportLayout& layout, Table* table, QW
         producer.paintStraight(
             [&](int index, const std::function<void(QPainter&)>& paint) { job.addPage(index, paint); },
             [&](bool complete) {
+                // The worker's end: the file printed to is put in place on the GUI thread, at "finished".
                 if (complete)
-                    job.finish({});
+                    job.endPages({});
                 else
                     job.abort();
             });

@@ -13,6 +13,9 @@
 #include <memory>
 
 class QPrinter;
+namespace files {
+class AtomicFile;
+}
 class QProgressBar;
 class QPushButton;
 class Table;
@@ -40,8 +43,11 @@ private:
 // the chosen page range and, where the driver does not make copies itself, the copies.
 class PrintJob {
 public:
-    // Throws Failure when the printer cannot be started.
+    // Throws Failure when the printer cannot be started, or its output file cannot be written.
     explicit PrintJob(QPrinter& printer);
+    ~PrintJob();
+    PrintJob(const PrintJob&) = delete;
+    PrintJob& operator=(const PrintJob&) = delete;
     // Page `index` (0-based) of the report; skipped when outside the chosen range.
     void addPage(int index, const QPicture& page);
     // The same, painted straight onto the printer by `paint` in hundredths of a millimetre, with no picture
@@ -49,8 +55,11 @@ public:
     void addPage(int index, const std::function<void(QPainter&)>& paint);
     // Whether finish() needs the pages again: collated copies that the driver does not make.
     bool needsPages() const;
-    // Prints the further copies (from the pages kept) and ends the job.
+    // Prints the further copies (from the pages kept) and ends the printing.
+    void endPages(const QVector<QPicture>& pages);
+    // endPages(), then a file printed to takes its place (throws Failure when it cannot). On the GUI thread.
     void finish(const QVector<QPicture>& pages);
+    // Ends the job; a file printed to is left as it was before.
     void abort();
     int pagesPrinted() const { return m_printed; }
 
@@ -58,8 +67,11 @@ private:
     bool inRange(int index) const;
     void put(const QPicture& page);
     void put(const std::function<void(QPainter&)>& paint);
+    void restoreOutput();
 
     QPrinter& m_printer;
+    QString m_outputName;                      // the file the printer prints to, if any
+    std::unique_ptr<files::AtomicFile> m_file; // where it prints meanwhile
     QPainter m_painter;
     int m_copiesHere = 1; // copies this job makes itself
     int m_printed = 0;

@@ -5,6 +5,7 @@
 
 #include "base/appinfo.h"
 #include "base/failure.h"
+#include "base/filewrite.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>
@@ -12,7 +13,6 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QScopeGuard>
 #include <QTemporaryFile>
 #include <QThread>
@@ -112,29 +112,39 @@ SavedReport readReport(QIODevice& in, qint64 size, const QString& path) {
 }
 } // namespace
 
-void saveReport(const QString& path, const SavedReport& report) {
-    QSaveFile file(path);
-    QCryptographicHash hash(hashKind);
-    const auto put = [&](const QByteArray& bytes) {
-        hash.addData(bytes);
-        return file.write(bytes) == bytes.size();
-    };
-    bool written = file.open(QIODevice::WriteOnly);
-    QByteArray header = magic;
-    header += bigEndian(fileVersion);
-    header += bigEndian(quint32(qRound(report.paperMm.width() * hundredthsPerMm)));
-    header += bigEndian(quint32(qRound(report.paperMm.height() * hundredthsPerMm)));
-    header += bigEndian(quint32(report.pages.size()));
-    written = written && put(header);
-    for (const QPicture& page : report.pages) {
-        if (!written)
-            break;
-        written =
-            put(bigEndian(quint32(page.size()))) && put(QByteArray::fromRawData(page.data(), page.size()));
+// Writes `path` whole through `write` (false: a write failed); a refused save throws the teacher's sentence
+// and leaves an existing file as it was.
+template <typename Write> void saveWhole(const QString& path, Write&& write) {
+    try {
+        files::AtomicFile file(path);
+        if (!write(file))
+            throw files::WriteError{file.writeError() != 0 ? file.writeError() : EIO, {}};
+        file.commit();
+    } catch (const files::WriteError& e) {
+        throw Failure(files::saveFailureText(path, e));
     }
-    written = written && file.write(hash.result()) == hashSize;
-    if (!written || !file.commit())
-        throw Failure(QStringLiteral("Не удалось сохранить файл «%1»: %2").arg(path, file.errorString()));
+}
+
+void saveReport(const QString& path, const SavedReport& report) {
+    saveWhole(path, [&](QIODevice& file) {
+        QCryptographicHash hash(hashKind);
+        const auto put = [&](const QByteArray& bytes) {
+            hash.addData(bytes);
+            return file.write(bytes) == bytes.size();
+        };
+        QByteArray header = magic;
+        header += bigEndian(fileVersion);
+        header += bigEndian(quint32(qRound(report.paperMm.width() * hundredthsPerMm)));
+        header += bigEndian(quint32(qRound(report.paperMm.height() * hundredthsPerMm)));
+        header += bigEndian(quint32(report.pages.size()));
+        if (!put(header))
+            return false;
+        for (const QPicture& page : report.pages)
+            if (!put(bigEndian(quint32(page.size()))) ||
+                !put(QByteArray::fromRawData(page.data(), page.size())))
+                return false;
+        return file.write(hash.result()) == hashSize;
+    });
 }
 
 SavedReport loadReport(const QString& path) {
@@ -152,10 +162,6 @@ SavedReport parseReport(const QByteArray& bytes, const QString& path) {
 }
 
 namespace {
-Failure saveFailure(const QString& path, const QSaveFile& file) {
-    return Failure(QStringLiteral("Не удалось сохранить файл «%1»: %2").arg(path, file.errorString()));
-}
-
 struct PageRange {
     int from;
     int to; // not included
@@ -183,40 +189,33 @@ bool writePdf(QIODevice& out, QSizeF paperMm, PageRange range, const PlacePage& 
 } // namespace
 
 void savePdf(const QString& path, QSizeF paperMm, int pageCount, const PlacePage& page) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || !writePdf(file, paperMm, {0, pageCount}, page) || !file.commit())
-        throw saveFailure(path, file);
+    saveWhole(path, [&](QIODevice& file) { return writePdf(file, paperMm, {0, pageCount}, page); });
 }
 
 void savePdfOnTwoThreads(const QString& path, QSizeF paperMm, int pageCount,
                          const std::function<PlacePage()>& makePainter) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw saveFailure(path, file);
-    // The halves go to temporary files, not to memory: the preview holds every page already.
-    const int half = pageCount / 2;
-    QTemporaryFile first;
-    QTemporaryFile second;
-    bool written = half > 0 && first.open() && second.open();
-    if (written) {
-        bool secondWritten = false;
-        const std::unique_ptr<QThread> other(QThread::create([&]() {
-            secondWritten = writePdf(second, paperMm, {half, pageCount}, makePainter());
-        }));
-        other->start();
-        {
-            const auto joined = qScopeGuard([&]() { other->wait(); });
-            written = writePdf(first, paperMm, {0, half}, makePainter());
+    saveWhole(path, [&](files::AtomicFile& file) {
+        // The halves go to temporary files, not to memory: the preview holds every page already.
+        const int half = pageCount / 2;
+        QTemporaryFile first;
+        QTemporaryFile second;
+        bool written = half > 0 && first.open() && second.open();
+        if (written) {
+            bool secondWritten = false;
+            const std::unique_ptr<QThread> other(QThread::create([&]() {
+                secondWritten = writePdf(second, paperMm, {half, pageCount}, makePainter());
+            }));
+            other->start();
+            {
+                const auto joined = qScopeGuard([&]() { other->wait(); });
+                written = writePdf(first, paperMm, {0, half}, makePainter());
+            }
+            written = written && secondWritten && first.flush() && second.flush();
         }
-        written = written && secondWritten && first.flush() && second.flush();
-    }
-    // A report of one page, or a PDF writer whose files are not of the form joining knows: one thread.
-    if (!written || !joinPdfs({&first, &second}, file)) {
-        if (!file.seek(0) || !file.resize(0) || !writePdf(file, paperMm, {0, pageCount}, makePainter()))
-            throw saveFailure(path, file);
-    }
-    if (!file.commit())
-        throw saveFailure(path, file);
+        // A report of one page, or a PDF writer whose files are not of the form joining knows: one thread.
+        return (written && joinPdfs({&first, &second}, file)) ||
+               (file.truncate() && writePdf(file, paperMm, {0, pageCount}, makePainter()));
+    });
 }
 
 void savePdf(const QString& path, const SavedReport& report) {

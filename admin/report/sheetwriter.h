@@ -1,10 +1,10 @@
 #pragma once
 
+#include "base/writeerror.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QVector>
-
-#include <cerrno>
 
 // What a spreadsheet writer takes and how it fails: shared by the program's CSV writer and the workbook
 // writer of the separately built spreadsheet module.
@@ -20,16 +20,8 @@ struct ExportCell {
     QDateTime dateTime;
 };
 
-// A write the system refused, with its error number (errno), or 0 and a text of the library's own.
-struct WriteError {
-    int code = 0;
-    QString detail;
-};
-
-// The error number of the system call that has just failed; EIO when it set none.
-inline int systemError() {
-    return errno != 0 ? errno : EIO;
-}
+using files::systemError;
+using files::WriteError;
 
 // Writes one sheet: the header row, then the rows in order, then finish(). Every call may throw WriteError;
 // a writer dropped before finish() leaves an unfinished file behind for its owner to remove.
