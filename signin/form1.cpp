@@ -176,8 +176,20 @@ void TForm1::Button2Click() {
     const QString chosen = dialogs().openFileName(this);
     if (chosen.isEmpty())
         return;
-    const QString text = connectionFileText(QFileInfo(chosen).absoluteFilePath());
-    writeWhole(connectionFilePath(), (text + QStringLiteral("\r\n")).toUtf8());
-    DataModule11->ADOConnection1->setConnectionString(text);
+    const QString path = QFileInfo(chosen).absoluteFilePath();
+    // The engine reads the value quoted, so that a name with ";", quotes or blanks at its ends is the file
+    // chosen; Connect.ini keeps the path as it is.
+    const QString connectionString = connectionFileText(Connection::quotedItemValue(path));
+    Connection* connection = DataModule11->ADOConnection1;
+    {
+        // A file that cannot be opened writes no Connect.ini, which would make the next start the query
+        // variant for a database that was never opened.
+        Connection trial(connection->objectName());
+        connect(&trial, &Connection::converted, connection, &Connection::converted);
+        trial.setConnectionString(connectionString);
+        trial.open();
+    }
+    writeWhole(connectionFilePath(), (connectionFileText(path) + QStringLiteral("\r\n")).toUtf8());
+    connection->setConnectionString(connectionString);
     DataModule11->openAfterConnect();
 }

@@ -11,6 +11,7 @@
 #include "tests/support/faults.h"
 #include "tests/support/input.h"
 #include "tests/support/instances.h"
+#include "tests/support/testdb.h"
 #include "tests/support/testmain.h"
 
 #include <QDir>
@@ -496,7 +497,10 @@ private slots:
                 .arg(chosen)
                 .toUtf8();
         QCOMPARE(file.readAll(), expected);
-        QCOMPARE(DataModule11->ADOConnection1->connectionString(), QString::fromUtf8(expected.chopped(2)));
+        // The engine is given the same line with the path quoted.
+        QCOMPARE(
+            DataModule11->ADOConnection1->connectionString(),
+            QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;User ID=Admin;Data Source=\"%1\"").arg(chosen));
         for (Table* t : {DataModule11->klass, DataModule11->tema, DataModule11->quest, DataModule11->ans,
                          DataModule11->rez, DataModule11->ych})
             QVERIFY(t->isActive());
@@ -524,6 +528,36 @@ private slots:
         QVERIFY(!Form1->Button2->isEnabled());
         QCOMPARE(DataModule11->ADOConnection1->connectionString(), TDataModule11::defaultConnectionString());
         QVERIFY(DataModule11->ych->isActive());
+    }
+
+    // The engine opens the very file chosen, whatever its name holds; Connect.ini keeps the path unquoted.
+    void connectOpensTheChosenFileWhateverItsName_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("a semicolon") << "9;А.mdb";
+        QTest::newRow("a blank at the end") << "Школа.mdb ";
+        QTest::newRow("a blank in front") << " Школа.mdb";
+        QTest::newRow("double quotes") << "\"Школа\" №9.mdb";
+        QTest::newRow("apostrophes") << "'Школа'.mdb";
+        QTest::newRow("an item inside") << "a;Data Source=Primer.mdb";
+    }
+
+    void connectOpensTheChosenFileWhateverItsName() {
+        QFETCH(QString, name);
+        ProgramInstances program;
+        Form1->showModeless();
+        const QString chosen = program.db.folder() + u'/' + name;
+        QVERIFY(QFile::copy(program.db.path(), chosen));
+        SqlFile(chosen).exec(QStringLiteral("INSERT INTO \"класс\" VALUES (99, 'выбранная')"));
+        program.dialogs.setNextFileName(chosen);
+        QTest::mouseClick(Form1->Button2, Qt::LeftButton);
+        QCOMPARE(program.dialogs.failures(), QStringList());
+        QVERIFY(DataModule11->klass->locate(QStringLiteral("класс"), QStringLiteral("выбранная")));
+        QFile file(program.connectFilePath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(),
+                 QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;User ID=Admin;Data Source=%1\r\n")
+                     .arg(chosen)
+                     .toUtf8());
     }
 
     void surnameTypedBeforeConnectingFiltersWhenYchOpens() {
@@ -598,6 +632,8 @@ private slots:
         QVERIFY(file.readAll().endsWith(QFile::encodeName(program.db.path()) + "\r\n"));
     }
 
+    // A chosen file that cannot be opened changes nothing: Connect.ini would make the next start the query
+    // variant over a database that is not there.
     void chosenFileThatIsNoDatabase() {
         ProgramInstances program;
         Form1->showModeless();
@@ -606,13 +642,14 @@ private slots:
         QVERIFY(notes.open(QIODevice::WriteOnly));
         notes.write("not a database at all, just some notes\n");
         notes.close();
+        const QString before = DataModule11->ADOConnection1->connectionString();
         program.dialogs.setNextFileName(chosen);
         QTest::mouseClick(Form1->Button2, Qt::LeftButton);
         QCOMPARE(program.dialogs.failures().size(), 1);
         QVERIFY(program.dialogs.failures().first().startsWith(QStringLiteral("ADOConnection1: ")));
-        // What was done before the failure stays done.
-        QVERIFY(QFile::exists(program.connectFilePath()));
-        QVERIFY(DataModule11->ADOConnection1->connectionString().endsWith(chosen));
+        QVERIFY(!QFile::exists(program.connectFilePath()));
+        QCOMPARE(DataModule11->ADOConnection1->connectionString(), before);
+        QVERIFY(DataModule11->ych->isActive());
     }
 
     void lookAtIt() {

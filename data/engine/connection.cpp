@@ -120,6 +120,10 @@ QString Connection::quoted(const QString& name) {
     return quotedSqlName(name);
 }
 
+QString Connection::quotedItemValue(const QString& value) {
+    return u'"' + QString(value).replace(u'"', QStringLiteral("\"\"")) + u'"';
+}
+
 void Connection::setConnectionString(const QString& text) {
     m_connectionString = text;
 }

@@ -48,6 +48,9 @@ public:
     static bool sameName(const QString& a, const QString& b);
     // A table or column name quoted for SQL ("name", inner quotes doubled).
     static QString quoted(const QString& name);
+    // A value for an item of a connection string, between double quotes with inner ones doubled (ADO's rule),
+    // so that it reads back as it is: ";", quotes, "=" and blanks at its ends included.
+    static QString quotedItemValue(const QString& value);
     [[noreturn]] void fail(const QString& text) const;
     // Called before each write: a database opened read-only stays so even once its file becomes writable,
     // so it is opened again (quietly, tables untouched) in case the cause has gone.
