@@ -3,6 +3,7 @@
 #include "data/engine/connection.h"
 #include "data/engine/datasource.h"
 #include "data/engine/table.h"
+#include "tests/support/faults.h"
 #include "tests/support/recorder.h"
 #include "tests/support/testdb.h"
 
@@ -121,6 +122,31 @@ private slots:
                          .arg(QDir::current().absoluteFilePath(QStringLiteral("Primer.mdb")))});
         for (Table* t : {dm.ych, dm.klass, dm.tema, dm.quest, dm.ans, dm.rez})
             QVERIFY(t->isActive());
+    }
+
+    // SQLite makes its journal beside the database: a folder that takes no new file is announced at the
+    // start, once, not at the first store after a whole test.
+    void readOnlyFolderIsReportedOnceAndOpens() {
+        TestDatabase db(TestDatabase::smallRowsSql());
+        const QString folder = QDir::current().absolutePath();
+        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                                  QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther));
+        const auto writable = qScopeGuard(
+            [&]() { QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner); });
+        const PermissionBitsHold asAPupil;
+        RecordingDialogs dialogs;
+        TDataModule11 dm;
+        QCOMPARE(dialogs.failures(),
+                 QStringList{
+                     QStringLiteral("ADOConnection1: В папке базы данных «%1» нельзя создать файл (нет права "
+                                    "на запись): изменения и результаты тестов сохранить не удастся.")
+                         .arg(folder)});
+        for (Table* t : {dm.ych, dm.klass, dm.tema, dm.quest, dm.ans, dm.rez})
+            QVERIFY(t->isActive());
+        // The announcement is true: a store fails.
+        dm.klass->append();
+        dm.klass->setValue(1, QStringLiteral("7В"));
+        QVERIFY_THROWS_EXCEPTION(Failure, dm.klass->post());
     }
 
     void lockedDatabaseIsWaitedForOnce() {

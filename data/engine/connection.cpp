@@ -4,6 +4,7 @@
 #include "writeerrors.h"
 
 #include "base/failure.h"
+#include "base/filewrite.h"
 #include "base/sqlname.h"
 #include "data/access/converter.h"
 
@@ -190,12 +191,21 @@ void Connection::open() {
     m_openedString = m_connectionString;
     m_path = path;
     emit connectedChanged(true);
-    if (sqlite3_db_readonly(handle(), "main") == 1)
+    if (sqlite3_db_readonly(handle(), "main") == 1) {
         emit cannotWrite(
             objectName() +
             QStringLiteral(": База данных «%1» открыта только для чтения: изменения и результаты "
                            "тестов сохранить не удастся.")
                 .arg(path));
+        return;
+    }
+    // Every write makes a journal file beside the database: a folder that takes no new file stores nothing.
+    const QString folder = info.absolutePath();
+    if (const int folderError = files::folderWriteError(folder); folderError != 0)
+        emit cannotWrite(objectName() +
+                         QStringLiteral(": В папке базы данных «%1» нельзя создать файл (%2): изменения и "
+                                        "результаты тестов сохранить не удастся.")
+                             .arg(folder, files::reason({folderError, {}})));
 }
 
 void Connection::prepareForWriting() {

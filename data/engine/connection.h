@@ -24,7 +24,7 @@ public:
     QString item(const QString& key) const;
 
     // No-op when open with the same string. A file the database can only read opens, announced by
-    // cannotWrite.
+    // cannotWrite; so does one in a folder where no file can be made (its journal could not be).
     void open();
     void close();
     bool isConnected() const { return m_connected; }
