@@ -1,6 +1,7 @@
 #include "form10.h"
 
 #include "admin/report/printing.h"
+#include "base/schema.h"
 
 #include <QApplication>
 #include <QPalette>
@@ -67,13 +68,13 @@ report::ReportLayout resultsLayout() {
     const ElementFont cell{QStringLiteral("Arial"), 11, windowText};
     ReportBand detail = band(ReportBand::Kind::Detail, QStringLiteral("DetailBand1"), 211.7, width);
     detail.elements = {
-        element(Kind::Field, QStringLiteral("Фамилия"), 105.8, 63.5, 47.6, 164.0, cell),
-        element(Kind::Field, QStringLiteral("Имя"), 423.3, 63.5, 47.6, 79.4, cell),
-        element(Kind::Field, QStringLiteral("Тема"), 656.2, 63.5, 47.6, 95.3, cell),
-        element(Kind::Field, QStringLiteral("Баллы"), 1100.7, 63.5, 47.6, 121.7, cell),
-        element(Kind::Field, QStringLiteral("Оценка"), 1397.0, 63.5, 47.6, 140.2,
+        element(Kind::Field, schema::results::surname, 105.8, 63.5, 47.6, 164.0, cell),
+        element(Kind::Field, schema::results::firstName, 423.3, 63.5, 47.6, 79.4, cell),
+        element(Kind::Field, schema::results::topicName, 656.2, 63.5, 47.6, 95.3, cell),
+        element(Kind::Field, schema::results::points, 1100.7, 63.5, 47.6, 121.7, cell),
+        element(Kind::Field, schema::results::grade, 1397.0, 63.5, 47.6, 140.2,
                 ElementFont{QStringLiteral("Arial"), 11, red}),
-        element(Kind::Field, QStringLiteral("Дата"), 1651.0, 63.5, 47.6, 90.0, cell),
+        element(Kind::Field, schema::results::date, 1651.0, 63.5, 47.6, 90.0, cell),
     };
 
     layout.bands = {title, header, detail};

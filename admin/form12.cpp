@@ -1,5 +1,6 @@
 #include "form12.h"
 
+#include "base/schema.h"
 #include "data/widgets/dbcheckbox.h"
 #include "data/widgets/dbgrid.h"
 #include "data/widgets/dbnavigator.h"
@@ -34,5 +35,5 @@ TForm12::TForm12(QWidget* parent)
     DBCheckBox1->setValueChecked(QStringLiteral("True"));
     DBCheckBox1->setValueUnchecked(QStringLiteral("False"));
     DBCheckBox1->setDataSource(QStringLiteral("DataSource1"));
-    DBCheckBox1->setDataField(QStringLiteral("права"));
+    DBCheckBox1->setDataField(schema::pupils::rights);
 }

@@ -1,5 +1,6 @@
 #include "form8.h"
 
+#include "base/schema.h"
 #include "data/widgets/dbcheckbox.h"
 #include "data/widgets/dbgrid.h"
 #include "data/widgets/dbnavigator.h"
@@ -47,5 +48,5 @@ TForm8::TForm8(QWidget* parent)
     DBCheckBox1->setValueChecked(QStringLiteral("True"));
     DBCheckBox1->setValueUnchecked(QStringLiteral("False"));
     DBCheckBox1->setDataSource(QStringLiteral("DataSource5"));
-    DBCheckBox1->setDataField(QStringLiteral("статус"));
+    DBCheckBox1->setDataField(schema::answers::correct);
 }

@@ -3,6 +3,7 @@
 #include "admin/form12.h"
 #include "admin/form8.h"
 #include "admin/resultsreport.h"
+#include "base/schema.h"
 #include "data/datamodule.h"
 #include "data/engine/filter.h"
 #include "data/engine/table.h"
@@ -109,7 +110,7 @@ void TForm9::Button1Click() {
 }
 
 void TForm9::Button2Click() {
-    DataModule11->rez->setSort(QStringLiteral("id_темы"));
+    DataModule11->rez->setSort(schema::topicKey);
 }
 
 void TForm9::Button3Click() {

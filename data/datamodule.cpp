@@ -1,6 +1,7 @@
 #include "datamodule.h"
 
 #include "base/failure.h"
+#include "base/schema.h"
 #include "data/engine/connection.h"
 #include "data/engine/datasource.h"
 #include "data/engine/query.h"
@@ -23,54 +24,53 @@ TDataModule11::TDataModule11(QObject* parent, Open open) : QObject(parent) {
     const auto table = [this](const char* name, const QString& tableName) {
         return new Table(QString::fromLatin1(name), ADOConnection1, tableName, this);
     };
-    ych = table("ych", QStringLiteral("Ученики"));
-    klass = table("klass", QStringLiteral("класс"));
-    tema = table("tema", QStringLiteral("Тема"));
-    quest = table("quest", QStringLiteral("Вопрос"));
-    ans = table("ans", QStringLiteral("Ответы"));
-    rez = table("rez", QStringLiteral("результаты"));
+    ych = table("ych", schema::pupils::table);
+    klass = table("klass", schema::classes::table);
+    tema = table("tema", schema::topics::table);
+    quest = table("quest", schema::questions::table);
+    ans = table("ans", schema::answers::table);
+    rez = table("rez", schema::results::table);
 
     using K = FieldKind;
-    ych->addField(makeHiddenField(QStringLiteral("id_ученика"), K::AutoInc));
-    ych->addField(makeField(QStringLiteral("Имя"), K::Text, 15));
-    ych->addField(makeField(QStringLiteral("Фамилия"), K::Text, 20));
-    ych->addField(makeField(QStringLiteral("Отчество"), K::Text, 20));
-    ych->addField(makeHiddenField(QStringLiteral("id_класса"), K::Integer));
-    ych->addField(makeField(QStringLiteral("ключ"), K::Text, 10));
-    ych->addField(makeField(QStringLiteral("права"), K::Boolean));
-    ych->addField(makeLookupField(QStringLiteral("Класс"), QStringLiteral("id_класса"), klass,
-                                  QStringLiteral("класс")));
+    ych->addField(makeHiddenField(schema::pupilKey, K::AutoInc));
+    ych->addField(makeField(schema::pupils::firstName, K::Text, 15));
+    ych->addField(makeField(schema::pupils::surname, K::Text, 20));
+    ych->addField(makeField(schema::pupils::patronymic, K::Text, 20));
+    ych->addField(makeHiddenField(schema::classKey, K::Integer));
+    ych->addField(makeField(schema::pupils::password, K::Text, 10));
+    ych->addField(makeField(schema::pupils::rights, K::Boolean));
+    ych->addField(makeLookupField(schema::pupils::className, schema::classKey, klass, schema::classes::name));
 
-    klass->addField(makeHiddenField(QStringLiteral("id_класса"), K::AutoInc));
-    klass->addField(makeField(QStringLiteral("класс"), K::Text));
+    klass->addField(makeHiddenField(schema::classKey, K::AutoInc));
+    klass->addField(makeField(schema::classes::name, K::Text));
 
-    tema->addField(makeHiddenField(QStringLiteral("id_темы"), K::AutoInc));
-    tema->addField(makeField(QStringLiteral("тема"), K::Text, 20));
+    tema->addField(makeHiddenField(schema::topicKey, K::AutoInc));
+    tema->addField(makeField(schema::topics::name, K::Text, 20));
 
-    quest->addField(makeHiddenField(QStringLiteral("id_вопроса"), K::AutoInc));
-    quest->addField(makeField(QStringLiteral("вопрос"), K::Text, 255));
-    quest->addField(makeHiddenField(QStringLiteral("id_темы"), K::Integer));
+    quest->addField(makeHiddenField(schema::questionKey, K::AutoInc));
+    quest->addField(makeField(schema::questions::text, K::Text, 255));
+    quest->addField(makeHiddenField(schema::topicKey, K::Integer));
 
-    ans->addField(makeHiddenField(QStringLiteral("id_ответа"), K::AutoInc));
-    ans->addField(makeField(QStringLiteral("ответ"), K::Text, 25));
-    ans->addField(makeHiddenField(QStringLiteral("id_вопроса"), K::Integer));
-    ans->addField(makeField(QStringLiteral("статус"), K::Boolean));
+    ans->addField(makeHiddenField(schema::answers::key, K::AutoInc));
+    ans->addField(makeField(schema::answers::text, K::Text, 25));
+    ans->addField(makeHiddenField(schema::questionKey, K::Integer));
+    ans->addField(makeField(schema::answers::correct, K::Boolean));
 
-    rez->addField(makeHiddenField(QStringLiteral("id_результата"), K::AutoInc));
-    rez->addField(makeLookupField(QStringLiteral("Фамилия"), QStringLiteral("id_ученика"), ych,
-                                  QStringLiteral("Фамилия"), 10));
+    rez->addField(makeHiddenField(schema::results::key, K::AutoInc));
     rez->addField(
-        makeLookupField(QStringLiteral("Имя"), QStringLiteral("id_ученика"), ych, QStringLiteral("Имя"), 10));
-    rez->addField(makeLookupField(QStringLiteral("Класс"), QStringLiteral("id_класса"), klass,
-                                  QStringLiteral("класс"), 2));
+        makeLookupField(schema::results::surname, schema::pupilKey, ych, schema::pupils::surname, 10));
     rez->addField(
-        makeLookupField(QStringLiteral("Тема"), QStringLiteral("id_темы"), tema, QStringLiteral("тема"), 15));
-    rez->addField(makeField(QStringLiteral("Дата"), K::DateTime, 9));
-    rez->addField(makeField(QStringLiteral("Баллы"), K::Text, 2));
-    rez->addField(makeField(QStringLiteral("Оценка"), K::Integer, 2));
-    rez->addField(makeHiddenField(QStringLiteral("id_ученика"), K::Integer));
-    rez->addField(makeHiddenField(QStringLiteral("id_темы"), K::Integer));
-    rez->addField(makeHiddenField(QStringLiteral("id_класса"), K::Integer));
+        makeLookupField(schema::results::firstName, schema::pupilKey, ych, schema::pupils::firstName, 10));
+    rez->addField(
+        makeLookupField(schema::results::className, schema::classKey, klass, schema::classes::name, 2));
+    rez->addField(
+        makeLookupField(schema::results::topicName, schema::topicKey, tema, schema::topics::name, 15));
+    rez->addField(makeField(schema::results::date, K::DateTime, 9));
+    rez->addField(makeField(schema::results::points, K::Text, 2));
+    rez->addField(makeField(schema::results::grade, K::Integer, 2));
+    rez->addField(makeHiddenField(schema::pupilKey, K::Integer));
+    rez->addField(makeHiddenField(schema::topicKey, K::Integer));
+    rez->addField(makeHiddenField(schema::classKey, K::Integer));
 
     DataSource1 = new DataSource(QStringLiteral("DataSource1"), ych, this);
     DataSource2 = new DataSource(QStringLiteral("DataSource2"), klass, this);
@@ -79,8 +79,8 @@ TDataModule11::TDataModule11(QObject* parent, Open open) : QObject(parent) {
     DataSource5 = new DataSource(QStringLiteral("DataSource5"), ans, this);
     DataSource6 = new DataSource(QStringLiteral("DataSource6"), rez, this);
 
-    quest->setMaster(DataSource3, QStringLiteral("id_темы"), QStringLiteral("id_темы"));
-    ans->setMaster(DataSource4, QStringLiteral("id_вопроса"), QStringLiteral("id_вопроса"));
+    quest->setMaster(DataSource3, schema::topicKey, schema::topicKey);
+    ans->setMaster(DataSource4, schema::questionKey, schema::questionKey);
 
     ADOQuery1 = new Query(QStringLiteral("ADOQuery1"), ADOConnection1, this);
 

@@ -3,6 +3,7 @@
 #include "base/appinfo.h"
 #include "base/failure.h"
 #include "base/filewrite.h"
+#include "base/schema.h"
 #include "data/datamodule.h"
 #include "data/engine/connection.h"
 #include "data/engine/filter.h"
@@ -143,8 +144,8 @@ void TForm1::Button1Click() {
     if (ych->isEmpty()) {
         Edit2->clear();
     } else {
-        const QString key = ych->asText(5);
-        if (Edit1->text() == key && ych->asBoolean(6))
+        const QString key = ych->asText(schema::pupils::passwordPos);
+        if (Edit1->text() == key && ych->asBoolean(schema::pupils::rightsPos))
             showTeacherWindow();
         else if (Edit1->text() != key)
             Edit2->clear();
@@ -166,7 +167,7 @@ void TForm1::Button3Click() {
         dialogs().message(QStringLiteral("Введён неверный логин!"));
         return;
     }
-    if (query->fieldValue(QStringLiteral("ключ")).toString() == Edit1->text())
+    if (query->fieldValue(schema::pupils::password).toString() == Edit1->text())
         setModalResult(mrOk);
     else
         dialogs().message(QStringLiteral("Неверный пароль!"));

@@ -1,6 +1,7 @@
 #include "form3.h"
 
 #include "base/clock.h"
+#include "base/schema.h"
 #include "data/datamodule.h"
 #include "data/engine/table.h"
 #include "data/widgets/dbtext.h"
@@ -64,7 +65,7 @@ TForm3::TForm3(QWidget* parent)
     DBText1->setGeometry(16, 32, 713, 169);
     ui::setFont(DBText1, Arial, 16, ui::Regular, Qt::black);
     DBText1->setDataSource(QStringLiteral("DataSource4"));
-    DBText1->setDataField(QStringLiteral("вопрос"));
+    DBText1->setDataField(schema::questions::text);
 
     RadioGroup1 = new RadioGroup(this);
     RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
@@ -151,8 +152,8 @@ void TForm3::Button2Click() {
     const int answers = ans->recordCount();
     for (int i = 0; i < answers; ++i) {
         const QString chosen = RadioGroup1->item(RadioGroup1->itemIndex());
-        if (ans->value(QStringLiteral("ответ")).toString() == chosen &&
-            ans->value(QStringLiteral("статус")).toBool())
+        if (ans->value(schema::answers::text).toString() == chosen &&
+            ans->value(schema::answers::correct).toBool())
             ++m_correct;
         ans->next();
     }
@@ -183,7 +184,7 @@ void TForm3::loadAnswers() {
     ans->first();
     const int answers = ans->recordCount();
     for (int i = 0; i < answers; ++i) {
-        RadioGroup1->addItem(ans->value(QStringLiteral("ответ")).toString());
+        RadioGroup1->addItem(ans->value(schema::answers::text).toString());
         ans->next();
     }
     orderTabs();
@@ -217,8 +218,8 @@ void TForm3::takeOwner() {
 // The class is the pupil's own.
 TForm3::Owner TForm3::currentOwner() {
     const TDataModule11* dm = DataModule11;
-    return {dm->ych->value(QStringLiteral("id_ученика")), dm->tema->value(QStringLiteral("id_темы")),
-            dm->ych->value(QStringLiteral("id_класса"))};
+    return {dm->ych->value(schema::pupilKey), dm->tema->value(schema::topicKey),
+            dm->ych->value(schema::classKey)};
 }
 
 void TForm3::pupilSignedOut() {
@@ -240,12 +241,12 @@ void TForm3::storeResult() {
     // Fields are reached by name, so a column dragged in a grid cannot redirect a write.
     try {
         rez->insert();
-        rez->setValue(QStringLiteral("Оценка"), grade);
-        rez->setValue(QStringLiteral("Баллы"), QString::number(m_correct));
-        rez->setValue(QStringLiteral("Дата"), programclock::today().startOfDay());
-        rez->setValue(QStringLiteral("id_темы"), owner.topic);
-        rez->setValue(QStringLiteral("id_ученика"), owner.pupil);
-        rez->setValue(QStringLiteral("id_класса"), owner.klass);
+        rez->setValue(schema::results::grade, grade);
+        rez->setValue(schema::results::points, QString::number(m_correct));
+        rez->setValue(schema::results::date, programclock::today().startOfDay());
+        rez->setValue(schema::topicKey, owner.topic);
+        rez->setValue(schema::pupilKey, owner.pupil);
+        rez->setValue(schema::classKey, owner.klass);
         if (rez->modified())
             rez->post();
     } catch (const Failure&) {

@@ -1,5 +1,6 @@
 #include "form7.h"
 
+#include "base/schema.h"
 #include "data/widgets/dblookupcombobox.h"
 #include "form3.h"
 #include "resultsfilter.h"
@@ -22,8 +23,8 @@ TForm7::TForm7(QWidget* parent)
     DBLookupComboBox1->setObjectName(QStringLiteral("DBLookupComboBox1"));
     DBLookupComboBox1->setGeometry(48, 80, 201, 21);
     DBLookupComboBox1->setListSource(QStringLiteral("DataSource3"));
-    DBLookupComboBox1->setKeyField(QStringLiteral("id_темы"));
-    DBLookupComboBox1->setListField(QStringLiteral("тема"));
+    DBLookupComboBox1->setKeyField(schema::topicKey);
+    DBLookupComboBox1->setListField(schema::topics::name);
 
     Button1 = new QPushButton(QStringLiteral("Начать тест"), this);
     Button1->setObjectName(QStringLiteral("Button1"));

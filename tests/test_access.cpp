@@ -1,6 +1,7 @@
 #include "admin/form9.h"
 #include "app/form14.h"
 #include "base/failure.h"
+#include "base/schema.h"
 #include "data/access/converter.h"
 #include "data/datamodule.h"
 #include "data/engine/connection.h"
@@ -151,23 +152,23 @@ private slots:
         QCOMPARE(dialogs.messages(), QStringList{school.notice()});
         QCOMPARE(fileHash(school.kept()), school.originalHash);
         const QString path = school.db.path();
-        QCOMPARE(storedRows(path, QStringLiteral("класс")), QStringList({"1|5А", "2|5Б", "3|6А"}));
+        QCOMPARE(storedRows(path, schema::classes::table), QStringList({"1|5А", "2|5Б", "3|6А"}));
         QCOMPARE(
-            storedRows(path, QStringLiteral("Ученики")),
+            storedRows(path, schema::pupils::table),
             QStringList({"1|Ольга|Белова|Игоревна|∅|Камертон|1", "2|Артём|Фролов|Денисович|1|allegro|0",
                          "3|Дарья|Фролова|Сергеевна|1|Дарья5|0", "4|Максим|Кузнецов|Олегович|2|fa-diez|0",
                          "5|Полина|Римская-Корсакова-Прохорова|Алексеевна|3|sol|0",
                          "6|Иван|Д'Амико|Петрович|2|Tutti|0", "7|Егор|Кузнецов|Андреевич|3|кварта4|0"}));
-        QCOMPARE(storedRows(path, QStringLiteral("Тема")),
+        QCOMPARE(storedRows(path, schema::topics::table),
                  QStringList({"1|Регистры и тембры", "2|Динамика", "3|Жанры"}));
-        QCOMPARE(storedRows(path, QStringLiteral("Вопрос")),
+        QCOMPARE(storedRows(path, schema::questions::table),
                  QStringList({"1|Какой голос самый высокий женский?|1",
                               "2|Какой инструмент звучит ниже всех в струнном квартете?|1",
                               "3|Что такое тембр?|1", "4|Что означает forte?|2", "5|Что означает piano?|2",
                               "6|Как обозначается постепенное усиление звука?|2",
                               "7|Какой жанр относится к танцевальным?|3",
                               "8|Какой жанр исполняет хор без сопровождения?|3", "9|Что такое симфония?|3"}));
-        QCOMPARE(storedRows(path, QStringLiteral("Ответы")),
+        QCOMPARE(storedRows(path, schema::answers::table),
                  QStringList({"1|Сопрано|1|1",
                               "2|Альт|1|0",
                               "3|Меццо-сопрано|1|0",
@@ -194,17 +195,17 @@ private slots:
                               "24|Песня для голоса|9|0",
                               "25|Танец|9|0"}));
         QCOMPARE(
-            storedRows(path, QStringLiteral("результаты")),
+            storedRows(path, schema::results::table),
             QStringList({"1|2026-09-15|3|5|2|1|1", "2|2026-09-15|2|3|3|1|1",
                          "3|2026-09-16 10:05:00|1|2|4|2|2", "4|2026-09-17|3|5|5|2|3",
                          "5|2026-09-18|2|3|6|3|2", "6|2026-09-20|0|2|42|3|1", "7|2026-09-21|3|5|7|1|3"}));
         // The program reads them in its own kinds.
-        QVERIFY(dm.rez->locate(QStringLiteral("id_результата"), 3));
-        QCOMPARE(dm.rez->value(QStringLiteral("Дата")).toDateTime(),
+        QVERIFY(dm.rez->locate(schema::results::key, 3));
+        QCOMPARE(dm.rez->value(schema::results::date).toDateTime(),
                  QDateTime(QDate(2026, 9, 16), QTime(10, 5)));
-        QVERIFY(dm.ych->value(QStringLiteral("id_класса")).isNull());
-        QCOMPARE(dm.ych->value(QStringLiteral("права")).toBool(), true);
-        QVERIFY(dm.rez->locate(QStringLiteral("id_результата"), 4));
+        QVERIFY(dm.ych->value(schema::classKey).isNull());
+        QCOMPARE(dm.ych->value(schema::pupils::rights).toBool(), true);
+        QVERIFY(dm.rez->locate(schema::results::key, 4));
         QCOMPARE(dm.rez->displayText(1), QStringLiteral("Римская-Корсакова-Пр"));
     }
 
@@ -247,7 +248,7 @@ private slots:
         dm.rez->setValue(10, 1);
         dm.rez->post();
         QCOMPARE(dm.rez->value(0).toInt(), 8);
-        QCOMPARE(storedRows(school.db.path(), QStringLiteral("результаты")).last(),
+        QCOMPARE(storedRows(school.db.path(), schema::results::table).last(),
                  QStringLiteral("8|2026-12-09 11:30:00|2|4|3|2|1"));
     }
 
@@ -257,9 +258,9 @@ private slots:
         TDataModule11 dm;
         const QString path = school.db.path();
         // A question takes its answers with it.
-        QVERIFY(dm.quest->locate(QStringLiteral("id_вопроса"), 1));
+        QVERIFY(dm.quest->locate(schema::questionKey, 1));
         dm.quest->remove();
-        QCOMPARE(storedRows(path, QStringLiteral("Ответы")).size(), 22);
+        QCOMPARE(storedRows(path, schema::answers::table).size(), 22);
         // A topic with results is refused, also once its questions are gone.
         dm.tema->last();
         while (dm.quest->recordCount() > 0)
@@ -267,14 +268,14 @@ private slots:
         QCOMPARE(
             failureOf([&] { dm.tema->remove(); }),
             QStringLiteral("tema: Запись нельзя удалить: на неё ссылаются записи таблицы «результаты»."));
-        QCOMPARE(storedRows(path, QStringLiteral("Тема")).size(), 3);
+        QCOMPARE(storedRows(path, schema::topics::table).size(), 3);
         // Pupils are in no relation: the pupil goes, his result stays and shows no name.
-        QVERIFY(dm.ych->locate(QStringLiteral("id_ученика"), 2));
+        QVERIFY(dm.ych->locate(schema::pupilKey, 2));
         dm.ych->remove();
-        QVERIFY(dm.rez->locate(QStringLiteral("id_результата"), 1));
+        QVERIFY(dm.rez->locate(schema::results::key, 1));
         QCOMPARE(dm.rez->displayText(1), QString());
         QCOMPARE(dm.rez->displayText(2), QString());
-        QCOMPARE(storedRows(path, QStringLiteral("результаты")).size(), 7);
+        QCOMPARE(storedRows(path, schema::results::table).size(), 7);
     }
 
     void secondStartConvertsNothing() {
@@ -549,7 +550,7 @@ private slots:
                       "Связь «Ответы» (id_вопроса) → «Вопрос» (id_вопроса): удаление каскадом.",
                       "Связь «результаты» (id_темы) → «Тема» (id_темы): удаление запрещено.",
                       QStringLiteral("Готово: %1.").arg(target), ""}));
-        QCOMPARE(storedRows(target, QStringLiteral("Ответы")).size(), 25);
+        QCOMPARE(storedRows(target, schema::answers::table).size(), 25);
         const QByteArray converted = fileHash(target);
 
         tool.start(QCoreApplication::applicationDirPath() + QStringLiteral("/mdb_import"),

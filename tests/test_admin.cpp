@@ -2,6 +2,7 @@
 #include "admin/form8.h"
 #include "admin/form9.h"
 #include "app/form14.h"
+#include "base/schema.h"
 #include "data/datamodule.h"
 #include "data/engine/table.h"
 #include "data/widgets/dbcheckbox.h"
@@ -157,7 +158,7 @@ private slots:
         // Columns built from the visible fields: the four lookups, then date, points and grade.
         QCOMPARE(columnTitles(Form9->DBGrid2),
                  (QStringList{"Фамилия", "Имя", "Класс", "Тема", "Дата", "Баллы", "Оценка"}));
-        QCOMPARE(columnTitles(Form9->DBGrid1), QStringList{QStringLiteral("тема")});
+        QCOMPARE(columnTitles(Form9->DBGrid1), QStringList{schema::topics::name});
     }
 
     void editorWindowsControls() {
@@ -171,7 +172,7 @@ private slots:
         QCOMPARE(Form8->DBCheckBox1->text(), QStringLiteral("Правильный ответ"));
         QCOMPARE(Form8->DBCheckBox1->geometry(), QRect(264, 408, 137, 17));
         QCOMPARE(Form8->DBGrid1->fixedColor(), QColor(255, 251, 240));
-        QCOMPARE(columnTitles(Form8->DBGrid1), QStringList{QStringLiteral("вопрос")});
+        QCOMPARE(columnTitles(Form8->DBGrid1), QStringList{schema::questions::text});
         QCOMPARE(columnTitles(Form8->DBGrid2), (QStringList{"ответ", "статус"}));
 
         QCOMPARE(Form12->windowTitle(), QStringLiteral("Редактирование списка учеников"));
@@ -197,7 +198,7 @@ private slots:
         QCOMPARE(visibleKeys(rez()), (QList<int>{1, 3, 6}));
         QCOMPARE(rez()->recNo(), 0);
         for (int row = 0; row < 3; ++row)
-            QCOMPARE(cellText(Form9->DBGrid2, row, QStringLiteral("Оценка")), QStringLiteral("5"));
+            QCOMPARE(cellText(Form9->DBGrid2, row, schema::results::grade), QStringLiteral("5"));
         QVERIFY(dialogs().shown.isEmpty());
     }
 
@@ -260,7 +261,7 @@ private slots:
         typeGrade(QStringLiteral("5"));
         QCOMPARE(visibleKeys(rez()), (QList<int>{1, 3, 6})); // topics 2, 1, 1
         QTest::mouseClick(Form9->Button2, Qt::LeftButton);
-        QCOMPARE(rez()->sort(), QStringLiteral("id_темы"));
+        QCOMPARE(rez()->sort(), schema::topicKey);
         QVERIFY(rez()->filtered());
         QCOMPARE(visibleKeys(rez()), (QList<int>{3, 6, 1})); // rows of one topic keep their order
         QTest::mouseClick(Form9->Button2, Qt::LeftButton);
@@ -314,11 +315,11 @@ private slots:
         DataModule11->ych->setFilterText(QStringLiteral("Фамилия ='Смирнова'"));
         DataModule11->ych->setFiltered(true);
         Form9->showModeless();
-        QCOMPARE(cellText(Form9->DBGrid2, 0, QStringLiteral("Фамилия")), QStringLiteral("Петрова"));
-        QCOMPARE(cellText(Form9->DBGrid2, 0, QStringLiteral("Имя")), QStringLiteral("Анна"));
-        QCOMPARE(cellText(Form9->DBGrid2, 0, QStringLiteral("Класс")), QStringLiteral("5А"));
-        QCOMPARE(cellText(Form9->DBGrid2, 0, QStringLiteral("Тема")), QStringLiteral("Ключи"));
-        QCOMPARE(cellText(Form9->DBGrid2, 1, QStringLiteral("Фамилия")), QStringLiteral("Соколов"));
+        QCOMPARE(cellText(Form9->DBGrid2, 0, schema::results::surname), QStringLiteral("Петрова"));
+        QCOMPARE(cellText(Form9->DBGrid2, 0, schema::results::firstName), QStringLiteral("Анна"));
+        QCOMPARE(cellText(Form9->DBGrid2, 0, schema::results::className), QStringLiteral("5А"));
+        QCOMPARE(cellText(Form9->DBGrid2, 0, schema::results::topicName), QStringLiteral("Ключи"));
+        QCOMPARE(cellText(Form9->DBGrid2, 1, schema::results::surname), QStringLiteral("Соколов"));
     }
 
     // --- topics and the question editor ---
@@ -333,7 +334,7 @@ private slots:
             [&] {
                 QVERIFY(!Form9->isEnabled()); // modal over the management window
                 for (int row = 0; row < DataModule11->quest->recordCount(); ++row)
-                    listed << cellText(Form8->DBGrid1, row, QStringLiteral("вопрос"));
+                    listed << cellText(Form8->DBGrid1, row, schema::questions::text);
             });
         QCOMPARE(listed,
                  (QStringList{"Какую ноту указывает скрипичный ключ?", "Какую ноту указывает басовый ключ?",
@@ -392,9 +393,9 @@ private slots:
         press(Form9->DBNavigator1, TDBNavigator::nbDelete);
         QVERIFY(dialogs().failures().isEmpty());
         QCOMPARE(DataModule11->tema->recordCount(), 2);
-        QVERIFY(rez()->locate(QStringLiteral("id_результата"), 5));
-        QCOMPARE(rez()->value(QStringLiteral("id_темы")).toInt(), 3);
-        QCOMPARE(rez()->displayText(rez()->fieldPos(QStringLiteral("Тема"))), QString());
+        QVERIFY(rez()->locate(schema::results::key, 5));
+        QCOMPARE(rez()->value(schema::topicKey).toInt(), 3);
+        QCOMPARE(rez()->displayText(rez()->fieldPos(schema::results::topicName)), QString());
     }
 
     void cancellingTheDeleteConfirmationKeepsTheTopic() {
@@ -414,8 +415,8 @@ private slots:
         press(Form8->DBNavigator1, TDBNavigator::nbPost);
         QVERIFY2(dialogs().shown.isEmpty(), qPrintable(dialogs().failures().join(QLatin1Char('\n'))));
         Table* quest = DataModule11->quest;
-        QCOMPARE(quest->value(QStringLiteral("id_темы")).toInt(), 2);
-        const int question = quest->value(QStringLiteral("id_вопроса")).toInt();
+        QCOMPARE(quest->value(schema::topicKey).toInt(), 2);
+        const int question = quest->value(schema::questionKey).toInt();
         QVERIFY(question > 5);
         QCOMPARE(quest->recordCount(), 4); // it stays in the list
         QCOMPARE(m_program->db
@@ -465,7 +466,7 @@ private slots:
         press(Form8->DBNavigator2, TDBNavigator::nbInsert);
         QVERIFY2(dialogs().shown.isEmpty(), qPrintable(dialogs().failures().join(QLatin1Char('\n'))));
         QCOMPARE(DataModule11->quest->state(), Table::State::Browse);
-        const int question = DataModule11->quest->value(QStringLiteral("id_вопроса")).toInt();
+        const int question = DataModule11->quest->value(schema::questionKey).toInt();
         QVERIFY(question > 5);
         QCOMPARE(
             db().scalar(
@@ -548,13 +549,13 @@ private slots:
         Form9->showModeless();
         clickRow(Form9->DBGrid1, 0);
         Form8->showModeless();
-        QCOMPARE(DataModule11->quest->value(QStringLiteral("id_вопроса")).toInt(), 1);
+        QCOMPARE(DataModule11->quest->value(schema::questionKey).toInt(), 1);
         press(Form8->DBNavigator1, TDBNavigator::nbDelete);
         QVERIFY(dialogs().failures().isEmpty());
         QCOMPARE(DataModule11->quest->recordCount(), 1);
         // The answer grid follows the next question.
         QCOMPARE(DataModule11->ans->recordCount(), 3);
-        QCOMPARE(DataModule11->ans->value(QStringLiteral("id_вопроса")).toInt(), 2);
+        QCOMPARE(DataModule11->ans->value(schema::questionKey).toInt(), 2);
         QCOMPARE(
             db().scalar(QStringLiteral("SELECT COUNT(*) FROM \"Ответы\" WHERE \"id_вопроса\" = 1")).toInt(),
             0);
@@ -572,13 +573,14 @@ private slots:
                     Form12, [] { QTest::mouseClick(Form9->Button4, Qt::LeftButton); },
                     [&] {
                         for (int row = 0; row < DataModule11->ych->recordCount(); ++row)
-                            listed << cellText(Form12->DBGrid1, row, QStringLiteral("Имя")) +
+                            listed << cellText(Form12->DBGrid1, row, schema::pupils::firstName) +
                                           QLatin1Char(' ') +
-                                          cellText(Form12->DBGrid1, row, QStringLiteral("Фамилия"));
-                        QCOMPARE(cellText(Form12->DBGrid1, 1, QStringLiteral("Класс")), QStringLiteral("5А"));
-                        QCOMPARE(cellText(Form12->DBGrid1, 1, QStringLiteral("ключ")),
+                                          cellText(Form12->DBGrid1, row, schema::pupils::surname);
+                        QCOMPARE(cellText(Form12->DBGrid1, 1, schema::pupils::className),
+                                 QStringLiteral("5А"));
+                        QCOMPARE(cellText(Form12->DBGrid1, 1, schema::pupils::password),
                                  QStringLiteral("арфа"));
-                        QCOMPARE(cellText(Form12->DBGrid1, 0, QStringLiteral("права")),
+                        QCOMPARE(cellText(Form12->DBGrid1, 0, schema::pupils::rights),
                                  QStringLiteral("True"));
                         QVERIFY(Form12->DBCheckBox1->isChecked());
                     });
@@ -628,10 +630,10 @@ private slots:
         Form9->showModeless();
         QCOMPARE(rez()->recordCount(), 7); // the results keep the pupil's key
         for (int row = 0; row < rez()->recordCount(); ++row) {
-            const bool hers = rez()->valueAt(row, rez()->fieldPos(QStringLiteral("id_ученика"))).toInt() == 4;
-            QCOMPARE(cellText(Form9->DBGrid2, row, QStringLiteral("Фамилия")).isEmpty(), hers);
-            QCOMPARE(cellText(Form9->DBGrid2, row, QStringLiteral("Имя")).isEmpty(), hers);
-            QVERIFY(!cellText(Form9->DBGrid2, row, QStringLiteral("Тема")).isEmpty());
+            const bool hers = rez()->valueAt(row, rez()->fieldPos(schema::pupilKey)).toInt() == 4;
+            QCOMPARE(cellText(Form9->DBGrid2, row, schema::results::surname).isEmpty(), hers);
+            QCOMPARE(cellText(Form9->DBGrid2, row, schema::results::firstName).isEmpty(), hers);
+            QVERIFY(!cellText(Form9->DBGrid2, row, schema::results::topicName).isEmpty());
         }
     }
 
@@ -666,7 +668,7 @@ private slots:
                         press(Form8->DBNavigator2, TDBNavigator::nbNext); // stores the last one
                         QCOMPARE(DataModule11->ans->recordCount(), 3);
                         for (int row = 0; row < 3; ++row)
-                            if (cellText(Form8->DBGrid2, row, QStringLiteral("ответ")) ==
+                            if (cellText(Form8->DBGrid2, row, schema::answers::text) ==
                                 QStringLiteral("Мажор"))
                                 clickRow(Form8->DBGrid2, row);
                         QCOMPARE(DataModule11->ans->asText(1), QStringLiteral("Мажор"));
@@ -679,20 +681,20 @@ private slots:
                     [] {
                         TDBGrid* grid = Form12->DBGrid1;
                         press(Form12->DBNavigator1, TDBNavigator::nbInsert);
-                        grid->setCurrentColumn(columnOf(grid, QStringLiteral("Имя")));
+                        grid->setCurrentColumn(columnOf(grid, schema::pupils::firstName));
                         typeIntoCell(grid, QStringLiteral("Пётр"));
-                        grid->setCurrentColumn(columnOf(grid, QStringLiteral("Фамилия")));
+                        grid->setCurrentColumn(columnOf(grid, schema::pupils::surname));
                         typeIntoCell(grid, QStringLiteral("Новиков"));
-                        grid->setCurrentColumn(columnOf(grid, QStringLiteral("ключ")));
+                        grid->setCurrentColumn(columnOf(grid, schema::pupils::password));
                         typeIntoCell(grid, QStringLiteral("лад"));
                         // The class is chosen from the drop-down list of class names: the second one.
-                        grid->setCurrentColumn(columnOf(grid, QStringLiteral("Класс")));
+                        grid->setCurrentColumn(columnOf(grid, schema::pupils::className));
                         QTest::keyClick(grid, Qt::Key_Down, Qt::AltModifier);
                         QWidget* list = QApplication::activePopupWidget();
                         QVERIFY(list);
                         QTest::keyClick(list, Qt::Key_Down);
                         QTest::keyClick(list, Qt::Key_Return);
-                        QCOMPARE(DataModule11->ych->value(QStringLiteral("id_класса")).toInt(), 2);
+                        QCOMPARE(DataModule11->ych->value(schema::classKey).toInt(), 2);
                         press(Form12->DBNavigator1, TDBNavigator::nbPost);
                     });
                 QVERIFY2(dialogs().shown.isEmpty(), qPrintable(dialogs().failures().join(QLatin1Char('\n'))));

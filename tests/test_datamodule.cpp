@@ -1,4 +1,5 @@
 #include "base/failure.h"
+#include "base/schema.h"
 #include "data/datamodule.h"
 #include "data/engine/connection.h"
 #include "data/engine/datasource.h"
@@ -39,8 +40,8 @@ private slots:
                               "Баллы",         "Оценка",  "id_ученика", "id_темы", "id_класса"};
         for (int i = 0; i < rez.size(); ++i)
             QCOMPARE(dm.rez->field(i).name, rez[i]);
-        QCOMPARE(dm.ans->field(1).name, QStringLiteral("ответ"));
-        QCOMPARE(dm.ans->field(3).name, QStringLiteral("статус"));
+        QCOMPARE(dm.ans->field(1).name, schema::answers::text);
+        QCOMPARE(dm.ans->field(3).name, schema::answers::correct);
         QVERIFY(!dm.rez->field(0).visible);
         QVERIFY(dm.rez->field(1).isLookup());
         QCOMPARE(dm.rez->displayWidth(3), 2);
@@ -65,7 +66,7 @@ private slots:
         for (int row = 0; row < dm.quest->recordCount(); ++row)
             QCOMPARE(dm.quest->valueAt(row, 2).toInt(), 1);
         QCOMPARE(dm.ans->recordCount(), 3);
-        QCOMPARE(dm.ans->value(QStringLiteral("id_вопроса")).toInt(), dm.quest->value(0).toInt());
+        QCOMPARE(dm.ans->value(schema::questionKey).toInt(), dm.quest->value(0).toInt());
         // Moving the topic moves both details.
         dm.tema->next();
         QCOMPARE(dm.quest->recordCount(), 1);
@@ -220,18 +221,18 @@ private slots:
             INSERT INTO "результаты" VALUES (5, '2026-11-06', '1', 2, 99, 1, 1);)"));
         RecordingDialogs dialogs;
         TDataModule11 dm;
-        QVERIFY(dm.rez->locate(QStringLiteral("id_результата"), 1));
+        QVERIFY(dm.rez->locate(schema::results::key, 1));
         QCOMPARE(dm.rez->displayText(1), QStringLiteral("Абвгдеёжзийклмнопрст"));
-        QVERIFY(dm.rez->locate(QStringLiteral("id_результата"), 5));
+        QVERIFY(dm.rez->locate(schema::results::key, 5));
         QCOMPARE(dm.rez->displayText(1), QString());
         QCOMPARE(dm.rez->displayText(2), QString());
         QCOMPARE(dm.rez->displayText(4), QStringLiteral("Нотная грамота"));
         // Lookups search the whole pupils table whatever its filter, and move no cursor.
         dm.ych->setFilterText(QStringLiteral("Фамилия ='Соколов'"));
         dm.ych->setFiltered(true);
-        QVERIFY(dm.rez->locate(QStringLiteral("id_результата"), 2));
+        QVERIFY(dm.rez->locate(schema::results::key, 2));
         QCOMPARE(dm.rez->displayText(2), QStringLiteral("Иван"));
-        QVERIFY(dm.rez->locate(QStringLiteral("id_результата"), 3));
+        QVERIFY(dm.rez->locate(schema::results::key, 3));
         QCOMPARE(dm.rez->displayText(2), QStringLiteral("Анна"));
         QCOMPARE(dm.ych->recNo(), 0);
     }
@@ -266,7 +267,7 @@ private slots:
         QString text;
         try {
             dm.tema->insert();
-            dm.tema->setValue(QStringLiteral("тема"), QStringLiteral("Новая"));
+            dm.tema->setValue(schema::topics::name, QStringLiteral("Новая"));
             dm.tema->post();
         } catch (const Failure& failure) {
             text = failure.text();

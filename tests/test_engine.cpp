@@ -1,5 +1,6 @@
 // The data engine: connection, table objects (cursor and its flags, filter, sort, master-detail, lookups,
 // editing), typed text, display text and the free query, against a real SQLite file.
+#include "base/schema.h"
 #include "data/engine/connection.h"
 #include "data/engine/datasource.h"
 #include "data/engine/formats.h"
@@ -74,14 +75,14 @@ struct Schema {
         quest->addField(makeField("id_вопроса", K::AutoInc));
         quest->addField(makeField("вопрос", K::Text));
         quest->addField(makeField("id_темы", K::Integer));
-        quest->setMaster(temaSource.get(), QStringLiteral("id_темы"), QStringLiteral("id_темы"));
+        quest->setMaster(temaSource.get(), schema::topicKey, schema::topicKey);
         questSource = std::make_unique<DataSource>(QStringLiteral("TestSource4"), quest.get());
         ans = table("ans", "Ответы");
         ans->addField(makeField("id_ответа", K::AutoInc));
         ans->addField(makeField("ответ", K::Text));
         ans->addField(makeField("id_вопроса", K::Integer));
         ans->addField(makeField("статус", K::Boolean));
-        ans->setMaster(questSource.get(), QStringLiteral("id_вопроса"), QStringLiteral("id_вопроса"));
+        ans->setMaster(questSource.get(), schema::questionKey, schema::questionKey);
         rez = table("rez", "результаты");
         rez->addField(makeField("id_результата", K::AutoInc));
         rez->addField(makeLookupField("Фамилия", "id_ученика", ych.get(), "Фамилия"));
@@ -248,7 +249,7 @@ void TestEngine::missingFileIsNeverCreated() {
                                                  .arg(QDir::current().absoluteFilePath("absent.mdb")));
     QVERIFY(!QFile::exists(QStringLiteral("absent.mdb")));
     // A table opening tries the connection each time and fails with its text.
-    Table t(QStringLiteral("klass"), &c, QStringLiteral("класс"));
+    Table t(QStringLiteral("klass"), &c, schema::classes::table);
     t.addField(makeField("id_класса", K::AutoInc));
     QVERIFY(failureText([&] { t.open(); }).startsWith(QStringLiteral("ADOConnection1: Could not find file")));
     QVERIFY(failureText([&] { t.open(); }).startsWith(QStringLiteral("ADOConnection1: Could not find file")));
@@ -442,13 +443,13 @@ void TestEngine::moveByAndMoveTo() {
     t.moveTo(2);
     QCOMPARE(t.recNo(), 2);
     QVERIFY(!t.bof() && !t.eof());
-    QVERIFY(t.locate(QStringLiteral("Фамилия"), QStringLiteral("соколов"), Table::CaseInsensitive));
+    QVERIFY(t.locate(schema::pupils::surname, QStringLiteral("соколов"), Table::CaseInsensitive));
     QCOMPARE(t.recNo(), 1);
     QVERIFY(t.locate(QStringLiteral("фамилия"), QStringLiteral("Ива"), Table::PartialKey));
     QCOMPARE(t.asText(2), QStringLiteral("Ивановна"));
-    QVERIFY(!t.locate(QStringLiteral("Фамилия"), QStringLiteral("соколов"), Table::LocateExact));
+    QVERIFY(!t.locate(schema::pupils::surname, QStringLiteral("соколов"), Table::LocateExact));
     QCOMPARE(t.asText(2), QStringLiteral("Ивановна")); // not found: the cursor stays
-    QVERIFY(t.locate(QStringLiteral("id_ученика"), 4));
+    QVERIFY(t.locate(schema::pupilKey, 4));
     QCOMPARE(t.asText(1), QStringLiteral("Пётр"));
 }
 
@@ -731,15 +732,15 @@ void TestEngine::sortIsStableNullsFirstAndKeepsRow() {
     Schema s;
     Table& t = *s.rez;
     t.open();
-    t.locate(QStringLiteral("id_результата"), 3);
-    t.setSort(QStringLiteral("id_темы"));
+    t.locate(schema::results::key, 3);
+    t.setSort(schema::topicKey);
     QList<int> keys;
     for (int row = 0; row < t.recordCount(); ++row)
         keys << t.valueAt(row, 0).toInt();
     QCOMPARE(keys, (QList<int>{5, 1, 2, 3, 4})); // null first; rows of topic 2 keep their order
     QCOMPARE(t.value(0).toInt(), 3);             // the cursor stays on its row
     QSignalSpy changed(&t, &Table::dataSetChanged);
-    t.setSort(QStringLiteral("id_темы"));
+    t.setSort(schema::topicKey);
     QCOMPARE(changed.count(), 0);
 }
 
@@ -749,7 +750,7 @@ void TestEngine::detailFollowsMaster() {
     s.openAll();
     QCOMPARE(s.quest->recordCount(), 2); // topic 1
     QCOMPARE(s.ans->recordCount(), 3);   // question 1
-    QCOMPARE(s.quest->sort(), QStringLiteral("id_темы"));
+    QCOMPARE(s.quest->sort(), schema::topicKey);
     s.quest->next();
     QCOMPARE(s.ans->recordCount(), 3);
     QCOMPARE(s.ans->asText(1), QStringLiteral("Диез"));
@@ -824,7 +825,7 @@ void TestEngine::detailFailureReachesTheMasterMove() {
     Schema s;
     s.openAll();
     s.quest->append();
-    s.quest->setValue(1, QStringLiteral("Вопрос"));
+    s.quest->setValue(1, schema::questions::table);
     s.quest->setValue(2, 99); // no such topic: the database refuses the row
     QVERIFY(
         failureText([&] { s.tema->next(); }).startsWith(QStringLiteral("quest: Запись нельзя сохранить: ")));
@@ -852,9 +853,9 @@ void TestEngine::lookupsReadAllRowsWithoutMoving() {
     QCOMPARE(s.ych->recordCount(), 1); // still filtered, cursors unmoved
     QCOMPARE(s.tema->recNo(), 2);
     QCOMPARE(s.ych->displayText(7), QStringLiteral("5А"));
-    QCOMPARE(s.tema->lookup(QStringLiteral("ID_ТЕМЫ"), 2, QStringLiteral("тема")).toString(),
+    QCOMPARE(s.tema->lookup(QStringLiteral("ID_ТЕМЫ"), 2, schema::topics::name).toString(),
              QStringLiteral("Ключи"));
-    QVERIFY(s.tema->lookup(QStringLiteral("id_темы"), 99, QStringLiteral("тема")).isNull());
+    QVERIFY(s.tema->lookup(schema::topicKey, 99, schema::topics::name).isNull());
 }
 
 void TestEngine::lookupMissAndCutTo20() {
@@ -1214,7 +1215,7 @@ void TestEngine::notices() {
     QCOMPARE(counts(), (QList<int>{0, 1, 0, 1}));
     t.cancel();
     QCOMPARE(counts(), (QList<int>{0, 1, 0, 1}));
-    t.setSort(QStringLiteral("Имя"));
+    t.setSort(schema::pupils::firstName);
     QCOMPARE(counts(), (QList<int>{0, 1, 0, 0}));
     t.close();
     QCOMPARE(counts(), (QList<int>{1, 0, 0, 0}));
@@ -1234,7 +1235,7 @@ void TestEngine::columnLayout() {
     QCOMPARE(t.displayWidth(1), 14);
     t.moveColumn(1, 3);
     QCOMPARE(t.columnOrder(), (QVector<int>{0, 2, 3, 1, 4, 5, 6, 7, 8, 9, 10}));
-    QCOMPARE(t.field(1).name, QStringLiteral("Фамилия")); // positions keep naming the same fields
+    QCOMPARE(t.field(1).name, schema::pupils::surname); // positions keep naming the same fields
     QCOMPARE(layout.count(), 2);
 }
 
@@ -1281,11 +1282,11 @@ void TestEngine::queryFindsNamesIgnoringCase() {
     q.setSql(QStringLiteral("SELECT ключ FROM Ученики WHERE фамилия='Соколов' ORDER BY id_ученика"));
     q.open();
     QCOMPARE(q.rowCount(), 2);
-    QCOMPARE(q.fieldValue(QStringLiteral("ключ")).toString(), QStringLiteral("do-re-mi"));
+    QCOMPARE(q.fieldValue(schema::pupils::password).toString(), QStringLiteral("do-re-mi"));
     q.setSql(QStringLiteral("SELECT ключ FROM Ученики WHERE фамилия='Никто'"));
     q.open();
     QVERIFY(q.isEmpty());
-    QVERIFY(q.fieldValue(QStringLiteral("ключ")).isNull());
+    QVERIFY(q.fieldValue(schema::pupils::password).isNull());
     q.setSql(QStringLiteral("SELECT 'фамилия' AS x, \"ТЕМА\".тема FROM тема WHERE тема.id_темы = 2"));
     q.open();
     QCOMPARE(q.fieldValue(QStringLiteral("x")).toString(), QStringLiteral("фамилия")); // literals untouched
@@ -1303,7 +1304,7 @@ void TestEngine::queryBindsValues() {
     q.close();
     q.bindValue(QStringLiteral(":surname"), QStringLiteral("ПЕТРОВА"));
     q.open();
-    QCOMPARE(q.fieldValue(QStringLiteral("ключ")).toString(), QStringLiteral("nota"));
+    QCOMPARE(q.fieldValue(schema::pupils::password).toString(), QStringLiteral("nota"));
     QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM \"Ученики\"")), QStringLiteral("4"));
     QCOMPARE(
         failureText([&] { q.bindValue(QStringLiteral(":фамилия"), 1); }),
@@ -1315,7 +1316,7 @@ void TestEngine::queryErrors() {
     TestDatabase db(TestDatabase::smallRowsSql());
     Schema s;
     Query& q = *s.query;
-    QCOMPARE(failureText([&] { q.fieldValue(QStringLiteral("ключ")); }),
+    QCOMPARE(failureText([&] { q.fieldValue(schema::pupils::password); }),
              QStringLiteral("ADOQuery1: Cannot perform this operation on a closed dataset"));
     q.setSql(QStringLiteral("SELECT ключ FROM Ученики WHERE фамилия='О'Нил'"));
     QVERIFY(failureText([&] { q.open(); }).startsWith(QStringLiteral("ADOQuery1: ")));

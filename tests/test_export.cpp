@@ -1,5 +1,6 @@
 #include "admin/form10.h"
 #include "admin/report/preview.h"
+#include "base/schema.h"
 #include "data/datamodule.h"
 #include "data/engine/table.h"
 #include "tests/support/faults.h"
@@ -137,7 +138,7 @@ private:
         if (!filter.isEmpty()) {
             rez()->setFilterText(filter);
             rez()->setFiltered(true);
-            rez()->setSort(QStringLiteral("id_темы"));
+            rez()->setSort(schema::topicKey);
         }
         m_preview = std::make_unique<ReportPreview>(m_form->layout(), rez());
         m_preview->start();
@@ -177,14 +178,14 @@ private:
                 const QVariant value = rez()->valueAt(row, pos);
                 bool number = false;
                 text.toInt(&number);
-                number = number && (f == QStringLiteral("Баллы") || f == QStringLiteral("Оценка"));
+                number = number && (f == schema::results::points || f == schema::results::grade);
                 const bool asText = kind == QLatin1String("csv") ||
-                                    (!value.isNull() && f != QStringLiteral("Дата") && !number);
+                                    (!value.isNull() && f != schema::results::date && !number);
                 if (asText)
                     cells.append(QJsonArray{"text", text});
                 else if (value.isNull())
                     cells.append(QJsonArray{"empty", ""});
-                else if (f == QStringLiteral("Дата"))
+                else if (f == schema::results::date)
                     cells.append(QJsonArray{"date", value.toDateTime().toString("yyyy-MM-dd HH:mm:ss"),
                                             value.toDateTime().time() == QTime(0, 0) ? "dd.mm.yyyy"
                                                                                      : "dd.mm.yyyy h:mm:ss"});

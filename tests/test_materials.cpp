@@ -1,4 +1,5 @@
 #include "base/failure.h"
+#include "base/schema.h"
 #include "data/datamodule.h"
 #include "data/engine/table.h"
 #include "materials/browsermodule.h"
@@ -401,7 +402,7 @@ private slots:
         QVERIFY(Form7->isVisible());
         QVERIFY(Form7->isEnabled());
         Form2->N21->trigger();
-        const int pupil = DataModule11->ych->value(QStringLiteral("id_ученика")).toInt();
+        const int pupil = DataModule11->ych->value(schema::pupilKey).toInt();
         QVERIFY(Form5->isVisible());
         QVERIFY(DataModule11->rez->filtered());
         QCOMPARE(DataModule11->rez->filterText(), QStringLiteral("id_ученика ='%1'").arg(pupil));

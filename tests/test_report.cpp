@@ -7,6 +7,7 @@
 #include "admin/report/reportfile.h"
 #include "admin/resultsreport.h"
 #include "base/failure.h"
+#include "base/schema.h"
 #include "data/datamodule.h"
 #include "data/engine/table.h"
 #include "data/widgets/dbgrid.h"
@@ -314,7 +315,7 @@ private slots:
         QCOMPARE(title.color, QColor(255, 0, 0));
         QVERIFY(qAbs(title.pixelSize - 20 * perPoint) < 1);
         QVERIFY(qAbs(title.at.x() - (100 + 613.8) * 10) < 2);
-        const TextItem heading = find(QStringLiteral("Баллы"));
+        const TextItem heading = find(schema::results::points);
         QCOMPARE(heading.color, QColor(0, 0, 255));
         QVERIFY(qAbs(heading.pixelSize - 12 * perPoint) < 1);
         QVERIFY(qAbs(heading.at.x() - (100 + 1100.7) * 10) < 2);
@@ -372,7 +373,7 @@ private slots:
 
     void sortByTopicOrdersTheReport() {
         openDatabase(resultRowsSql(20));
-        rez()->setSort(QStringLiteral("id_темы"));
+        rez()->setSort(schema::topicKey);
         const auto preview = produced();
         Capture capture;
         QStringList topics;
@@ -693,7 +694,7 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
         const QString text = pdfText(path);
         QVERIFY(text.contains(QStringLiteral("Итог тестирования")));
         QVERIFY(text.contains(dateText(Today)));
-        QCOMPARE(text.count(QStringLiteral("Оценка")), 2); // once per page
+        QCOMPARE(text.count(schema::results::grade), 2); // once per page
         for (const QString& h : headings)
             QVERIFY2(text.contains(h), qPrintable(h));
         for (int row = 0; row < 14; ++row) {

@@ -6,6 +6,7 @@
 #include "admin/report/reportlayout.h"
 #include "admin/report/rowfeed.h"
 #include "base/failure.h"
+#include "base/schema.h"
 
 #include <QImage>
 #include <QLabel>
@@ -103,7 +104,7 @@ private slots:
             QCOMPARE(QRectF(f.left, f.top, f.designWidth, f.height),
                      QRectF(lefts[i], 63.5, fieldWidths[i], 47.6));
             QCOMPARE(f.font.pointSize, 11.0);
-            QCOMPARE(f.font.color, names[i] == QStringLiteral("Оценка")
+            QCOMPARE(f.font.color, names[i] == schema::results::grade
                                        ? QColor(255, 0, 0)
                                        : QApplication::palette().color(QPalette::WindowText));
             for (const ReportElement* e : {&h, &f}) {

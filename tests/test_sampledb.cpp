@@ -1,3 +1,4 @@
+#include "base/schema.h"
 #include "data/datamodule.h"
 #include "data/engine/table.h"
 #include "testing/gradescale.h"
@@ -310,7 +311,7 @@ private slots:
             for (int row = 0; row < dm.rez->recordCount(); ++row)
                 for (int pos = 1; pos <= 4; ++pos)
                     QVERIFY(!dm.rez->displayTextAt(row, pos).isEmpty());
-            QVERIFY(dm.ych->locate(QStringLiteral("Фамилия"), QStringLiteral("Смирнова")));
+            QVERIFY(dm.ych->locate(schema::pupils::surname, QStringLiteral("Смирнова")));
             QCOMPARE(dm.ych->asText(5), QStringLiteral("музыка"));
             QVERIFY(dm.ych->asBoolean(6));
         }

@@ -1,5 +1,6 @@
 #include "admin/form9.h"
 #include "app/form14.h"
+#include "base/schema.h"
 #include "data/datamodule.h"
 #include "data/engine/connection.h"
 #include "data/engine/query.h"
@@ -551,7 +552,7 @@ private slots:
         program.dialogs.setNextFileName(chosen);
         QTest::mouseClick(Form1->Button2, Qt::LeftButton);
         QCOMPARE(program.dialogs.failures(), QStringList());
-        QVERIFY(DataModule11->klass->locate(QStringLiteral("класс"), QStringLiteral("выбранная")));
+        QVERIFY(DataModule11->klass->locate(schema::classes::name, QStringLiteral("выбранная")));
         QFile file(program.connectFilePath());
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(),

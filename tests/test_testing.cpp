@@ -1,3 +1,4 @@
+#include "base/schema.h"
 #include "data/datamodule.h"
 #include "data/engine/table.h"
 #include "data/widgets/dbgrid.h"
@@ -102,10 +103,10 @@ private:
 
     static void chooseTopic(int id) {
         Form7->DBLookupComboBox1->setKeyValue(id);
-        QCOMPARE(DataModule11->tema->value(QStringLiteral("id_темы")).toInt(), id);
+        QCOMPARE(DataModule11->tema->value(schema::topicKey).toInt(), id);
     }
 
-    static void choosePupil(int id) { QVERIFY(DataModule11->ych->locate(QStringLiteral("id_ученика"), id)); }
+    static void choosePupil(int id) { QVERIFY(DataModule11->ych->locate(schema::pupilKey, id)); }
 
     // "Начать тест" of the topic choice window.
     static void startTest() { Form7->Button1->click(); }
@@ -146,7 +147,7 @@ private slots:
         QCOMPARE(nextTabStop(Form7->Button2), Form7->DBLookupComboBox1);
         // Nothing chosen yet: the box is empty while tema stands on its first topic.
         QVERIFY(Form7->DBLookupComboBox1->text().isEmpty());
-        QCOMPARE(DataModule11->tema->value(QStringLiteral("id_темы")).toInt(), 1);
+        QCOMPARE(DataModule11->tema->value(schema::topicKey).toInt(), 1);
     }
 
     void choosingATopicMovesTheQuestions() {
@@ -346,12 +347,11 @@ private slots:
         QCOMPARE(row.pupil, 2);
         QCOMPARE(row.topic, 1);
         // The pupil's own class, although klass stands on its first record.
-        QCOMPARE(DataModule11->klass->value(QStringLiteral("id_класса")).toInt(), 1);
+        QCOMPARE(DataModule11->klass->value(schema::classKey).toInt(), 1);
         QCOMPARE(row.klass, 2);
         // Today's date without a time of day.
         const QDateTime stored =
-            DataModule11->rez->lookup(QStringLiteral("id_результата"), 4, QStringLiteral("Дата"))
-                .toDateTime();
+            DataModule11->rez->lookup(schema::results::key, 4, schema::results::date).toDateTime();
         QCOMPARE(stored.date(), Today);
         QCOMPARE(stored.time(), QTime(0, 0));
         QVERIFY(row.date.startsWith(Today.toString(Qt::ISODate)));
@@ -678,7 +678,7 @@ private slots:
         QVERIFY(Form5->isVisible());
         QCOMPARE(rez->recordCount(), 2);
         for (int row = 0; row < rez->recordCount(); ++row)
-            QCOMPARE(rez->valueAt(row, rez->fieldPos(QStringLiteral("id_ученика"))).toInt(), 1);
+            QCOMPARE(rez->valueAt(row, rez->fieldPos(schema::pupilKey)).toInt(), 1);
         // Twice, or from another window: still the one filter.
         runResultsFilter();
         QCOMPARE(rez->filterText(), QStringLiteral("id_ученика ='1'"));
@@ -698,7 +698,7 @@ private slots:
         runResultsFilter();
         QCOMPARE(rez->filterText(), QStringLiteral("id_ученика ='2'"));
         QCOMPARE(rez->recordCount(), 1);
-        QCOMPARE(rez->value(QStringLiteral("Фамилия")).toString(), QStringLiteral("Соколов"));
+        QCOMPARE(rez->value(schema::results::surname).toString(), QStringLiteral("Соколов"));
     }
 
     void pupilWithoutResults() {

@@ -1,3 +1,4 @@
+#include "base/schema.h"
 #include "data/datamodule.h"
 #include "data/engine/table.h"
 #include "data/widgets/databinding.h"
@@ -218,7 +219,7 @@ private slots:
         TDBText text(&env.window);
         text.setGeometry(0, 0, 60, 16);
         text.setDataSource(QStringLiteral("DataSource4"));
-        text.setDataField(QStringLiteral("вопрос"));
+        text.setDataField(schema::questions::text);
         QCOMPARE(text.text(), QStringLiteral("Сколько линеек в нотном стане?"));
         QCOMPARE(text.size(), QSize(60, 16)); // a long text is cut, the label keeps its size
         QVERIFY(!text.wordWrap());
@@ -243,7 +244,7 @@ private slots:
         TDBCheckBox box(&env.window);
         QCOMPARE(box.checkState(), Qt::Unchecked); // nothing bound
         box.setDataSource(QStringLiteral("DataSource5"));
-        box.setDataField(QStringLiteral("статус"));
+        box.setDataField(schema::answers::correct);
         box.setCaption(QStringLiteral("Правильный"));
         QCOMPARE(box.text(), QStringLiteral("Правильный"));
         QCOMPARE(box.checkState(), Qt::Checked);
@@ -255,7 +256,7 @@ private slots:
         env.dm->ans->cancel();
         // A text field: the ";"-separated entries decide, letter case ignored.
         box.setDataSource(QStringLiteral("DataSource1"));
-        box.setDataField(QStringLiteral("ключ"));
+        box.setDataField(schema::pupils::password);
         box.setValueChecked(QStringLiteral("sol;NOTA"));
         box.setValueUnchecked(QStringLiteral("teach"));
         QCOMPARE(box.checkState(), Qt::Checked); // nota
@@ -273,7 +274,7 @@ private slots:
         box.setGeometry(0, 0, 120, 20);
         other.setGeometry(0, 40, 120, 20);
         box.setDataSource(QStringLiteral("DataSource5"));
-        box.setDataField(QStringLiteral("статус"));
+        box.setDataField(schema::answers::correct);
         box.show();
         other.show();
         Table* ans = env.dm->ans;
@@ -312,7 +313,7 @@ private slots:
         TDBCheckBox box(&env.window);
         TDBNavigator nav(&env.window);
         box.setDataSource(QStringLiteral("DataSource5"));
-        box.setDataField(QStringLiteral("статус"));
+        box.setDataField(schema::answers::correct);
         nav.setDataSource(QStringLiteral("DataSource5"));
         box.show();
         box.setFocus();
@@ -344,8 +345,8 @@ class LookupComboTest : public QObject {
         box = new TDBLookupComboBox(&e.window);
         box->setGeometry(10, 10, 200, 22);
         box->setListSource(QStringLiteral("DataSource3"));
-        box->setKeyField(QStringLiteral("id_темы"));
-        box->setListField(QStringLiteral("тема"));
+        box->setKeyField(schema::topicKey);
+        box->setListField(schema::topics::name);
         e.show();
         box->setFocus();
     }
@@ -485,7 +486,7 @@ private slots:
         const int avg = grid->fontMetrics().averageCharWidth();
         QCOMPARE(grid->columnWidth(3), 15 * avg + TDBGrid::CellMargin);
         QVERIFY(grid->columnWidth(2) >=
-                QFontMetrics(grid->titleFont()).horizontalAdvance(QStringLiteral("Класс")));
+                QFontMetrics(grid->titleFont()).horizontalAdvance(schema::pupils::className));
         grid->setFixedColor(Qt::yellow);
         grid->setTitleFont(QFont(QStringLiteral("Liberation Serif"), 14));
         QCOMPARE(grid->fixedColor(), QColor(Qt::yellow));
@@ -740,7 +741,7 @@ private slots:
         TDBCheckBox box(&e.window);
         box.setGeometry(0, 220, 100, 20);
         box.setDataSource(QStringLiteral("DataSource5"));
-        box.setDataField(QStringLiteral("статус"));
+        box.setDataField(schema::answers::correct);
         box.show();
         grid->setFocus();
         Table* ans = e.dm->ans;
@@ -851,11 +852,11 @@ private slots:
         QCOMPARE(second->columnWidth(3), 30 * avg + TDBGrid::CellMargin);
         // Moving "Оценка" to the front changes the column order of both grids, never the field positions.
         first->horizontalHeader()->moveSection(6, 0);
-        QCOMPARE(columnTitle(first, 0), QStringLiteral("Оценка"));
-        QCOMPARE(columnTitle(second, 0), QStringLiteral("Оценка"));
-        QCOMPARE(columnTitle(second, 1), QStringLiteral("Фамилия"));
-        QCOMPARE(e.dm->rez->field(7).name, QStringLiteral("Оценка"));
-        QCOMPARE(e.dm->rez->field(5).name, QStringLiteral("Дата"));
+        QCOMPARE(columnTitle(first, 0), schema::results::grade);
+        QCOMPARE(columnTitle(second, 0), schema::results::grade);
+        QCOMPARE(columnTitle(second, 1), schema::pupils::surname);
+        QCOMPARE(e.dm->rez->field(7).name, schema::results::grade);
+        QCOMPARE(e.dm->rez->field(5).name, schema::results::date);
         QCOMPARE(cellText(second, 0, 0), QStringLiteral("5"));
         QCOMPARE(first->horizontalHeader()->visualIndex(0), 0);
     }
@@ -885,14 +886,14 @@ private slots:
         press(Qt::Key_Down);
         press(Qt::Key_Return);
         QCOMPARE(rez->state(), Table::State::Edit);
-        QCOMPARE(rez->value(QStringLiteral("id_темы")).toInt(), 2);
+        QCOMPARE(rez->value(schema::topicKey).toInt(), 2);
         QCOMPARE(rez->displayText(4), QStringLiteral("Ключи"));
         QCOMPARE(grid->cellEditor()->text(), QStringLiteral("Ключи"));
         QCOMPARE(tema->recNo(), 1);
         press(Qt::Key_Down);
         rez->refresh();
         rez->first();
-        QCOMPARE(rez->value(QStringLiteral("id_темы")).toInt(), 2);
+        QCOMPARE(rez->value(schema::topicKey).toInt(), 2);
     }
 };
 
@@ -908,12 +909,12 @@ private slots:
         TDBLookupComboBox topics(&e.window);
         topics.setGeometry(10, 10, 300, 22);
         topics.setListSource(QStringLiteral("DataSource3"));
-        topics.setKeyField(QStringLiteral("id_темы"));
-        topics.setListField(QStringLiteral("тема"));
+        topics.setKeyField(schema::topicKey);
+        topics.setListField(schema::topics::name);
         TDBText question(&e.window);
         question.setGeometry(10, 40, 400, 18);
         question.setDataSource(QStringLiteral("DataSource4"));
-        question.setDataField(QStringLiteral("вопрос"));
+        question.setDataField(schema::questions::text);
         TDBGrid grid(&e.window);
         grid.setGeometry(10, 64, 420, 150);
         grid.setDataSource(QStringLiteral("DataSource5"));
@@ -925,7 +926,7 @@ private slots:
         TDBCheckBox box(&e.window);
         box.setGeometry(320, 222, 110, 20);
         box.setDataSource(QStringLiteral("DataSource5"));
-        box.setDataField(QStringLiteral("статус"));
+        box.setDataField(schema::answers::correct);
         box.setCaption(QStringLiteral("Верный"));
         e.show();
 
