@@ -10,6 +10,7 @@ packages=(
   libjpeg62-turbo-dev sqlite3 libsqlite3-dev qt6-svg-dev mdbtools-dev libxlsxwriter-dev
   fonts-liberation xvfb xauth poppler-utils python3 python3-openpyxl libxtst-dev
   dpkg-dev file lintian appstream desktop-file-utils xdotool x11-utils
+  postgresql-15 libqt6sql6-psql
 )
 
 missing=()
@@ -21,6 +22,12 @@ if [ ${#missing[@]} -gt 0 ]; then
   sudo=""
   [ "$(id -u)" -ne 0 ] && sudo="sudo"
   export DEBIAN_FRONTEND=noninteractive
+  # The lab server's tests start a private server of their own; installing PostgreSQL makes and starts no
+  # system server here (its "main" cluster is not made: pg_createcluster makes one when a school wants it).
+  if [[ " ${missing[*]} " == *" postgresql-15 "* ]] && [ ! -e /etc/postgresql-common/createcluster.conf ]; then
+    $sudo mkdir -p /etc/postgresql-common/createcluster.d
+    echo "create_main_cluster = false" | $sudo tee /etc/postgresql-common/createcluster.d/muzyka-tests.conf >/dev/null
+  fi
   $sudo apt-get update -qq
   $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
