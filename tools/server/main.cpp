@@ -1,0 +1,110 @@
+// muzyka_server: sets up a school's PostgreSQL server for a computer lab and writes it back into a database
+// file (docs/server.md).
+//   muzyka_server setup ADMIN_URI [--from FILE] [--replace]
+//   muzyka_server dump ADMIN_URI FILE
+// ADMIN_URI is a libpq URI of a role that may create roles and owns the database (or a superuser). No
+// password is ever printed: the URIs the tool shows leave it out.
+
+#include "serveraddress.h"
+#include "transfer.h"
+
+#include "base/failure.h"
+
+#include <QCoreApplication>
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+
+#include <clocale>
+#include <cstdio>
+#include <optional>
+
+namespace {
+
+void say(FILE* stream, const QString& text) {
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fputc('\n', stream);
+}
+
+const char* const usage = "Использование:\n"
+                          "  muzyka_server setup АДРЕС_АДМИНИСТРАТОРА [--from ФАЙЛ] [--replace]\n"
+                          "  muzyka_server dump АДРЕС_АДМИНИСТРАТОРА НОВЫЙ_ФАЙЛ\n"
+                          "АДРЕС_АДМИНИСТРАТОРА: postgresql://пользователь:пароль@сервер:порт/база";
+
+struct Command {
+    QString verb;
+    QString uri;
+    QString file;
+    bool replace = false;
+};
+
+// The command line, or nothing when it is not one of the two forms.
+std::optional<Command> parse(const QStringList& arguments) {
+    if (arguments.size() < 2)
+        return std::nullopt;
+    Command command{arguments[0], arguments[1], {}, false};
+    const QStringList rest = arguments.mid(2);
+    if (command.verb == QLatin1String("dump")) {
+        if (rest.size() != 1 || rest[0].startsWith(u'-'))
+            return std::nullopt;
+        command.file = rest[0];
+        return command;
+    }
+    if (command.verb != QLatin1String("setup"))
+        return std::nullopt;
+    for (qsizetype i = 0; i < rest.size(); ++i) {
+        if (rest[i] == QLatin1String("--replace"))
+            command.replace = true;
+        else if (rest[i] == QLatin1String("--from") && i + 1 < rest.size() && command.file.isEmpty())
+            command.file = rest[++i];
+        else
+            return std::nullopt;
+    }
+    return command;
+}
+
+int run(const Command& command) {
+    const ServerAddress address = ServerAddress::parse(command.uri);
+    const QString connection = QStringLiteral("server");
+    {
+        QSqlDatabase server = openServer(address, connection);
+        if (command.verb == QLatin1String("dump")) {
+            say(stdout, transfer::dump(server, address.shown(), command.file));
+        } else {
+            const QString loaded = transfer::setUp(server, address.shown(), command.file, command.replace);
+            say(stdout, QStringLiteral("Таблицы программы готовы на сервере «%1».").arg(address.shown()));
+            say(stdout, loaded);
+            const bool local = address.host.isEmpty() || address.host.startsWith(u'/') ||
+                               address.host == QLatin1String("localhost") || address.host.startsWith(u"127.");
+            say(stdout,
+                QStringLiteral("Строка для /etc/muzyka.conf на каждом компьютере класса (вместо LOGIN и "
+                               "PASSWORD — вход для компьютеров класса%1):")
+                    .arg(local ? QStringLiteral("; адрес сервера — тот, по которому его видят по сети")
+                               : QString()));
+            say(stdout,
+                QStringLiteral("MUZYKA_SERVER='%1'").arg(address.uriFor(QStringLiteral("LOGIN:PASSWORD"))));
+        }
+        server.close();
+    }
+    QSqlDatabase::removeDatabase(connection);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const QCoreApplication application(argc, argv);
+    // libpq's own messages in English, so that the failures it reports are told apart and said in Russian.
+    std::setlocale(LC_MESSAGES, "C");
+    const auto command = parse(QCoreApplication::arguments().mid(1));
+    if (!command) {
+        say(stderr, QString::fromUtf8(usage));
+        return 2;
+    }
+    try {
+        return run(*command);
+    } catch (const Failure& failure) {
+        say(stderr, QStringLiteral("muzyka_server: ") + failure.text());
+        return 1;
+    }
+}

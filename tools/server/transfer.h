@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+
+// Carrying the school's six tables between a PostgreSQL server (the objects of resources/server/objects.sql)
+// and a database file of the program (resources/sample/schema.sql). Failures are Failure exceptions with one
+// Russian sentence; a failed step leaves the server and the folder as they were.
+namespace transfer {
+
+// Makes the program's objects on the server and loads the rows of `source` into them, keys kept and the key
+// sequences moved past them, all in one transaction. `source` is a database file of the program or an Access
+// file (converted first, in a temporary folder); empty means the sample rows. Tables that hold rows already
+// are refused unless `replace`, which empties them first. Returns what was loaded, one sentence.
+QString setUp(QSqlDatabase& server, const QString& serverName, const QString& source, bool replace);
+
+// Writes every row of the server's six tables, read in one snapshot, into the new database file `target`.
+// Returns what was written, one sentence.
+QString dump(QSqlDatabase& server, const QString& serverName, const QString& target);
+
+} // namespace transfer
