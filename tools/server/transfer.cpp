@@ -1,7 +1,7 @@
 #include "transfer.h"
 
 #include "base/failure.h"
-#include "data/access/conversion.h"
+#include "data/access/converter.h"
 
 #include <QDate>
 #include <QDir>
@@ -187,7 +187,7 @@ QString sourceFile(const QString& source, const QTemporaryDir& work, QString* sh
         return source;
     if (accessdb::isAccessFile(head)) {
         const QString converted = work.filePath(QStringLiteral("converted.mdb"));
-        accessdb::convertFile(source, converted);
+        accessdb::convertFile(source, converted); // in the converter beside the tool, bounded
         return converted;
     }
     throw Failure(QStringLiteral("Файл «%1» — не база данных: ни файл программы, ни база Access.")
