@@ -5,6 +5,7 @@
 #include "admin/form8.h"
 #include "admin/form9.h"
 #include "app/form14.h"
+#include "base/allocator.h"
 #include "data/datamodule.h"
 #include "materials/form13.h"
 #include "materials/form2.h"
@@ -27,6 +28,7 @@
 #include <typeinfo>
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
+    allocator::keepFreedMemory();
     // The main window's closing ends the program, not the last window's: a study window may stay open.
     setQuitOnLastWindowClosed(false);
     // Qt's own dialogs (the file dialog, the print dialog) speak Russian like the rest of the program.

@@ -3,15 +3,20 @@
 // peak memory of the process.
 // Usage: bench_report [rows] [path]   (default 100000 rows, every path); run with QT_QPA_PLATFORM=offscreen.
 // A path measures one road alone in this process, so that its peak memory is its own: "preview" (production
-// in the preview), "pdf" (the preview produced, then saved as PDF), "print" (Print to a PDF file, produced
-// afresh); "csv" writes the report's columns of the same rows, for an office suite to convert. The PDF or CSV
-// goes to the file that BENCH_REPORT_OUT names (a temporary one otherwise).
+// in the preview), "pdf" (the preview produced, then saved as PDF), "xlsx" (the rows saved as a workbook),
+// "print" (Print to a PDF file, produced afresh); "session" takes the steps one after another in one process,
+// as a teacher does: the preview produced, saved as PDF, saved as a workbook, then printed. "csv" writes the
+// report's columns of the same rows, for an office suite to convert. The PDF or CSV goes to the file that
+// BENCH_REPORT_OUT names (a temporary one otherwise).
+// Every figure gives the step's wall time, the CPU time of the whole process (all threads), the peak memory
+// (VmHWM) and the minor page faults (getrusage) since the previous figure.
 
 #include "admin/form10.h"
 #include "admin/report/export.h"
 #include "admin/report/preview.h"
 #include "admin/report/printing.h"
 #include "admin/report/reportfile.h"
+#include "base/allocator.h"
 #include "base/programmodule.h"
 #include "data/datamodule.h"
 #include "data/engine/table.h"
@@ -98,35 +103,42 @@ private:
     QElapsedTimer* m_clock;
 };
 
-// CPU time of the whole process (all threads), in milliseconds: steadier than wall time on a busy machine.
-double cpuMilliseconds() {
+// Resets the peak memory (VmHWM) to the present size, so that the next figure's peak is its step's own.
+void resetPeak() {
+    QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
+    if (!clearRefs.open(QIODevice::WriteOnly) || clearRefs.write("5") != 1)
+        std::printf("(the peak memory cannot be reset: the next peak is the process's so far)\n");
+}
+
+// CPU time of the whole process (all threads) in milliseconds, steadier than wall time on a busy machine,
+// and its minor page faults: memory mapped afresh and touched, which costs the kernel's time.
+struct Usage {
+    double cpu = 0;
+    long faults = 0;
+};
+
+Usage usageNow() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     const auto ms = [](const timeval& t) { return double(t.tv_sec) * 1000.0 + double(t.tv_usec) / 1000.0; };
-    return ms(usage.ru_utime) + ms(usage.ru_stime);
+    return {ms(usage.ru_utime) + ms(usage.ru_stime), usage.ru_minflt};
 }
 
-double cpuMark = 0;
+Usage mark;
+long lastFaults = 0; // of the latest figure
 
-// One figure, with the CPU time since the previous figure and the process's peak memory so far (VmHWM).
+// One figure, with the CPU time and minor faults since the previous figure and the peak memory (VmHWM).
 void line(const char* what, double value, const char* unit) {
-    const double cpu = cpuMilliseconds();
-    std::printf("%-44s %10.1f %-3s cpu %8.0f ms  peak %6.1f MB\n", what, value, unit, cpu - cpuMark,
-                double(peakKilobytes()) / 1024.0);
-    cpuMark = cpu;
+    const Usage now = usageNow();
+    lastFaults = now.faults - mark.faults;
+    std::printf("%-44s %10.1f %-3s cpu %8.0f ms  peak %6.1f MB  faults %7ld\n", what, value, unit,
+                now.cpu - mark.cpu, double(peakKilobytes()) / 1024.0, lastFaults);
+    mark = now;
 }
-// A figure of whole milliseconds or bytes.
-void line(const char* what, qint64 value, const char* unit) {
-    line(what, double(value), unit);
-}
-
 // Saves the rows of rez as "Save Report" does, through the event loop, and notes the memory the export
-// took beyond what the process held before (the peak is reset to the present size first).
+// took beyond what the process held before.
 void exportRows(const char* what, Table* rez, report::ExportFormat format, const QString& path) {
-    QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
-    if (!clearRefs.open(QIODevice::WriteOnly) || clearRefs.write("5") != 1)
-        std::printf("(the peak memory cannot be reset: the extra memory below is an upper bound)\n");
-    clearRefs.close();
+    resetPeak();
     const long before = statusKilobytes("VmRSS");
     QElapsedTimer clock;
     clock.start();
@@ -160,20 +172,39 @@ void writeCsv(const report::ReportLayout& layout, Table* rez, const QString& pat
     }
 }
 
+// The minor faults of the latest figure per page of the report.
+void faultsPerPage(int pages) {
+    std::printf("  minor faults per page %.1f\n", pages > 0 ? double(lastFaults) / pages : 0.0);
+}
+
 // Print re-produces the report from the first row straight to the printer (here a PDF file).
-void printAfresh(const report::ReportLayout& layout, Table* rez, const QString& path, QElapsedTimer& clock) {
+void printAfresh(const report::ReportLayout& layout, Table* rez, const QString& path) {
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(path);
-    clock.restart();
+    resetPeak();
+    QElapsedTimer clock;
+    clock.start();
     report::printReport(printer, layout, rez, nullptr);
     line("print to a PDF file (produced afresh)", clock.elapsed(), "ms");
+    faultsPerPage(report::paginate(layout, rez->recordCount()).size());
+}
+
+void savePdf(report::ReportPreview& preview, const QString& path) {
+    resetPeak();
+    QElapsedTimer clock;
+    clock.start();
+    preview.savePdf(path);
+    line("PDF export", clock.elapsed(), "ms");
+    faultsPerPage(preview.pageCount());
+    std::printf("  PDF size %.1f MB\n", double(QFileInfo(path).size()) / 1048576.0);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    allocator::keepFreedMemory(); // as the program's application object does
     // The workbook writer is a module of the program folder, and the benchmarks are built beside it.
     setProgramModuleFolderForTesting(QStringLiteral(ESUN_PROGRAM_DIR));
     const int rows = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 100000;
@@ -191,7 +222,7 @@ int main(int argc, char** argv) {
     std::printf("results rows: %d (database made in %lld ms)\n", rows, clock.elapsed());
 
     clock.restart();
-    cpuMark = cpuMilliseconds();
+    mark = usageNow();
     TDataModule11 dataModule;
     DataModule11 = &dataModule;
     TForm10 form10;
@@ -204,18 +235,23 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (path == QLatin1String("print")) {
-        printAfresh(form10.layout(), dataModule.rez, outPath, clock);
+        printAfresh(form10.layout(), dataModule.rez, outPath);
+        return 0;
+    }
+    const QString workbook = dir.filePath(QStringLiteral("results.xlsx"));
+    if (path == QLatin1String("xlsx")) {
+        exportRows("rows saved as a workbook (.xlsx)", dataModule.rez, report::ExportFormat::Xlsx, workbook);
         return 0;
     }
     if (path == QLatin1String("all")) {
         // Before the preview, whose pages would hide the export's own memory in the peak.
-        exportRows("rows saved as a workbook (.xlsx)", dataModule.rez, report::ExportFormat::Xlsx,
-                   dir.filePath(QStringLiteral("results.xlsx")));
+        exportRows("rows saved as a workbook (.xlsx)", dataModule.rez, report::ExportFormat::Xlsx, workbook);
         exportRows("rows saved as CSV", dataModule.rez, report::ExportFormat::Csv,
                    dir.filePath(QStringLiteral("results.csv")));
     }
 
     // As "Печать" does it: the preview made, production started, the window shown.
+    resetPeak();
     clock.restart();
     report::ReportPreview preview(form10.layout(), dataModule.rez);
     FirstPaint firstPaint(&preview, &clock);
@@ -232,27 +268,31 @@ int main(int argc, char** argv) {
     std::printf("pages: %d, cursor on row %d of %d\n", preview.pageCount(), dataModule.rez->recNo() + 1,
                 dataModule.rez->recordCount());
 
+    if (path == QLatin1String("session")) {
+        // What the teacher does next in the same process; each step's peak is its own.
+        savePdf(preview, outPath);
+        exportRows("rows saved as a workbook (.xlsx)", dataModule.rez, report::ExportFormat::Xlsx, workbook);
+        printAfresh(form10.layout(), dataModule.rez, dir.filePath(QStringLiteral("printed.pdf")));
+        return 0;
+    }
     if (!measures("pdf"))
         return 0;
-    clock.restart();
-    preview.savePdf(outPath);
-    line("PDF export", clock.elapsed(), "ms");
-    line("PDF size", double(QFileInfo(outPath).size()) / 1048576.0, "MB");
+    savePdf(preview, outPath);
     if (path != QLatin1String("all"))
         return 0;
 
     clock.restart();
     report::saveReport(dir.filePath(QStringLiteral("report.rpt")), {QSizeF(210, 297), preview.pages()});
     line("report file saved", clock.elapsed(), "ms");
-    line("report file size", double(QFileInfo(dir.filePath(QStringLiteral("report.rpt"))).size()) / 1048576.0,
-         "MB");
+    std::printf("  report file size %.1f MB\n",
+                double(QFileInfo(dir.filePath(QStringLiteral("report.rpt"))).size()) / 1048576.0);
     clock.restart();
     const report::SavedReport loaded = report::loadReport(dir.filePath(QStringLiteral("report.rpt")));
     line("report file loaded", clock.elapsed(), "ms");
     if (loaded.pages.size() != preview.pageCount())
         qFatal("loaded %d pages", int(loaded.pages.size()));
 
-    printAfresh(form10.layout(), dataModule.rez, dir.filePath(QStringLiteral("printed.pdf")), clock);
+    printAfresh(form10.layout(), dataModule.rez, dir.filePath(QStringLiteral("printed.pdf")));
     preview.close();
     return 0;
 }

@@ -18,10 +18,6 @@
 #include <QThread>
 #include <QtEndian>
 
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
-
 namespace report {
 
 namespace {
@@ -31,16 +27,6 @@ constexpr int hashSize = 32;
 constexpr int headerSize = 8 + 2 + 4 + 4 + 4;
 // Hundredths of a millimetre: paper sizes are whole numbers of them.
 constexpr double hundredthsPerMm = 100.0;
-
-// The PDF engine compresses every page with buffers of about 256 KB that it allocates and frees again; by
-// default glibc hands that memory back to the system after each page, and the next page faults it in and
-// zeroes it again (a fifth of the export's time). Up to 2 MB stay with the process instead.
-void keepFreedMemory() {
-#ifdef __GLIBC__
-    static const bool kept = mallopt(M_TRIM_THRESHOLD, 2 << 20) == 1;
-    Q_UNUSED(kept)
-#endif
-}
 
 [[noreturn]] void damaged(const QString& path) {
     throw Failure(QStringLiteral("Файл отчёта «%1» повреждён.").arg(path));
@@ -169,7 +155,6 @@ struct PageRange {
 
 // The pages of `range` as one PDF into `out`; false when the PDF writer cannot start.
 bool writePdf(QIODevice& out, QSizeF paperMm, PageRange range, const PlacePage& page) {
-    keepFreedMemory();
     QPdfWriter pdf(&out);
     pdf.setCreator(appinfo::title());
     pdf.setPageSize(QPageSize(paperMm, QPageSize::Millimeter));
