@@ -1,8 +1,75 @@
 #include "storage.h"
 
+#include <QFile>
+
+#include <cstdint>
+
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
+
 namespace {
 constexpr qint64 secondsPerDay = 86400;
+
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+constexpr std::size_t hugePage = std::size_t(2) << 20;
+constexpr std::size_t mappedFrom = 2 * hugePage;
+
+// Whether the kernel gives huge pages to memory that asks for them ("always" or "madvise", not "never").
+bool hugePagesOffered() {
+    static const bool offered = [] {
+        QFile setting(QStringLiteral("/sys/kernel/mm/transparent_hugepage/enabled"));
+        return setting.open(QIODevice::ReadOnly) && !setting.readAll().contains("[never]");
+    }();
+    return offered;
 }
+
+bool mapped(std::size_t bytes) {
+    return bytes >= mappedFrom && hugePagesOffered();
+}
+
+std::size_t mappedSize(std::size_t bytes) {
+    return (bytes + hugePage - 1) / hugePage * hugePage;
+}
+#endif
+} // namespace
+
+namespace rowstorage {
+
+void* allocate(std::size_t bytes) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    if (mapped(bytes)) {
+        // Mapped one huge page larger, then cut to a huge page boundary at both ends.
+        const std::size_t size = mappedSize(bytes);
+        void* area =
+            mmap(nullptr, size + hugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (area == MAP_FAILED)
+            throw std::bad_alloc();
+        const auto start = reinterpret_cast<std::uintptr_t>(area);
+        const std::uintptr_t aligned = (start + hugePage - 1) / hugePage * hugePage;
+        if (aligned > start)
+            munmap(area, aligned - start);
+        if (const std::size_t after = start + size + hugePage - (aligned + size); after > 0)
+            munmap(reinterpret_cast<void*>(aligned + size), after);
+        void* block = reinterpret_cast<void*>(aligned);
+        madvise(block, size, MADV_HUGEPAGE); // only advice: small pages serve where it is not taken
+        return block;
+    }
+#endif
+    return ::operator new(bytes);
+}
+
+void release(void* block, std::size_t bytes) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    if (mapped(bytes)) {
+        munmap(block, mappedSize(bytes));
+        return;
+    }
+#endif
+    ::operator delete(block);
+}
+
+} // namespace rowstorage
 
 void Column::clear() {
     ints = {};

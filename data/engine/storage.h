@@ -6,15 +6,39 @@
 #include <QString>
 #include <QVariant>
 
+#include <cstddef>
+#include <new>
 #include <vector>
+
+// Where a large table's rows are kept. Blocks of 4 MB and more (a million rows' whole numbers take 8 MB) are
+// mapped on their own and backed by huge pages where the system offers them on request: opening a table of a
+// million rows then faults in some forty 2 MB pages instead of twenty thousand small ones, which cost more
+// than reading the rows. Smaller blocks, and every block where huge pages are not offered, come from the
+// heap.
+namespace rowstorage {
+void* allocate(std::size_t bytes);
+void release(void* block, std::size_t bytes);
+} // namespace rowstorage
+
+template <typename T> struct RowAllocator {
+    using value_type = T;
+    RowAllocator() = default;
+    template <typename U> RowAllocator(const RowAllocator<U>&) noexcept {}
+    T* allocate(std::size_t n) { return static_cast<T*>(rowstorage::allocate(n * sizeof(T))); }
+    void deallocate(T* p, std::size_t n) noexcept { rowstorage::release(p, n * sizeof(T)); }
+    template <typename U> bool operator==(const RowAllocator<U>&) const noexcept { return true; }
+};
+
+// One value per row.
+template <typename T> using RowVector = std::vector<T, RowAllocator<T>>;
 
 // One stored column of a table object's rows, kept compactly: whole numbers (keys, integers, yes/no, and
 // date-times as seconds) in one vector, text in another, nulls in a bitmap. A row is an index into it.
 struct Column {
     FieldKind kind = FieldKind::Text;
-    std::vector<qint64> ints;
-    std::vector<QString> texts;
-    std::vector<bool> nulls;
+    RowVector<qint64> ints;
+    RowVector<QString> texts;
+    RowVector<bool> nulls;
 
     bool isText() const { return kind == FieldKind::Text; }
     int size() const { return int(nulls.size()); }

@@ -60,10 +60,10 @@ struct TableData : public filter::RowSource {
     QString realTable;
     QStringList columnNames; // the real column per field position; empty for lookups
     std::vector<Column> columns;
-    std::vector<qint64> rowids;
-    std::vector<bool> deleted;
+    RowVector<qint64> rowids;
+    RowVector<bool> deleted;
 
-    std::vector<int> visible;
+    RowVector<int> visible;
     int cur = -1;
     bool bof = true;
     bool eof = true;

@@ -100,7 +100,7 @@ void TableData::sortByNumber(const Column& key) {
             ++start[bucket(row) + 1];
         for (size_t i = 1; i <= buckets; ++i)
             start[i] += start[i - 1];
-        std::vector<int> sorted(n);
+        RowVector<int> sorted(n);
         for (int row : visible)
             sorted[size_t(start[bucket(row)]++)] = row;
         visible.swap(sorted);
