@@ -135,6 +135,7 @@ void line(const char* what, double value, const char* unit) {
                 now.cpu - mark.cpu, double(peakKilobytes()) / 1024.0, lastFaults);
     mark = now;
 }
+
 // Saves the rows of rez as "Save Report" does, through the event loop, and notes the memory the export
 // took beyond what the process held before.
 void exportRows(const char* what, Table* rez, report::ExportFormat format, const QString& path) {
@@ -187,7 +188,7 @@ void printAfresh(const report::ReportLayout& layout, Table* rez, const QString& 
     clock.start();
     report::printReport(printer, layout, rez, nullptr);
     line("print to a PDF file (produced afresh)", clock.elapsed(), "ms");
-    faultsPerPage(report::paginate(layout, rez->recordCount()).size());
+    faultsPerPage(int(report::paginate(layout, rez->recordCount()).size()));
 }
 
 void savePdf(report::ReportPreview& preview, const QString& path) {
