@@ -4,6 +4,7 @@
 // text of the four lookup columns for every row, and the raw sqlite3 C API scanning the same table, then
 // the peak resident memory. Run on demand: bench_engine [rows]
 #include "base/allocator.h"
+#include "base/schema.h"
 #include "data/datamodule.h"
 #include "data/engine/table.h"
 
@@ -217,11 +218,10 @@ int main(int argc, char** argv) {
                                   });
     const int filteredRows = rez.recordCount();
     rez.setFiltered(false);
-    const Timing sort =
-        bestOf3([&] { rez.setSort(QString()); }, [&] { rez.setSort(QStringLiteral("id_темы")); });
+    const Timing sort = bestOf3([&] { rez.setSort(QString()); }, [&] { rez.setSort(schema::topicKey); });
     rez.setFiltered(true);
     const Timing sortFiltered =
-        bestOf3([&] { rez.setSort(QString()); }, [&] { rez.setSort(QStringLiteral("id_темы")); });
+        bestOf3([&] { rez.setSort(QString()); }, [&] { rez.setSort(schema::topicKey); });
     rez.setFiltered(false);
 
     qint64 characters = 0;

@@ -383,7 +383,7 @@ private slots:
         for (const QPicture& page : preview->pages()) {
             const QVector<TextItem> items = capture.read(page);
             for (const TextItem& i : items)
-                if (qAbs(i.at.x() - (100 + 656.2) * 10) < 2 && i.text != QStringLiteral("Тема"))
+                if (qAbs(i.at.x() - (100 + 656.2) * 10) < 2 && i.text != schema::topics::table)
                     topics << i.text;
         }
         QCOMPARE(topics.size(), 20);

@@ -1,3 +1,4 @@
+#include "base/schema.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/pgserver.h"
 #include "tests/support/testdb.h"
@@ -32,14 +33,12 @@ ToolRun runTool(const QString& name, const QStringList& args) {
             QString::fromUtf8(process.readAllStandardError())};
 }
 
-const QStringList tables = {QStringLiteral("класс"),  QStringLiteral("Ученики"),
-                            QStringLiteral("Тема"),   QStringLiteral("Вопрос"),
-                            QStringLiteral("Ответы"), QStringLiteral("результаты")};
+const QStringList tables = {schema::classes::name,    schema::pupils::table,  schema::topics::table,
+                            schema::questions::table, schema::answers::table, schema::results::table};
 
 QString keyOf(const QString& table) {
-    static const QStringList keys = {QStringLiteral("id_класса"), QStringLiteral("id_ученика"),
-                                     QStringLiteral("id_темы"),   QStringLiteral("id_вопроса"),
-                                     QStringLiteral("id_ответа"), QStringLiteral("id_результата")};
+    static const QStringList keys = {schema::classKey,    schema::pupilKey,     schema::topicKey,
+                                     schema::questionKey, schema::answers::key, schema::results::key};
     return keys[tables.indexOf(table)];
 }
 

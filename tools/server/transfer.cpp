@@ -1,6 +1,7 @@
 #include "transfer.h"
 
 #include "base/failure.h"
+#include "base/schema.h"
 #include "data/access/converter.h"
 
 #include <QDate>
@@ -22,9 +23,8 @@ namespace transfer {
 namespace {
 
 // Parents before the tables that refer to them.
-const QStringList tableNames = {QStringLiteral("класс"),  QStringLiteral("Ученики"),
-                                QStringLiteral("Тема"),   QStringLiteral("Вопрос"),
-                                QStringLiteral("Ответы"), QStringLiteral("результаты")};
+const QStringList tableNames = {schema::classes::name,    schema::pupils::table,  schema::topics::table,
+                                schema::questions::table, schema::answers::table, schema::results::table};
 
 enum class Kind { Integer, Text, YesNo, DateTime };
 
