@@ -46,6 +46,8 @@ deb=$(ls build/muzyka_*_amd64.deb)
 
 echo "== lintian $deb"
 lintian --fail-on error "$deb" || fail "lintian reports errors"
+qt_abi=$(dpkg-query -W -f='${Provides}' libqt6core6 | grep -o 'qt6-base-abi (= [^)]*)')
+dpkg-deb -f "$deb" Depends | grep -qF "$qt_abi" || fail "the package does not depend on $qt_abi"
 dpkg-deb -x "$deb" "$work/tree"
 desktop-file-validate "$work/tree/usr/share/applications/muzyka.desktop"
 appstreamcli validate-tree --no-net "$work/tree"
