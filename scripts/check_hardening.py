@@ -28,6 +28,7 @@ def problems(path, fortify):
 def main(args):
     fortified = set()
     files = []
+    args = [a for a in args if a]  # CMake passes an empty argument where the Debug build drops --fortify
     while args:
         if args[0] == "--fortify" and len(args) > 1:
             fortified.add(args[1])
