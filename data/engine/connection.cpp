@@ -122,7 +122,8 @@ QString Connection::quoted(const QString& name) {
 }
 
 QString Connection::quotedItemValue(const QString& value) {
-    return u'"' + QString(value).replace(u'"', QStringLiteral("\"\"")) + u'"';
+    // ADO's rule for a value is SQL's for a name: between double quotes, a double quote in it doubled.
+    return quotedSqlName(value);
 }
 
 void Connection::setConnectionString(const QString& text) {
