@@ -1,5 +1,6 @@
 #pragma once
 
+#include "failure.h"
 #include "writeerror.h"
 
 #include <QIODevice>
@@ -18,6 +19,15 @@ QString reason(const WriteError& error, Wording wording = Wording::Russian);
 
 // "Не удалось сохранить файл «path»: <reason>" (the failure report adds the full stop).
 QString saveFailureText(const QString& path, const WriteError& error);
+
+// Runs `step`; a write it meets refused becomes the failure the user sees, naming `path`.
+template <typename Step> decltype(auto) reportingSaveFailure(const QString& path, Step&& step) {
+    try {
+        return step();
+    } catch (const WriteError& e) {
+        throw Failure(saveFailureText(path, e));
+    }
+}
 
 // The file a save to `path` writes: `path` itself, or the file its symbolic link points to (followed to the
 // end). Throws WriteError for a target that is a folder (EISDIR) or no plain file (notRegularFile), and for

@@ -45,11 +45,8 @@ PrintJob::PrintJob(QPrinter& printer) : m_printer(printer), m_outputName(printer
     // A print to a file goes into a file beside it that takes its place only when the job completes: a
     // cancelled print leaves the file that was there as it was.
     if (!m_outputName.isEmpty()) {
-        try {
-            m_file = std::make_unique<files::AtomicFile>(m_outputName);
-        } catch (const files::WriteError& e) {
-            throw Failure(files::saveFailureText(m_outputName, e));
-        }
+        m_file = files::reportingSaveFailure(
+            m_outputName, [this] { return std::make_unique<files::AtomicFile>(m_outputName); });
         m_printer.setOutputFileName(m_file->temporaryPath());
     }
     if (!m_painter.begin(&m_printer)) {
@@ -129,11 +126,7 @@ void PrintJob::finish(const QVector<QPicture>& pages) {
     if (!m_file)
         return;
     const auto restored = qScopeGuard([this]() { restoreOutput(); });
-    try {
-        m_file->commit();
-    } catch (const files::WriteError& e) {
-        throw Failure(files::saveFailureText(m_outputName, e));
-    }
+    files::reportingSaveFailure(m_outputName, [this] { m_file->commit(); });
 }
 
 void PrintJob::abort() {

@@ -101,14 +101,12 @@ SavedReport readReport(QIODevice& in, qint64 size, const QString& path) {
 // Writes `path` whole through `write` (false: a write failed); a refused save throws the teacher's sentence
 // and leaves an existing file as it was.
 template <typename Write> void saveWhole(const QString& path, Write&& write) {
-    try {
+    files::reportingSaveFailure(path, [&] {
         files::AtomicFile file(path);
         if (!write(file))
             throw files::WriteError{file.writeError() != 0 ? file.writeError() : EIO, {}};
         file.commit();
-    } catch (const files::WriteError& e) {
-        throw Failure(files::saveFailureText(path, e));
-    }
+    });
 }
 
 void saveReport(const QString& path, const SavedReport& report) {
