@@ -5,7 +5,7 @@
 // ADMIN_URI is a libpq URI of a role that may create roles and owns the database (or a superuser). No
 // password is ever printed: the URIs the tool shows leave it out.
 
-#include "serveraddress.h"
+#include "data/engine/serveraddress.h"
 #include "transfer.h"
 
 #include "base/failure.h"
