@@ -16,6 +16,9 @@ TDataModule11::TDataModule11(QObject* parent, Open open) : QObject(parent) {
     setObjectName(QStringLiteral("DataModule11"));
     ADOConnection1 = new Connection(QStringLiteral("ADOConnection1"), this);
     ADOConnection1->setConnectionString(defaultConnectionString());
+    // A computer lab keeps the tables on the school's server (the installed launcher sets this from
+    // /etc/muzyka.conf); without it they are in the data folder's file.
+    ADOConnection1->setServer(qEnvironmentVariable("MUZYKA_SERVER").trimmed());
     connect(ADOConnection1, &Connection::cannotWrite, this, [](const QString& text) { reportFailure(text); });
     // A school's Access file is converted at its first opening; the user learns once where each file is.
     connect(ADOConnection1, &Connection::converted, this,
@@ -110,12 +113,17 @@ QString TDataModule11::defaultConnectionString() {
 }
 
 void TDataModule11::openAll() {
-    // Each opening stands by itself: a failure is reported and the next one is tried.
-    const auto attempt = [](const auto& step) {
+    // Each opening stands by itself: a failure is reported and the next one is tried. A server that cannot be
+    // reached is told once, not once for every table.
+    bool serverUnreachable = false;
+    const auto attempt = [&](const auto& step) {
+        if (serverUnreachable)
+            return;
         try {
             step();
         } catch (const Failure& f) {
             reportFailure(f.text());
+            serverUnreachable = !ADOConnection1->server().isEmpty() && !ADOConnection1->isConnected();
         }
     };
     for (Table* table : {ych, klass, tema, quest, ans, rez})

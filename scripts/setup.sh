@@ -10,7 +10,7 @@ packages=(
   libjpeg62-turbo-dev sqlite3 libsqlite3-dev qt6-svg-dev mdbtools-dev libxlsxwriter-dev
   fonts-liberation xvfb xauth poppler-utils python3 python3-openpyxl libxtst-dev
   dpkg-dev file lintian appstream desktop-file-utils xdotool x11-utils
-  postgresql-15 libqt6sql6-psql
+  postgresql-15 libqt6sql6-psql libpq-dev
 )
 
 missing=()

@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
+#include <QSqlDriver>
 #include <QSqlQuery>
 #include <QTest>
 
@@ -1448,7 +1449,9 @@ void TestEngine::storeSucceedsOnceTheCauseIsGone() {
     t.open();
     std::optional<DatabaseLock> lock;
     if (cause == u"locked") {
-        sqlite3_busy_timeout(s.connection->handle(), 0); // no need to wait out the lock here
+        sqlite3_busy_timeout(
+            *static_cast<sqlite3* const*>(s.connection->database().driver()->handle().constData()),
+            0); // no need to wait out the lock here
         lock.emplace(db.path());
     }
     QSqlQuery pragma(s.connection->database());

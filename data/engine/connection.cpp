@@ -1,7 +1,8 @@
 #include "connection.h"
 
 #include "quoting.h"
-#include "writeerrors.h"
+#include "serverbackend.h"
+#include "sqlitebackend.h"
 
 #include "base/failure.h"
 #include "base/filewrite.h"
@@ -11,10 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlDriver>
-#include <QSqlError>
 #include <QSqlQuery>
-#include <QUrl>
 
 #include <sqlite3.h>
 
@@ -51,57 +49,13 @@ QVector<QPair<QString, QString>> parseItems(const QString& text) {
     return items;
 }
 
-// Text compared as Jet compares it: letter case ignored in every alphabet.
-int unocase(void*, int lengthA, const void* a, int lengthB, const void* b) {
-    const QStringView sa(static_cast<const QChar*>(a), lengthA / 2);
-    const QStringView sb(static_cast<const QChar*>(b), lengthB / 2);
-    return sa.compare(sb, Qt::CaseInsensitive);
-}
-
 int connectionCounter = 0;
 
 constexpr int busyWait = 5000; // milliseconds SQLite waits for a lock held by another program
 
-// Opens the file as the QtSql connection `name`, read-write without create (a file that vanished meanwhile
-// must not come back empty), with foreign keys on and the collation UNOCASE; the Russian reason when it
-// fails, the connection then removed again.
-QString openHandle(const QString& path, int busyTimeout, const QString& name) {
-    QString error;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) +
-                           QStringLiteral("?mode=rw"));
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeout));
-        const auto reason = [](const QSqlError& e) { return failureText({}, e); };
-        if (!db.open()) {
-            error = reason(db.lastError());
-        } else {
-            QSqlQuery pragma(db);
-            if (!pragma.exec(QStringLiteral("PRAGMA foreign_keys=ON")) ||
-                !pragma.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
-                error = reason(pragma.lastError());
-        }
-        if (error.isEmpty()) {
-            sqlite3* h = *static_cast<sqlite3* const*>(db.driver()->handle().constData());
-            if (sqlite3_create_collation_v2(h, "UNOCASE", SQLITE_UTF16_ALIGNED, nullptr, unocase, nullptr) !=
-                SQLITE_OK)
-                error = QString::fromUtf8(sqlite3_errmsg(h));
-            sqlite3_busy_timeout(h, busyWait);
-            // Extended codes tell a file deleted or replaced under the connection from a read-only one.
-            sqlite3_extended_result_codes(h, 1);
-        }
-        if (!error.isEmpty())
-            db.close();
-    }
-    if (!error.isEmpty())
-        QSqlDatabase::removeDatabase(name);
-    return error;
-}
-
 } // namespace
 
-Connection::Connection(const QString& objectName, QObject* parent)
-    : QObject(parent), m_dbName(QStringLiteral("%1#%2").arg(objectName).arg(++connectionCounter)) {
+Connection::Connection(const QString& objectName, QObject* parent) : QObject(parent) {
     setObjectName(objectName);
 }
 
@@ -130,6 +84,10 @@ void Connection::setConnectionString(const QString& text) {
     m_connectionString = text;
 }
 
+void Connection::setServer(const QString& uri) {
+    m_server = uri;
+}
+
 QString Connection::item(const QString& key) const {
     for (const auto& [k, v] : parseItems(m_connectionString))
         if (k.compare(key, Qt::CaseInsensitive) == 0)
@@ -138,9 +96,26 @@ QString Connection::item(const QString& key) const {
 }
 
 void Connection::open() {
-    if (m_connected && m_openedString == m_connectionString)
+    const QString wanted = m_server + u'\n' + m_connectionString;
+    if (m_connected && m_openedString == wanted)
         return;
     close();
+    m_openedString = wanted;
+    if (m_server.isEmpty()) {
+        openFile();
+        return;
+    }
+    try {
+        m_backend = std::make_unique<ServerBackend>(
+            m_server, QStringLiteral("%1#%2").arg(objectName()).arg(++connectionCounter));
+    } catch (const Failure& failure) {
+        fail(failure.text());
+    }
+    m_connected = true;
+    emit connectedChanged(true);
+}
+
+void Connection::openFile() {
     const QString provider = item(QStringLiteral("Provider"));
     if (provider.compare(QLatin1String("Microsoft.Jet.OLEDB.4.0"), Qt::CaseInsensitive) != 0)
         fail(provider.isEmpty()
@@ -184,15 +159,20 @@ void Connection::open() {
     }
 
     // A file that stayed locked through one busy wait is not waited for again by the openings that follow.
-    const QString error = openHandle(path, m_lockedPath == path ? 0 : busyWait, m_dbName);
-    m_lockedPath = error == fileProblem(SQLITE_BUSY) ? path : QString();
-    if (!error.isEmpty())
-        fail(QStringLiteral("Не удалось открыть базу данных «%1»: %2").arg(path, error));
+    const QString name = QStringLiteral("%1#%2").arg(objectName()).arg(++connectionCounter);
+    std::unique_ptr<SqliteBackend> opened;
+    try {
+        opened = std::make_unique<SqliteBackend>(path, name, m_lockedPath == path ? 0 : busyWait);
+        m_lockedPath.clear();
+    } catch (const backend::DatabaseError& error) {
+        m_lockedPath = error.problem == SqliteBackend::fileProblem(SQLITE_BUSY) ? path : QString();
+        fail(QStringLiteral("Не удалось открыть базу данных «%1»: %2").arg(path, error.sentence({})));
+    }
+    const bool readOnly = opened->isReadOnly();
+    m_backend = std::move(opened);
     m_connected = true;
-    m_openedString = m_connectionString;
-    m_path = path;
     emit connectedChanged(true);
-    if (sqlite3_db_readonly(handle(), "main") == 1) {
+    if (readOnly) {
         emit cannotWrite(
             objectName() +
             QStringLiteral(": База данных «%1» открыта только для чтения: изменения и результаты "
@@ -209,51 +189,26 @@ void Connection::open() {
                              .arg(folder, files::reason({folderError, {}})));
 }
 
-void Connection::prepareForWriting() {
-    sqlite3* h = handle();
-    if (!h || sqlite3_db_readonly(h, "main") != 1)
-        return;
-    const QString name = QStringLiteral("%1#%2").arg(objectName()).arg(++connectionCounter);
-    if (!openHandle(m_path, busyWait, name).isEmpty())
-        return; // it cannot be opened again: the write itself reports why
-    QSqlDatabase::database(m_dbName, false).close();
-    QSqlDatabase::removeDatabase(m_dbName);
-    m_dbName = name;
-}
-
 void Connection::close() {
     if (!m_connected)
         return;
     m_connected = false;
     emit connectedChanged(false);
-    {
-        QSqlDatabase db = QSqlDatabase::database(m_dbName, false);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(m_dbName);
+    m_backend.reset();
 }
 
 QSqlDatabase Connection::database() const {
-    return QSqlDatabase::database(m_dbName, false);
+    return m_backend ? m_backend->database() : QSqlDatabase();
 }
 
-sqlite3* Connection::handle() const {
-    if (!m_connected)
-        return nullptr;
-    const QVariant h = database().driver()->handle();
-    return *static_cast<sqlite3* const*>(h.constData());
+backend::Backend& Connection::backend() const {
+    if (!m_backend)
+        fail(QStringLiteral("Cannot perform this operation on a closed connection"));
+    return *m_backend;
 }
 
 QStringList Connection::tableNames() const {
-    QStringList names;
-    if (!m_connected)
-        return names;
-    QSqlQuery q(database());
-    q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type IN ('table','view') "
-                          "AND name NOT LIKE 'sqlite_%' ORDER BY rowid"));
-    while (q.next())
-        names.append(q.value(0).toString());
-    return names;
+    return m_connected ? m_backend->tableNames() : QStringList();
 }
 
 QString Connection::resolveTableName(const QString& name) const {
@@ -268,16 +223,7 @@ QString Connection::resolveTableName(const QString& name) const {
 }
 
 QVector<Connection::ColumnInfo> Connection::columns(const QString& realTable) const {
-    QVector<ColumnInfo> result;
-    if (!m_connected)
-        return result;
-    QSqlQuery q(database());
-    q.prepare(QStringLiteral("SELECT name, type, pk FROM pragma_table_info(?)"));
-    q.addBindValue(realTable);
-    q.exec();
-    while (q.next())
-        result.append({q.value(0).toString(), q.value(1).toString(), q.value(2).toInt() > 0});
-    return result;
+    return m_connected ? m_backend->columns(realTable) : QVector<ColumnInfo>();
 }
 
 QString Connection::resolveColumnName(const QString& table, const QString& column) const {

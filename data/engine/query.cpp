@@ -2,7 +2,6 @@
 
 #include "connection.h"
 #include "sqlnames.h"
-#include "writeerrors.h"
 
 #include "base/failure.h"
 
@@ -50,27 +49,33 @@ void Query::open() {
     if (m_active)
         return;
     m_connection->open();
+    backend::Backend& database = m_connection->backend();
     const QString sql = rewriteSql(*m_connection, m_sql);
-    QSqlQuery query(m_connection->database());
-    query.setForwardOnly(true);
-    const QString lead = QStringLiteral("Запрос нельзя выполнить: ");
-    if (!query.prepare(sql))
-        failFor(this, failureText(lead, query.lastError()));
-    for (const auto& [name, value] : std::as_const(m_bound))
-        query.bindValue(name, value);
-    if (!query.exec())
-        failFor(this, failureText(lead, query.lastError()));
-    m_columns.clear();
-    m_rows.clear();
-    const QSqlRecord record = query.record();
-    for (int i = 0; i < record.count(); ++i)
-        m_columns.append(record.fieldName(i));
-    while (query.next()) {
-        QVector<QVariant> row;
-        row.reserve(record.count());
-        for (int i = 0; i < record.count(); ++i)
-            row.append(query.value(i));
-        m_rows.append(row);
+    try {
+        database.retryingRead([&] {
+            QSqlQuery query(database.database());
+            query.setForwardOnly(true);
+            if (!query.prepare(sql))
+                throw database.error(query.lastError());
+            for (const auto& [name, value] : std::as_const(m_bound))
+                query.bindValue(name, value);
+            if (!query.exec())
+                throw database.error(query.lastError());
+            m_columns.clear();
+            m_rows.clear();
+            const QSqlRecord record = query.record();
+            for (int i = 0; i < record.count(); ++i)
+                m_columns.append(record.fieldName(i));
+            while (query.next()) {
+                QVector<QVariant> row;
+                row.reserve(record.count());
+                for (int i = 0; i < record.count(); ++i)
+                    row.append(query.value(i));
+                m_rows.append(row);
+            }
+        });
+    } catch (const backend::DatabaseError& error) {
+        failFor(this, error.sentence(QStringLiteral("Запрос нельзя выполнить: ")));
     }
     m_active = true;
 }

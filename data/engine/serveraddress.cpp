@@ -148,7 +148,8 @@ QString ServerAddress::shown() const {
     return uriFor(encoded(user));
 }
 
-QSqlDatabase openServer(const ServerAddress& address, const QString& connectionName) {
+QSqlDatabase openServer(const ServerAddress& address, const QString& connectionName,
+                        const QString& applicationName) {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connectionName);
     if (!db.isValid())
         throw Failure(QStringLiteral("Нет драйвера PostgreSQL для Qt: установите пакет libqt6sql6-psql."));
@@ -162,7 +163,7 @@ QSqlDatabase openServer(const ServerAddress& address, const QString& connectionN
     // A server that does not answer is reported after ten seconds, not after the system's minutes.
     if (options.filter(QRegularExpression(QStringLiteral("^connect_timeout="))).isEmpty())
         options << QStringLiteral("connect_timeout=10");
-    options << QStringLiteral("application_name=muzyka_server");
+    options << QStringLiteral("application_name=") + applicationName;
     db.setConnectOptions(options.join(u';'));
     if (db.open()) {
         // The notices of a second run ("already exists, skipping") are no news to the administrator.

@@ -28,4 +28,5 @@ QString withoutPassword(const QString& uri);
 
 // Opens a connection to the server under `connectionName`; a failure is a Failure with one Russian sentence
 // that names the server (wrong password, no such database, a server that does not answer, no driver).
-QSqlDatabase openServer(const ServerAddress& address, const QString& connectionName);
+QSqlDatabase openServer(const ServerAddress& address, const QString& connectionName,
+                        const QString& applicationName = QStringLiteral("muzyka_server"));

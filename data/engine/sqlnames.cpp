@@ -113,6 +113,7 @@ QString rewriteSql(const Connection& connection, const QString& sql) {
     static const QSet<QString> clauseEnds{
         QStringLiteral("where"), QStringLiteral("group"), QStringLiteral("order"), QStringLiteral("having"),
         QStringLiteral("limit"), QStringLiteral("union"), QStringLiteral("on"),    QStringLiteral("using")};
+    const QString collation = QStringLiteral(" COLLATE ") + connection.backend().caseInsensitiveCollation();
     bool inFrom = false;
     QString out;
     for (qsizetype i = 0; i < qsizetype(tokens.size()); ++i) {
@@ -137,13 +138,14 @@ QString rewriteSql(const Connection& connection, const QString& sql) {
                 real = tables.value(folded);
             if (real.isEmpty() && !tableContext)
                 real = columns.value(folded, tables.value(folded));
-            if (!real.isEmpty() && (real != name || t.type == Token::QuotedName))
+            // A found name is always quoted: the server folds unquoted names to lower case.
+            if (!real.isEmpty())
                 t.text = Connection::quoted(real);
         }
         out += t.text;
         const bool value = t.type == Token::Literal || t.type == Token::Placeholder;
         if (value && ((prev && prev->type == Token::Operator) || (next && next->type == Token::Operator)))
-            out += QStringLiteral(" COLLATE UNOCASE");
+            out += collation;
     }
     return out;
 }

@@ -1,6 +1,7 @@
 // The inside of a table object, shared by the files that implement Table; nothing outside the engine sees it.
 #pragma once
 
+#include "backend.h"
 #include "filter.h"
 #include "storage.h"
 #include "table.h"
@@ -14,13 +15,12 @@
 
 #include <atomic>
 #include <climits>
+#include <functional>
 #include <memory>
 #include <unordered_set>
 #include <vector>
 
-class QSqlError;
 class TextPool;
-struct sqlite3_stmt;
 
 constexpr int lookupWidth = 20; // characters a lookup field holds when its size is not given
 
@@ -108,11 +108,11 @@ struct TableData : public filter::RowSource {
     // table.cpp
     void notify(void (Table::*notice)());
 
-    // tablerows.cpp: reading rows through the sqlite3 handle
-    QString selectSql() const;
-    void readRow(sqlite3_stmt* stmt, std::vector<Column>& into, int row,
+    // tablerows.cpp: reading rows from the database
+    QStringList storedColumns() const;
+    void readRow(const backend::RowStream& rows, std::vector<Column>& into, int row,
                  std::vector<TextPool>& interned) const;
-    void prepare(sqlite3_stmt** stmt, const QString& sql) const;
+    void reading(const std::function<void(backend::Backend&)>& read) const;
     void loadRows();
     void shrink();
     void reloadRow(int row);
@@ -146,6 +146,6 @@ struct TableData : public filter::RowSource {
     void announceUpdate();
     void storeMaster();
     void beginPending(bool atEnd);
-    QString writeError(const QSqlError& error, bool deleting, qint64 rowid,
-                       const QHash<QString, QVariant>& values = {}) const;
+    // Runs a write; a failure as the sentence the user reads, "Запись нельзя сохранить: …".
+    qint64 write(const backend::RowWrite& write, const QHash<QString, QVariant>& values = {}) const;
 };

@@ -6,8 +6,6 @@
 #include "writeerrors.h"
 
 #include <QScopedValueRollback>
-#include <QSqlError>
-#include <QSqlQuery>
 
 #include <algorithm>
 #include <optional>
@@ -15,33 +13,6 @@
 namespace {
 
 constexpr int pendingRow = -1; // the new row of an insert, not yet in the database
-
-// A write transaction that takes the database's write lock at once; rolled back unless committed.
-class WriteTransaction {
-public:
-    explicit WriteTransaction(const QSqlDatabase& db) : m_query(db) {
-        m_begun = m_query.exec(QStringLiteral("BEGIN IMMEDIATE"));
-    }
-    ~WriteTransaction() {
-        if (m_begun)
-            m_query.exec(QStringLiteral("ROLLBACK")); // nothing was written, so nothing is lost
-    }
-    WriteTransaction(const WriteTransaction&) = delete;
-    WriteTransaction& operator=(const WriteTransaction&) = delete;
-
-    bool begun() const { return m_begun; }
-    bool commit() {
-        if (!m_query.exec(QStringLiteral("COMMIT")))
-            return false;
-        m_begun = false;
-        return true;
-    }
-    QSqlError error() const { return m_query.lastError(); }
-
-private:
-    QSqlQuery m_query;
-    bool m_begun = false;
-};
 
 QString variantTypeName(const QVariant& v) {
     switch (v.typeId()) {
@@ -130,13 +101,13 @@ QVariant convert(const FieldDef& field, const QVariant& v) {
     return v.toString();
 }
 
-// The value as the database stores it: yes/no as 0/1, date-times as ISO text.
+// The value as it is written: yes/no as a truth value (stored as 0/1 in a file), date-times as ISO text.
 QVariant storedForm(FieldKind kind, const QVariant& v) {
     if (v.isNull())
         return QVariant(QMetaType::fromType<QString>());
     switch (kind) {
     case FieldKind::Boolean:
-        return QVariant(v.toBool() ? 1 : 0);
+        return QVariant(v.toBool());
     case FieldKind::DateTime:
         return QVariant(formats::isoText(v.toDateTime()));
     case FieldKind::AutoInc:
@@ -467,15 +438,19 @@ void Table::append() {
     d->beginPending(true);
 }
 
-QString TableData::writeError(const QSqlError& error, bool deleting, qint64 rowid,
-                              const QHash<QString, QVariant>& values) const {
+qint64 TableData::write(const backend::RowWrite& write, const QHash<QString, QVariant>& values) const {
+    const bool deleting = write.kind == backend::RowWrite::Delete;
     const QString prefix =
         deleting ? QStringLiteral("Запись нельзя удалить: ") : QStringLiteral("Запись нельзя сохранить: ");
-    const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
-    const QString problem = fileProblem(error.nativeErrorCode().toInt(), text);
-    if (!problem.isEmpty())
-        return prefix + problem;
-    return prefix + explainWriteError(*q->connection(), realTable, text, deleting, rowid, values);
+    Connection& connection = *q->connection();
+    try {
+        connection.backend().prepareForWriting();
+        return connection.backend().write(write);
+    } catch (const backend::Refused& refused) {
+        fail(prefix + explainRefusal(connection, realTable, refused.refusal, deleting, write.key, values));
+    } catch (const backend::DatabaseError& error) {
+        fail(prefix + (error.problem.isEmpty() ? error.text : error.problem));
+    }
 }
 
 void Table::post() {
@@ -492,54 +467,32 @@ void Table::post() {
     for (int pos = 0; pos < d->fields.size(); ++pos) {
         if (!d->assigned[pos] || d->fields[pos].isLookup() || d->fields[pos].readOnly())
             continue;
-        cols.append(Connection::quoted(d->columnNames[pos]));
+        cols.append(d->columnNames[pos]);
         values.append(storedForm(d->fields[pos].kind, d->buffer[pos]));
         written.insert(d->columnNames[pos], values.back());
     }
-    m_connection->prepareForWriting();
-    QSqlQuery query(m_connection->database());
-    QString sql;
     const qint64 rowid = inserting ? 0 : d->rowids[size_t(d->currentRow())];
-    if (inserting) {
-        QStringList marks;
-        for (qsizetype i = 0; i < cols.size(); ++i)
-            marks.append(QStringLiteral("?"));
-        sql = cols.isEmpty()
-                  ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(Connection::quoted(d->realTable))
-                  : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                        .arg(Connection::quoted(d->realTable), cols.join(u','), marks.join(u','));
-    } else if (!cols.isEmpty()) {
-        QStringList sets;
-        for (const QString& c : cols)
-            sets.append(c + QStringLiteral("=?"));
-        sql = QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?")
-                  .arg(Connection::quoted(d->realTable), sets.join(u','));
-        values.append(rowid);
-    }
-    if (!sql.isEmpty()) {
-        // An edited row is written only while it still holds what was read: the check and the write are
-        // one transaction, so another program cannot change the row between them.
-        std::optional<WriteTransaction> transaction;
-        if (!inserting) {
-            transaction.emplace(m_connection->database());
-            if (!transaction->begun())
-                fail(d->writeError(transaction->error(), false, rowid, written));
-            if (!d->storedRowUnchanged(d->currentRow()))
-                fail(QStringLiteral("Row cannot be located for updating. Some values may have been changed "
-                                    "since it was last read."));
-        }
-        if (!query.prepare(sql))
-            fail(d->writeError(query.lastError(), false, rowid, written));
-        for (const QVariant& v : std::as_const(values))
-            query.addBindValue(v);
-        if (!query.exec())
-            fail(d->writeError(query.lastError(), false, rowid, written));
-        if (transaction && !transaction->commit())
-            fail(d->writeError(transaction->error(), false, rowid, written));
+    qint64 key = rowid;
+    if (inserting || !cols.isEmpty()) {
+        backend::RowWrite write{inserting ? backend::RowWrite::Insert : backend::RowWrite::Update,
+                                d->realTable,
+                                cols,
+                                values,
+                                rowid,
+                                {}};
+        // An edited row is written only while it still holds what was read: the check and the write are one
+        // transaction, so another program cannot change the row between them.
+        if (!inserting)
+            write.check = [this] {
+                if (!d->storedRowUnchanged(d->currentRow()))
+                    fail(QStringLiteral("Row cannot be located for updating. Some values may have been "
+                                        "changed since it was last read."));
+            };
+        key = d->write(write, written);
     }
     if (inserting) {
         const int row = int(d->rowids.size());
-        d->rowids.push_back(query.lastInsertId().toLongLong());
+        d->rowids.push_back(key);
         d->deleted.push_back(false);
         for (int pos = 0; pos < d->fields.size(); ++pos) {
             d->columns[size_t(pos)].appendNull();
@@ -552,7 +505,7 @@ void Table::post() {
     } else {
         const int row = d->currentRow();
         d->state = State::Browse;
-        if (!sql.isEmpty())
+        if (!cols.isEmpty())
             d->reloadRow(row);
     }
     d->buffer.clear();
@@ -598,12 +551,7 @@ void Table::remove() {
     if (d->state == State::Edit)
         cancel();
     const int row = d->currentRow();
-    m_connection->prepareForWriting();
-    QSqlQuery query(m_connection->database());
-    query.prepare(QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(Connection::quoted(d->realTable)));
-    query.addBindValue(d->rowids[size_t(row)]);
-    if (!query.exec())
-        fail(d->writeError(query.lastError(), true, d->rowids[size_t(row)]));
+    d->write({backend::RowWrite::Delete, d->realTable, {}, {}, d->rowids[size_t(row)], {}});
     d->deleted[size_t(row)] = true;
     d->visible.erase(d->visible.begin() + d->cur);
     d->cur = std::min(d->cur, d->count() - 1);

@@ -1,14 +1,13 @@
-// Reading a table's rows into its columns through the sqlite3 handle of the connection.
+// Reading a table's rows into its columns from the database behind the connection.
 #include "table_p.h"
 
+#include "backend.h"
 #include "connection.h"
-#include "writeerrors.h"
 
 #include <QByteArray>
 
-#include <sqlite3.h>
-
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 
 // Repeated short texts of one column (marks, class names) share one string while rows are read. Texts of
@@ -42,54 +41,55 @@ private:
     QHash<QByteArray, QString> m_long;
 };
 
-QString TableData::selectSql() const {
-    QStringList cols{QStringLiteral("rowid")};
-    for (const QString& name : columnNames)
-        if (!name.isEmpty())
-            cols.append(Connection::quoted(name));
-    return QStringLiteral("SELECT %1 FROM %2").arg(cols.join(u','), Connection::quoted(realTable));
+namespace {
+
+// A real stored in a text column, written as SQLite writes it: "2.0", "0.5", "1.0e+20".
+QString realText(double value) {
+    QString text = QString::number(value, 'g', 15);
+    if (!text.contains(u'.') && !text.contains(u'e') && !text.contains(u'n') && !text.contains(u'i'))
+        text += QStringLiteral(".0");
+    return text;
 }
 
-// One row of the SELECT into the columns. Each value is taken once through sqlite3_column_value (one
-// lock of the connection instead of one per accessor); the connection is used by this thread only.
-void TableData::readRow(sqlite3_stmt* stmt, std::vector<Column>& into, int row,
+} // namespace
+
+// One row of the stream into the columns.
+void TableData::readRow(const backend::RowStream& rows, std::vector<Column>& into, int row,
                         std::vector<TextPool>& interned) const {
-    int col = 0;
+    int col = -1;
     for (int pos = 0; pos < fields.size(); ++pos) {
         if (columnNames[pos].isEmpty())
             continue;
         Column& c = into[size_t(pos)];
-        sqlite3_value* value = sqlite3_column_value(stmt, ++col);
-        const int type = sqlite3_value_type(value);
-        if (type == SQLITE_NULL)
+        const backend::Cell value = rows.cell(++col);
+        if (value.type == backend::Cell::Null)
             continue;
         if (c.isText()) {
-            const char* utf8 = reinterpret_cast<const char*>(sqlite3_value_text(value));
-            c.texts[size_t(row)] = interned[size_t(pos)].text(utf8, sqlite3_value_bytes(value));
+            c.texts[size_t(row)] = value.type == backend::Cell::Text
+                                       ? interned[size_t(pos)].text(value.text, value.length)
+                                   : value.type == backend::Cell::Integer ? QString::number(value.integer)
+                                                                          : realText(value.real);
             c.nulls[size_t(row)] = false;
             continue;
         }
         bool ok = true;
         qint64 v = 0;
-        if (type == SQLITE_INTEGER) {
-            v = sqlite3_value_int64(value);
-        } else if (type == SQLITE_FLOAT) {
+        if (value.type == backend::Cell::Integer) {
+            v = value.integer;
+        } else if (value.type == backend::Cell::Real) {
             // A real beyond the whole numbers (1e300, NaN) is an invalid value, never converted out of range.
-            const double real = sqlite3_value_double(value);
-            ok = real > -9.2e18 && real < 9.2e18;
-            v = ok ? qint64(real) : 0;
-        } else {
-            const char* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
-            const int length = sqlite3_value_bytes(value);
-            if (c.kind == FieldKind::DateTime) {
-                ok = Column::parseStoredDateTime(text, length, &v);
-            } else {
-                const QByteArray word = QByteArray(text, length).trimmed().toLower();
-                if (c.kind == FieldKind::Boolean && (word.startsWith('t') || word.startsWith('f')))
-                    v = word.startsWith('t');
-                else
-                    v = word.toLongLong(&ok);
-            }
+            ok = value.real > -9.2e18 && value.real < 9.2e18;
+            v = ok ? qint64(value.real) : 0;
+        } else if (c.kind == FieldKind::DateTime) {
+            ok = Column::parseStoredDateTime(value.text, value.length, &v);
+        } else if (const auto [end, error] = std::from_chars(value.text, value.text + value.length, v);
+                   error != std::errc() || end != value.text + value.length) {
+            // Not a plain whole number: blanks around it, letter case of yes/no words, a sign.
+            const QByteArray word = QByteArray(value.text, value.length).trimmed().toLower();
+            if (c.kind == FieldKind::Boolean && (word.startsWith('t') || word.startsWith('f')))
+                v = word.startsWith('t');
+            else
+                v = word.toLongLong(&ok);
         }
         if (c.kind == FieldKind::Boolean)
             v = v != 0;
@@ -101,61 +101,52 @@ void TableData::readRow(sqlite3_stmt* stmt, std::vector<Column>& into, int row,
     }
 }
 
-void TableData::prepare(sqlite3_stmt** stmt, const QString& sql) const {
-    sqlite3* h = q->connection()->handle();
-    if (!h)
-        fail(QStringLiteral("Cannot perform this operation on a closed connection"));
-    const QByteArray utf8 = sql.toUtf8();
-    if (sqlite3_prepare_v2(h, utf8.constData(), int(utf8.size()), stmt, nullptr) != SQLITE_OK)
-        fail(failureText(QStringLiteral("Строки таблицы нельзя прочитать: "), h));
+QStringList TableData::storedColumns() const {
+    QStringList names;
+    for (const QString& name : columnNames)
+        if (!name.isEmpty())
+            names.append(name);
+    return names;
+}
+
+// Runs a read of the table's rows; a failure of the database in the user's words.
+void TableData::reading(const std::function<void(backend::Backend&)>& read) const {
+    backend::Backend& database = q->connection()->backend();
+    try {
+        database.retryingRead([&] { read(database); });
+    } catch (const backend::DatabaseError& error) {
+        fail(error.sentence(QStringLiteral("Строки таблицы нельзя прочитать: ")));
+    }
 }
 
 void TableData::loadRows() {
-    sqlite3* h = q->connection()->handle();
-    // The largest rowid estimates the row count in logarithmic time (counting would read the whole
-    // table once more); only a sparse table is counted.
-    auto single = [&](const QString& sql) {
-        sqlite3_stmt* stmt = nullptr;
-        prepare(&stmt, sql);
-        const qint64 value = sqlite3_step(stmt) == SQLITE_ROW ? sqlite3_column_int64(stmt, 0) : 0;
-        sqlite3_finalize(stmt);
-        return value;
-    };
-    qint64 estimate = single(QStringLiteral("SELECT max(rowid) FROM %1").arg(Connection::quoted(realTable)));
-    if (estimate > 4'000'000 || estimate < 0)
-        estimate = single(QStringLiteral("SELECT count(*) FROM %1").arg(Connection::quoted(realTable)));
-    const int expected = int(std::min<qint64>(estimate, INT_MAX / 2));
-
-    for (Column& c : columns)
-        c.clear();
-    rowids.clear();
-    deleted.clear();
-    sqlite3_stmt* stmt = nullptr;
-    prepare(&stmt, selectSql());
-    // Sized once for the counted rows; rows written meanwhile by someone else grow it.
-    int capacity = expected;
-    auto resize = [&](int rows) {
+    reading([this](backend::Backend& database) {
+        const std::unique_ptr<backend::RowStream> rows = database.select(realTable, storedColumns());
         for (Column& c : columns)
-            c.resize(rows);
-        rowids.resize(size_t(rows));
-        deleted.resize(size_t(rows), false);
-    };
-    resize(capacity);
-    std::vector<TextPool> interned(columns.size());
-    int rc = SQLITE_ROW;
-    int row = 0;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        if (row == capacity)
-            resize(capacity = capacity * 2 + 16);
-        rowids[size_t(row)] = sqlite3_column_int64(stmt, 0);
-        readRow(stmt, columns, row++, interned);
-    }
-    resize(row);
-    if (capacity > row + row / 4 + 1024)
-        shrink();
-    sqlite3_finalize(stmt);
-    if (rc != SQLITE_DONE)
-        fail(failureText(QStringLiteral("Строки таблицы нельзя прочитать: "), h));
+            c.clear();
+        rowids.clear();
+        deleted.clear();
+        // Sized once for the counted rows; rows written meanwhile by someone else grow it.
+        int capacity = int(std::clamp<qint64>(rows->sizeHint(), 0, INT_MAX / 2));
+        auto resize = [&](int count) {
+            for (Column& c : columns)
+                c.resize(count);
+            rowids.resize(size_t(count));
+            deleted.resize(size_t(count), false);
+        };
+        resize(capacity);
+        std::vector<TextPool> interned(columns.size());
+        int row = 0;
+        while (rows->next()) {
+            if (row == capacity)
+                resize(capacity = capacity * 2 + 16);
+            rowids[size_t(row)] = rows->key();
+            readRow(*rows, columns, row++, interned);
+        }
+        resize(row);
+        if (capacity > row + row / 4 + 1024)
+            shrink();
+    });
     invalidateIndexes();
 }
 
@@ -171,35 +162,31 @@ void TableData::shrink() {
 
 // Re-reads one stored row after it was written, so defaults and conversions show as stored.
 void TableData::reloadRow(int row) {
-    sqlite3_stmt* stmt = nullptr;
-    prepare(&stmt, selectSql() + QStringLiteral(" WHERE rowid=?"));
-    sqlite3_bind_int64(stmt, 1, rowids[size_t(row)]);
-    std::vector<TextPool> interned(columns.size());
-    if (sqlite3_step(stmt) == SQLITE_ROW) {
-        for (int pos = 0; pos < fields.size(); ++pos)
-            if (!columnNames[pos].isEmpty())
-                columns[size_t(pos)].set(row, QVariant());
-        readRow(stmt, columns, row, interned);
-    }
-    sqlite3_finalize(stmt);
+    reading([&](backend::Backend& database) {
+        const auto rows = database.select(realTable, storedColumns(), rowids[size_t(row)]);
+        std::vector<TextPool> interned(columns.size());
+        if (rows->next()) {
+            for (int pos = 0; pos < fields.size(); ++pos)
+                if (!columnNames[pos].isEmpty())
+                    columns[size_t(pos)].set(row, QVariant());
+            readRow(*rows, columns, row, interned);
+        }
+    });
 }
 
 bool TableData::storedRowUnchanged(int row) const {
-    sqlite3_stmt* stmt = nullptr;
-    prepare(&stmt, selectSql() + QStringLiteral(" WHERE rowid=?"));
-    sqlite3_bind_int64(stmt, 1, rowids[size_t(row)]);
+    // Asked inside the write's transaction, so the row is locked and read without a retry.
+    const auto rows =
+        q->connection()->backend().select(realTable, storedColumns(), rowids[size_t(row)], true);
     std::vector<Column> stored(columns.size());
     for (size_t pos = 0; pos < stored.size(); ++pos) {
         stored[pos].kind = columns[pos].kind;
         stored[pos].resize(1);
     }
     std::vector<TextPool> interned(columns.size());
-    const bool found = sqlite3_step(stmt) == SQLITE_ROW;
-    if (found)
-        readRow(stmt, stored, 0, interned);
-    sqlite3_finalize(stmt);
-    if (!found)
+    if (!rows->next())
         return false;
+    readRow(*rows, stored, 0, interned);
     for (int pos = 0; pos < fields.size(); ++pos) {
         if (columnNames[pos].isEmpty())
             continue;

@@ -64,6 +64,10 @@ CREATE TABLE IF NOT EXISTS muzyka."результаты" (
     "id_темы" integer,
     "id_класса" integer
 );
+-- Text compared as the program compares it on a file: letter case ignored in every alphabet (a pupil's
+-- surname at sign-in).
+CREATE COLLATION IF NOT EXISTS muzyka.unocase (provider = icu, locale = 'und-u-ks-level2', deterministic = false);
+
 CREATE INDEX IF NOT EXISTS "Вопрос_тема" ON muzyka."Вопрос" ("id_темы");
 CREATE INDEX IF NOT EXISTS "Ответы_вопрос" ON muzyka."Ответы" ("id_вопроса");
 

@@ -119,24 +119,35 @@ PrivateServer::PrivateServer() {
         return;
     }
     settings.close();
-    m_server.setStandardOutputFile(m_dir.filePath(QStringLiteral("server.log")));
-    m_server.start(binaries + QStringLiteral("postgres"), {QStringLiteral("-D"), data});
-    if (!m_server.waitForStarted(30000) || !waitUntilReady()) {
-        m_failure = QStringLiteral("the server did not start: %1")
-                        .arg(tail(m_dir.filePath(QStringLiteral("server.log"))));
+    m_server.setStandardOutputFile(m_dir.filePath(QStringLiteral("server.log")), QIODevice::Append);
+    if (!start())
         return;
-    }
     m_startMs = clock.elapsed();
 }
 
 PrivateServer::~PrivateServer() {
+    stop();
+    // QTemporaryDir removes the folder, the data with it.
+}
+
+void PrivateServer::stop() {
     if (m_server.state() != QProcess::NotRunning) {
         ::kill(static_cast<pid_t>(m_server.processId()), SIGINT); // fast shutdown: clients are cut off
         if (!m_server.waitForFinished(30000))
             m_server.kill();
         m_server.waitForFinished(5000);
     }
-    // QTemporaryDir removes the folder, the data with it.
+}
+
+bool PrivateServer::start() {
+    m_server.start(binaries + QStringLiteral("postgres"),
+                   {QStringLiteral("-D"), m_dir.filePath(QStringLiteral("data"))});
+    if (!m_server.waitForStarted(30000) || !waitUntilReady()) {
+        m_failure = QStringLiteral("the server did not start: %1")
+                        .arg(tail(m_dir.filePath(QStringLiteral("server.log"))));
+        return false;
+    }
+    return true;
 }
 
 bool PrivateServer::run(const QString& program, const QStringList& arguments) {

@@ -38,6 +38,11 @@ public:
     // Every row of a query run as the superuser on `database`; bad SQL ends the test run.
     QList<QVariantList> rows(const QString& database, const QString& sql) const;
 
+    // Stops the server as an administrator's fast shutdown does (its clients are cut off), and starts it
+    // again on the same data; false when it does not come up (failure() says why).
+    void stop();
+    bool start();
+
     // The milliseconds that making and starting the server took.
     qint64 startMilliseconds() const { return m_startMs; }
 

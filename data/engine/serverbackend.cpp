@@ -1,0 +1,373 @@
+#include "serverbackend.h"
+
+#include "base/failure.h"
+#include "base/sqlname.h"
+
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QThread>
+
+#include <libpq-fe.h>
+
+#include <charconv>
+
+using namespace backend;
+
+namespace {
+
+using Result = std::shared_ptr<PGresult>;
+
+QString field(const PGresult* result, int code) {
+    return QString::fromUtf8(PQresultErrorField(result, code));
+}
+
+// The column a refusal names: the server's field, or "Key (column)=" of its detail.
+QString refusedColumn(const PGresult* result) {
+    const QString column = field(result, PG_DIAG_COLUMN_NAME);
+    if (!column.isEmpty())
+        return column;
+    const QString detail = field(result, PG_DIAG_MESSAGE_DETAIL);
+    const qsizetype open = detail.indexOf(u'(');
+    const qsizetype close = detail.indexOf(QLatin1String(")="));
+    return open >= 0 && close > open ? detail.mid(open + 1, close - open - 1) : QString();
+}
+
+// The rows of one query result, all received before the first is read.
+class ServerRows final : public RowStream {
+public:
+    explicit ServerRows(Result result) : m_result(std::move(result)), m_rows(PQntuples(m_result.get())) {}
+    qint64 sizeHint() const override { return m_rows; }
+    bool next() override { return ++m_row < m_rows; }
+    qint64 key() const override {
+        qint64 key = 0;
+        const char* text = PQgetvalue(m_result.get(), m_row, 0);
+        std::from_chars(text, text + PQgetlength(m_result.get(), m_row, 0), key);
+        return key;
+    }
+    Cell cell(int column) const override {
+        Cell c;
+        if (PQgetisnull(m_result.get(), m_row, column + 1))
+            return c;
+        c.type = Cell::Text;
+        c.text = PQgetvalue(m_result.get(), m_row, column + 1);
+        c.length = PQgetlength(m_result.get(), m_row, column + 1);
+        return c;
+    }
+
+private:
+    Result m_result;
+    int m_rows;
+    int m_row = -1;
+};
+
+// A value as libpq's text format has it; null stays a null array.
+QByteArray parameterText(const QVariant& value) {
+    if (value.isNull())
+        return {};
+    if (value.typeId() == QMetaType::Bool)
+        return value.toBool() ? QByteArrayLiteral("t") : QByteArrayLiteral("f");
+    return value.toString().toUtf8();
+}
+
+} // namespace
+
+ServerBackend::ServerBackend(const QString& uri, const QString& connectionName)
+    : m_address(ServerAddress::parse(uri)), m_name(connectionName) {
+    try {
+        openServer(m_address, m_name, QStringLiteral("muzyka"));
+        run(QStringLiteral("SET search_path = muzyka"));
+        if (tableNames().isEmpty())
+            throw Failure(QStringLiteral("В базе данных «%1» на сервере «%2» нет таблиц программы: её "
+                                         "настраивают командой muzyka_server setup.")
+                              .arg(m_address.database, m_address.shown()));
+    } catch (const DatabaseError& error) {
+        QSqlDatabase::removeDatabase(m_name);
+        throw Failure(error.sentence({}));
+    } catch (...) {
+        QSqlDatabase::database(m_name, false).close();
+        QSqlDatabase::removeDatabase(m_name);
+        throw;
+    }
+}
+
+ServerBackend::~ServerBackend() {
+    QSqlDatabase::database(m_name, false).close();
+    QSqlDatabase::removeDatabase(m_name);
+}
+
+QSqlDatabase ServerBackend::database() const {
+    return QSqlDatabase::database(m_name, false);
+}
+
+PGconn* ServerBackend::connection() const {
+    const QVariant h = database().driver()->handle();
+    return *static_cast<PGconn* const*>(h.constData());
+}
+
+bool ServerBackend::lost() const {
+    PGconn* conn = connection();
+    return m_broken || !conn || PQstatus(conn) == CONNECTION_BAD;
+}
+
+DatabaseError ServerBackend::lostError() const {
+    m_broken = true;
+    return {QStringLiteral("нет связи с сервером «%1»: он не отвечает или недоступен по сети; повторите, "
+                           "когда связь восстановится.")
+                .arg(m_address.shown()),
+            {}};
+}
+
+void ServerBackend::reconnect() {
+    QSqlDatabase db = database();
+    db.close();
+    if (!db.open())
+        throw lostError();
+    m_broken = false;
+    QSqlQuery(QStringLiteral("SET client_min_messages = warning"), db);
+    run(QStringLiteral("SET search_path = muzyka"));
+}
+
+Result ServerBackend::run(const QString& sql, const QList<QByteArray>& parameters,
+                          const QVector<bool>& nulls) const {
+    PGconn* conn = connection();
+    if (!conn)
+        throw lostError();
+    const QByteArray text = sql.toUtf8();
+    std::vector<const char*> values;
+    for (qsizetype i = 0; i < parameters.size(); ++i)
+        values.push_back(nulls.value(i) ? nullptr : parameters[i].constData());
+    Result result(
+        PQexecParams(conn, text.constData(), int(values.size()), nullptr, values.data(), nullptr, nullptr, 0),
+        PQclear);
+    const ExecStatusType status = PQresultStatus(result.get());
+    if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
+        return result;
+    if (PQstatus(conn) == CONNECTION_BAD)
+        throw lostError();
+    const QString state = field(result.get(), PG_DIAG_SQLSTATE);
+    const QString words = field(result.get(), PG_DIAG_MESSAGE_PRIMARY);
+    if (state == u"23503")
+        throw Refused{{Refusal::ForeignKey, {}, words}};
+    if (state == u"23505")
+        throw Refused{{Refusal::Unique, refusedColumn(result.get()), words}};
+    if (state == u"23502")
+        throw Refused{{Refusal::NotNull, refusedColumn(result.get()), words}};
+    if (state == u"23514")
+        throw Refused{{Refusal::Check, {}, words}};
+    if (state == u"42501")
+        throw DatabaseError{QStringLiteral("сервер не разрешает этого входу «%1».").arg(m_address.user),
+                            words};
+    if (state == u"40P01" || state == u"55P03" || state == u"40001")
+        throw DatabaseError{QStringLiteral("запись занята другим компьютером, повторите позже."), words};
+    if (state.startsWith(u"08") || state.startsWith(u"57P"))
+        throw lostError();
+    throw DatabaseError{{}, words.isEmpty() ? QString::fromUtf8(PQerrorMessage(conn)).trimmed() : words};
+}
+
+QStringList ServerBackend::tableNames() const {
+    QStringList names;
+    const Result result =
+        run(QStringLiteral("SELECT c.relname FROM pg_catalog.pg_class c JOIN pg_catalog.pg_namespace n ON "
+                           "n.oid = c.relnamespace "
+                           "WHERE n.nspname = 'muzyka' AND c.relkind IN ('r', 'v', 'p') ORDER BY c.oid"));
+    for (int row = 0; row < PQntuples(result.get()); ++row)
+        names.append(QString::fromUtf8(PQgetvalue(result.get(), row, 0)));
+    return names;
+}
+
+QVector<ColumnInfo> ServerBackend::columns(const QString& table) const {
+    QVector<ColumnInfo> result;
+    const Result rows =
+        run(QStringLiteral(
+                "SELECT a.attname, pg_catalog.format_type(a.atttypid, a.atttypmod), "
+                "       COALESCE(a.attnum = ANY (i.indkey), false) "
+                "FROM pg_catalog.pg_attribute a "
+                "JOIN pg_catalog.pg_class c ON c.oid = a.attrelid "
+                "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
+                "LEFT JOIN pg_catalog.pg_index i ON i.indrelid = c.oid AND i.indisprimary "
+                "WHERE n.nspname = 'muzyka' AND c.relname = $1 AND a.attnum > 0 AND NOT a.attisdropped "
+                "ORDER BY a.attnum"),
+            {table.toUtf8()});
+    for (int row = 0; row < PQntuples(rows.get()); ++row)
+        result.append({QString::fromUtf8(PQgetvalue(rows.get(), row, 0)),
+                       QString::fromUtf8(PQgetvalue(rows.get(), row, 1)),
+                       *PQgetvalue(rows.get(), row, 2) == 't'});
+    return result;
+}
+
+QVector<Reference> ServerBackend::references() const {
+    QVector<Reference> result;
+    const Result rows = run(QStringLiteral(
+        "SELECT c.relname, a.attname, p.relname, pa.attname "
+        "FROM pg_catalog.pg_constraint k "
+        "JOIN pg_catalog.pg_class c ON c.oid = k.conrelid "
+        "JOIN pg_catalog.pg_class p ON p.oid = k.confrelid "
+        "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
+        "JOIN pg_catalog.pg_attribute a ON a.attrelid = k.conrelid AND a.attnum = k.conkey[1] "
+        "JOIN pg_catalog.pg_attribute pa ON pa.attrelid = k.confrelid AND pa.attnum = k.confkey[1] "
+        "WHERE n.nspname = 'muzyka' AND k.contype = 'f' AND k.confdeltype <> 'c'"));
+    for (int row = 0; row < PQntuples(rows.get()); ++row)
+        result.append({QString::fromUtf8(PQgetvalue(rows.get(), row, 0)),
+                       QString::fromUtf8(PQgetvalue(rows.get(), row, 1)),
+                       QString::fromUtf8(PQgetvalue(rows.get(), row, 2)),
+                       QString::fromUtf8(PQgetvalue(rows.get(), row, 3))});
+    return result;
+}
+
+QString ServerBackend::rowKey(const QString& table) const {
+    if (const auto known = m_rowKeys.constFind(table); known != m_rowKeys.cend())
+        return *known;
+    for (const ColumnInfo& column : columns(table))
+        if (column.primaryKey)
+            return m_rowKeys[table] = quotedSqlName(column.name);
+    throw DatabaseError{{}, QStringLiteral("у таблицы «%1» на сервере нет ключа.").arg(table)};
+}
+
+std::unique_ptr<RowStream> ServerBackend::select(const QString& table, const QStringList& columns,
+                                                 std::optional<qint64> key, bool lock) {
+    const QString rowKeyName = rowKey(table);
+    QStringList names{rowKeyName};
+    for (const QString& name : columns)
+        names.append(quotedSqlName(name));
+    QString sql = QStringLiteral("SELECT %1 FROM %2").arg(names.join(u','), quotedSqlName(table));
+    QList<QByteArray> parameters;
+    if (key) {
+        sql += QStringLiteral(" WHERE %1 = $1").arg(rowKeyName);
+        parameters.append(QByteArray::number(*key));
+    }
+    if (lock)
+        sql += QStringLiteral(" FOR UPDATE");
+    return std::make_unique<ServerRows>(run(sql, parameters));
+}
+
+QString ServerBackend::writeSql(const RowWrite& write) const {
+    const QString table = quotedSqlName(write.table);
+    const QString key = rowKey(write.table);
+    QStringList names;
+    for (const QString& column : write.columns)
+        names.append(quotedSqlName(column));
+    QStringList marks;
+    for (qsizetype i = 1; i <= names.size(); ++i)
+        marks.append(QStringLiteral("$%1").arg(i));
+    const QString mark = QStringLiteral("$%1").arg(names.size() + 1);
+    // Each statement names its transaction, by which a write whose COMMIT got no answer is looked up.
+    const QString returning = QStringLiteral(" RETURNING %1, pg_catalog.pg_current_xact_id()::text").arg(key);
+    switch (write.kind) {
+    case RowWrite::Insert:
+        return (names.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
+                                : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                      .arg(table, names.join(u','), marks.join(u','))) +
+               returning;
+    case RowWrite::Update: {
+        QStringList sets;
+        for (qsizetype i = 0; i < names.size(); ++i)
+            sets.append(names[i] + u'=' + marks[i]);
+        return QStringLiteral("UPDATE %1 SET %2 WHERE %3 = %4").arg(table, sets.join(u','), key, mark) +
+               returning;
+    }
+    case RowWrite::Delete:
+        break;
+    }
+    return QStringLiteral("DELETE FROM %1 WHERE %2 = %3").arg(table, key, mark) + returning;
+}
+
+qint64 ServerBackend::write(const RowWrite& write) {
+    prepareForWriting();
+    Written written;
+    try {
+        writeOnce(write, &written);
+        return written.key;
+    } catch (const DatabaseError&) {
+        if (!lost())
+            throw;
+    }
+    // The server went away. The transaction of a statement that got its answer may have been committed.
+    reconnect();
+    if (!written.transaction.isEmpty()) {
+        const QString status = transactionStatus(written.transaction);
+        if (status == u"committed")
+            return written.key;
+        if (status != u"aborted")
+            throw DatabaseError{QStringLiteral("сервер «%1» не подтвердил запись, пока связь прерывалась; "
+                                               "проверьте, сохранилась ли она, прежде чем повторить.")
+                                    .arg(m_address.shown()),
+                                {}};
+    }
+    // Nothing was stored: the transaction ended with the connection. Once more on the new connection.
+    written = {};
+    writeOnce(write, &written);
+    return written.key;
+}
+
+// The fate of a transaction of a connection that is gone: "committed", "aborted", or "in progress" while the
+// server has not yet noticed; waited for a few seconds.
+QString ServerBackend::transactionStatus(const QByteArray& transaction) const {
+    QString status;
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        const Result result =
+            run(QStringLiteral("SELECT pg_catalog.pg_xact_status($1::xid8)"), {transaction});
+        status = QString::fromUtf8(PQgetvalue(result.get(), 0, 0));
+        if (status != u"in progress")
+            break;
+        QThread::msleep(100);
+    }
+    return status;
+}
+
+void ServerBackend::writeOnce(const RowWrite& write, Written* written) {
+    const QString sql = writeSql(write);
+    run(QStringLiteral("BEGIN"));
+    try {
+        if (write.check)
+            write.check();
+        QList<QByteArray> parameters;
+        QVector<bool> nulls;
+        for (const QVariant& value : write.values) {
+            parameters.append(parameterText(value));
+            nulls.append(value.isNull());
+        }
+        if (write.kind != RowWrite::Insert) {
+            parameters.append(QByteArray::number(write.key));
+            nulls.append(false);
+        }
+        const Result result = run(sql, parameters, nulls);
+        if (PQntuples(result.get()) == 1) {
+            written->key = QByteArray(PQgetvalue(result.get(), 0, 0)).toLongLong();
+            written->transaction = PQgetvalue(result.get(), 0, 1);
+        } else {
+            written->key = write.key;
+        }
+    } catch (...) {
+        if (!lost())
+            run(QStringLiteral("ROLLBACK"));
+        throw;
+    }
+    run(QStringLiteral("COMMIT"));
+}
+
+void ServerBackend::prepareForWriting() {
+    if (lost())
+        reconnect();
+}
+
+void ServerBackend::retryingRead(const std::function<void()>& read) {
+    if (lost())
+        reconnect();
+    try {
+        read();
+        return;
+    } catch (const DatabaseError&) {
+        if (!lost())
+            throw;
+    }
+    reconnect();
+    read();
+}
+
+DatabaseError ServerBackend::error(const QSqlError& e) const {
+    if (lost())
+        return lostError();
+    const QString text = e.databaseText().isEmpty() ? e.text() : e.databaseText();
+    return {{}, text.trimmed()};
+}
