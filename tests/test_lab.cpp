@@ -8,11 +8,17 @@
 #include "data/engine/query.h"
 #include "data/engine/serveraddress.h"
 #include "data/engine/table.h"
+#include "data/widgets/dblookupcombobox.h"
+#include "testing/form3.h"
+#include "testing/form7.h"
+#include "tests/support/controls.h"
+#include "tests/support/instances.h"
 #include "tests/support/pgserver.h"
 #include "tests/support/recorder.h"
 #include "tests/support/testdb.h"
 #include "tests/support/testmain.h"
 #include "tools/server/transfer.h"
+#include "ui/guard.h"
 
 #include <QtTest>
 
@@ -160,6 +166,36 @@ private slots:
             serverNumber(QStringLiteral("SELECT count(*) FROM muzyka.\"результаты\" WHERE \"Оценка\" = 4")),
             1);
         QCOMPARE(rez->state(), Table::State::Browse);
+    }
+
+    // The server is away when the pupil finishes: he is told that his result is not stored, the test stays
+    // open, and finishing again once the server is back stores it once.
+    void finishingWhileTheServerIsAway() {
+        const ServerSetting setting(loadedDatabase());
+        ProgramInstances program;
+        QVERIFY2(program.dialogs.shown.isEmpty(), qPrintable(program.dialogs.failures().join(u'\n')));
+        QVERIFY(DataModule11->ych->locate(schema::pupilKey, 2));
+        Form7->DBLookupComboBox1->setKeyValue(2);
+        Form3->show();
+        Form3->Button1Click();
+        chooseAnswer(QStringLiteral("Скрипичный"));
+        Form3->Button2Click();
+        m_server->stop();
+        guarded([] { Form3->Button3Click(); });
+        QVERIFY(m_server->start());
+        QCOMPARE(program.dialogs.failures().size(), 1);
+        QVERIFY2(program.dialogs.failures().front().contains(QStringLiteral("нет связи с сервером")),
+                 qPrintable(program.dialogs.failures().front()));
+        QVERIFY(Form3->isVisible());
+        guarded([] { Form3->Button3Click(); });
+        QCOMPARE(program.dialogs.failures().size(), 1);
+        QVERIFY(!Form3->isVisible());
+        const auto stored =
+            m_server->rows(m_database, QStringLiteral("SELECT \"Баллы\", \"Оценка\", \"id_ученика\", "
+                                                      "\"id_темы\", \"id_класса\" FROM muzyka.\"результаты\" "
+                                                      "WHERE \"id_результата\" > 4"));
+        QCOMPARE(stored.size(), 1);
+        QCOMPARE(stored.front(), (QVariantList{QStringLiteral("1"), 5, 2, 2, 2}));
     }
 
     // Two teachers change one row: the second is told the row changed meanwhile, and the first one's value
