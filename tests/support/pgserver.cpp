@@ -67,16 +67,21 @@ QString uriEncoded(const QString& value) {
     return QString::fromLatin1(QUrl::toPercentEncoding(value));
 }
 
+QString PrivateServer::missing() {
+    for (const QString& tool : {QStringLiteral("initdb"), QStringLiteral("postgres")})
+        if (!QFileInfo(binaries + tool).isExecutable())
+            return QStringLiteral("no PostgreSQL 15 server on this machine (%1%2 is missing; "
+                                  "scripts/setup.sh installs it)")
+                .arg(binaries, tool);
+    return {};
+}
+
 PrivateServer::PrivateServer() {
     QElapsedTimer clock;
     clock.start();
-    for (const QString& tool : {QStringLiteral("initdb"), QStringLiteral("postgres")})
-        if (!QFileInfo(binaries + tool).isExecutable()) {
-            m_skipReason = QStringLiteral("no PostgreSQL 15 server on this machine (%1%2 is missing; "
-                                          "scripts/setup.sh installs it)")
-                               .arg(binaries, tool);
-            return;
-        }
+    m_skipReason = missing();
+    if (!m_skipReason.isEmpty())
+        return;
     const auto account = serverAccount();
     if (!account) {
         m_failure = QStringLiteral("there is no user \"nobody\" to run the server as");

@@ -19,6 +19,8 @@ public:
 
     // Why there is no server because this machine lacks one (the tests then skip); empty when it has one.
     QString skipReason() const { return m_skipReason; }
+    // The same, known without starting a server.
+    static QString missing();
     // What went wrong starting a server that is there (the tests then fail); empty when it runs.
     QString failure() const { return m_failure; }
     bool isRunning() const { return m_skipReason.isEmpty() && m_failure.isEmpty(); }

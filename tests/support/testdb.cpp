@@ -1,21 +1,52 @@
 #include "testdb.h"
 
+#include "tests/support/testbackend.h"
+
 #include <QDir>
 #include <QFile>
 
 #include <sqlite3.h>
 
+namespace {
+
+const char* const serverVariable = "MUZYKA_SERVER";
+
+// A test that is about the file itself has no business on the server.
+void fileOnly(const char* what) {
+    if (testbackend::onServer())
+        qFatal("%s is about the file: the test needs SKIP_ON_SERVER", what);
+}
+
+} // namespace
+
 TestDatabase::TestDatabase(const QString& rowsSql, const QString& fileName)
-    : m_path(m_dir.filePath(fileName)), m_previousFolder(QDir::currentPath()) {
+    : m_path(m_dir.filePath(fileName)), m_previousFolder(QDir::currentPath()),
+      m_previousServer(qgetenv(serverVariable)) {
     exec(schemaSql() + rowsSql);
+    // Whatever server the machine's own environment names, the program under test opens this database.
+    if (testbackend::onServer()) {
+        m_server = std::make_unique<testbackend::ServerCopy>(m_path);
+        qputenv(serverVariable, m_server->uri().toUtf8());
+    } else {
+        qunsetenv(serverVariable);
+    }
     QDir::setCurrent(m_dir.path());
 }
 
 TestDatabase::~TestDatabase() {
     QDir::setCurrent(m_previousFolder);
+    if (m_previousServer.isEmpty())
+        qunsetenv(serverVariable);
+    else
+        qputenv(serverVariable, m_previousServer);
+}
+
+QString TestDatabase::serverUri() {
+    return testbackend::onServer() ? qEnvironmentVariable(serverVariable) : QString();
 }
 
 void TestDatabase::setReadOnly(bool on) const {
+    fileOnly("a read-only file");
     QFile file(m_path);
     const char writeVersion = on ? 3 : 1; // header byte 18
     if (!file.open(QIODevice::ReadWrite) || !file.seek(18) || file.write(&writeVersion, 1) != 1)
@@ -23,6 +54,7 @@ void TestDatabase::setReadOnly(bool on) const {
 }
 
 DatabaseLock::DatabaseLock(const QString& path) {
+    fileOnly("a locked file");
     if (sqlite3_open(QFile::encodeName(path).constData(), &m_db) != SQLITE_OK ||
         sqlite3_exec(m_db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) != SQLITE_OK)
         qFatal("cannot lock %s", qPrintable(path));
@@ -43,19 +75,9 @@ QString TestDatabase::scalar(const QString& sql) const {
 }
 
 QStringList TestDatabase::firstRow(const QString& sql) const {
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(m_path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) !=
-        SQLITE_OK)
-        qFatal("cannot open %s", qPrintable(m_path));
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &statement, nullptr) != SQLITE_OK)
-        qFatal("test SQL failed: %s", sqlite3_errmsg(db));
     QStringList row;
-    if (sqlite3_step(statement) == SQLITE_ROW)
-        for (int c = 0; c < sqlite3_column_count(statement); ++c)
-            row.append(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, c))));
-    sqlite3_finalize(statement);
-    sqlite3_close(db);
+    for (const QVariant& value : SqlFile(m_path).rows(sql).value(0))
+        row.append(value.toString());
     return row;
 }
 
@@ -91,18 +113,38 @@ INSERT INTO "результаты" VALUES
 )sql");
 }
 
-SqlFile::SqlFile(const QString& path, Relations relations) {
-    if (sqlite3_open(QFile::encodeName(path).constData(), &m_db) != SQLITE_OK)
-        qFatal("cannot open %s", qPrintable(path));
-    if (relations == Checked)
-        exec(QStringLiteral("PRAGMA foreign_keys=ON"));
+SqlFile::SqlFile(const QString& path, Relations relations)
+    : m_path(path), m_relations(relations), m_server(testbackend::ServerCopy::of(path)) {
+    open();
 }
 
 SqlFile::~SqlFile() {
+    close();
+}
+
+void SqlFile::open() const {
+    if (sqlite3_open(QFile::encodeName(m_path).constData(), &m_db) != SQLITE_OK)
+        qFatal("cannot open %s", qPrintable(m_path));
+    if (m_relations == Checked &&
+        sqlite3_exec(m_db, "PRAGMA foreign_keys=ON", nullptr, nullptr, nullptr) != SQLITE_OK)
+        qFatal("cannot check the relations of %s", qPrintable(m_path));
+}
+
+void SqlFile::close() const {
     sqlite3_close(m_db);
+    m_db = nullptr;
+}
+
+void SqlFile::refresh() const {
+    if (!m_server)
+        return;
+    close();
+    m_server->toFile(); // in place of the file, which the handle must not keep
+    open();
 }
 
 QList<QVariantList> SqlFile::rows(const QString& sql) const {
+    refresh();
     sqlite3_stmt* st = nullptr;
     QList<QVariantList> result;
     if (sqlite3_prepare_v2(m_db, sql.toUtf8().constData(), -1, &st, nullptr) != SQLITE_OK)
@@ -132,9 +174,12 @@ QString SqlFile::scalar(const QString& sql) const {
 }
 
 QString SqlFile::exec(const QString& sql) const {
+    refresh();
     char* message = nullptr;
     const int rc = sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, &message);
     const QString text = message ? QString::fromUtf8(message) : QString();
     sqlite3_free(message);
+    if (m_server) // whatever the SQL did before it failed, too
+        m_server->toServer();
     return rc == SQLITE_OK ? QString() : text;
 }

@@ -6,10 +6,19 @@
 #include <QTemporaryDir>
 #include <QVariant>
 
+#include <memory>
+
 struct sqlite3;
+
+namespace testbackend {
+class ServerCopy;
+}
 
 // A database file made for one test: the program's schema plus the test's own rows, in a temporary folder
 // that is the current folder while the object lives (the data module opens "Primer.mdb" by its bare name).
+// When the tests run on the server (testbackend.h), a database of the server holds the same rows and
+// MUZYKA_SERVER names it while the object lives, so the data module opens it instead; the file follows it
+// (reading the file reads what the server holds, writing into it writes the server).
 class TestDatabase {
 public:
     explicit TestDatabase(const QString& rowsSql = {},
@@ -20,10 +29,13 @@ public:
 
     QString folder() const { return m_dir.path(); }
     QString path() const { return m_path; }
-    // Runs SQL straight on the file (several statements allowed); fails the calling test on error.
+    // The server's database while the tests run on the server (for Connection::setServer of a connection a
+    // test builds itself); empty on the file backend. The newest object's when several live.
+    static QString serverUri();
+    // Runs SQL straight on the file (several statements allowed); ends the test run on error.
     void exec(const QString& sql) const;
     // Marks the file as one SQLite may only read (a write version above 2 in its header), or as writable
-    // again. Unlike file modes this holds for root too.
+    // again. Unlike file modes this holds for root too. About the file only.
     void setReadOnly(bool on) const;
     // One value of the file, read past the program's tables (see SqlFile::scalar).
     QString scalar(const QString& sql) const;
@@ -39,6 +51,8 @@ private:
     QTemporaryDir m_dir;
     QString m_path;
     QString m_previousFolder;
+    std::unique_ptr<testbackend::ServerCopy> m_server;
+    QByteArray m_previousServer;
 };
 
 // Another program holding the exclusive lock of a database file while the object lives: nobody else can
@@ -54,7 +68,9 @@ private:
     sqlite3* m_db = nullptr;
 };
 
-// A database file read and written straight through the sqlite3 C API, past the program's own tables.
+// A database file read and written straight through the sqlite3 C API, past the program's own tables. A file
+// that a server copy follows (a TestDatabase's on the server) is first refreshed from the server, and what is
+// written into it is loaded back.
 class SqlFile {
 public:
     enum Relations { Unchecked, Checked }; // Checked switches SQLite's foreign-key rules on
@@ -73,5 +89,13 @@ public:
     QString exec(const QString& sql) const;
 
 private:
-    sqlite3* m_db = nullptr;
+    void open() const;
+    void close() const;
+    // The file gets what the server holds now, when a server copy follows it.
+    void refresh() const;
+
+    QString m_path;
+    Relations m_relations;
+    const testbackend::ServerCopy* m_server;
+    mutable sqlite3* m_db = nullptr;
 };
