@@ -18,6 +18,7 @@
 #include "tests/support/controls.h"
 #include "tests/support/input.h"
 #include "tests/support/instances.h"
+#include "tests/support/testbackend.h"
 #include "ui/guard.h"
 
 #include <QAbstractButton>
@@ -101,6 +102,8 @@ private:
     }
 
 private slots:
+    void initTestCase() { SKIP_WITHOUT_SERVER(); }
+
     void init() {
         // No connection file in the program folder: the sign-in window offers the direct variant.
         m_program = std::make_unique<ProgramInstances>(ProgramInstances::Direct, rowsSql);

@@ -6,6 +6,7 @@
 #include "tests/support/faults.h"
 #include "tests/support/instances.h"
 #include "tests/support/recorder.h"
+#include "tests/support/testbackend.h"
 #include "tests/support/testdb.h"
 
 #include <QAction>
@@ -199,6 +200,7 @@ private:
 
 private slots:
     void initTestCase() {
+        SKIP_WITHOUT_SERVER();
         QVERIFY2(!python().isEmpty(), "python3 with openpyxl is needed (scripts/setup.sh)");
     }
 

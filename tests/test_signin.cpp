@@ -12,6 +12,7 @@
 #include "tests/support/faults.h"
 #include "tests/support/input.h"
 #include "tests/support/instances.h"
+#include "tests/support/testbackend.h"
 #include "tests/support/testdb.h"
 #include "tests/support/testmain.h"
 
@@ -52,6 +53,8 @@ class SignInTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { SKIP_WITHOUT_SERVER(); }
+
     void windowAndControls() {
         ProgramInstances program;
         QCOMPARE(Form1->windowTitle(), QStringLiteral("Авторизация"));
@@ -467,6 +470,7 @@ private slots:
     }
 
     void cancelledFileDialogChangesNothing() {
+        SKIP_ON_SERVER("the database file chosen for Connect.ini");
         ProgramInstances program;
         Form1->showModeless();
         const QString before = DataModule11->ADOConnection1->connectionString();
@@ -480,6 +484,7 @@ private slots:
     }
 
     void connectWritesTheFileAndOpensTheChosenDatabase() {
+        SKIP_ON_SERVER("the database file chosen for Connect.ini");
         ProgramInstances program;
         Form1->showModeless();
         QDir(program.db.folder()).mkpath(QStringLiteral("Школа"));
@@ -543,6 +548,7 @@ private slots:
     }
 
     void connectOpensTheChosenFileWhateverItsName() {
+        SKIP_ON_SERVER("the database file chosen for Connect.ini");
         QFETCH(QString, name);
         ProgramInstances program;
         Form1->showModeless();
@@ -562,6 +568,7 @@ private slots:
     }
 
     void surnameTypedBeforeConnectingFiltersWhenYchOpens() {
+        SKIP_ON_SERVER("the database file chosen for Connect.ini");
         ProgramInstances program;
         Form1->showModeless();
         DataModule11->ych->close();
@@ -586,6 +593,7 @@ private slots:
                                      << "Disk full.";
     }
     void connectFileThatCannotBeWritten() {
+        SKIP_ON_SERVER("the database file chosen for Connect.ini");
         QFETCH(QString, taken);
         QFETCH(QString, message);
         ProgramInstances program;
@@ -619,6 +627,7 @@ private slots:
 
     // Connect.ini reached through a link is written where the link points; the link stays.
     void connectFileBehindALink() {
+        SKIP_ON_SERVER("the database file chosen for Connect.ini");
         ProgramInstances program;
         Form1->showModeless();
         QVERIFY(QDir(program.folder.path()).mkdir(QStringLiteral("настройки")));
@@ -636,6 +645,7 @@ private slots:
     // A chosen file that cannot be opened changes nothing: Connect.ini would make the next start the query
     // variant over a database that is not there.
     void chosenFileThatIsNoDatabase() {
+        SKIP_ON_SERVER("the database file chosen for Connect.ini");
         ProgramInstances program;
         Form1->showModeless();
         const QString chosen = program.db.folder() + QStringLiteral("/notes.txt");

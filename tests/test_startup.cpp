@@ -14,6 +14,7 @@
 #include "testing/form7.h"
 #include "tests/support/instances.h"
 #include "tests/support/sanitizers.h"
+#include "tests/support/testbackend.h"
 #include "tests/support/testmain.h"
 #include "ui/bitbtn.h"
 
@@ -60,6 +61,8 @@ class StartupTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { SKIP_WITHOUT_SERVER(); }
+
     void createsEveryInstanceHidden() {
         ProgramInstances program(ProgramInstances::Direct, TestDatabase::smallRowsSql(), false);
         startup::createInstances();
@@ -110,6 +113,7 @@ private slots:
     }
 
     void aMissingDatabaseIsReportedAndStartGoesOn() {
+        SKIP_ON_SERVER("a missing file");
         QTemporaryDir empty;
         const QString previous = QDir::currentPath();
         QDir::setCurrent(empty.path());

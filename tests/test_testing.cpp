@@ -13,6 +13,7 @@
 #include "tests/support/controls.h"
 #include "tests/support/input.h"
 #include "tests/support/instances.h"
+#include "tests/support/testbackend.h"
 #include "ui/guard.h"
 #include "ui/jpeg.h"
 
@@ -119,6 +120,8 @@ private:
     static QString label1() { return Form3->Label1->text(); }
 
 private slots:
+    void initTestCase() { SKIP_WITHOUT_SERVER(); }
+
     void init() {
         m_program = std::make_unique<ProgramInstances>(ProgramInstances::Direct, Rows);
         QVERIFY(dialogs().shown.isEmpty());

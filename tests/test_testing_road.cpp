@@ -9,6 +9,7 @@
 #include "testing/radiogroup.h"
 #include "tests/support/controls.h"
 #include "tests/support/instances.h"
+#include "tests/support/testbackend.h"
 #include "ui/bitbtn.h"
 
 #include <QLabel>
@@ -57,6 +58,8 @@ private:
     }
 
 private slots:
+    void initTestCase() { SKIP_WITHOUT_SERVER(); }
+
     void pupilTakesTwoTestsAndSeesBothResults() {
         ProgramInstances program(ProgramInstances::Query);
         later([]() {
