@@ -54,6 +54,7 @@ struct Schema {
 
     Schema() {
         connection->setConnectionString(connectionStringFor(QStringLiteral("Primer.mdb")));
+        connection->setServer(TestDatabase::serverUri());
         auto table = [&](const char* name, const char* real) {
             return std::make_unique<Table>(QString::fromUtf8(name), connection.get(),
                                            QString::fromUtf8(real));
@@ -1421,9 +1422,10 @@ void TestEngine::closingTheConnectionDiscardsPendingRows() {
 
 void TestEngine::postOfRowChangedElsewhereFails_data() {
     QTest::addColumn<QString>("otherProgram");
+    // The last topic, which has no questions, so that it can be deleted with the relations kept.
     QTest::newRow("changed") << QStringLiteral(
-        "UPDATE \"Тема\" SET \"тема\"='Ключи и ноты' WHERE \"id_темы\"=2");
-    QTest::newRow("deleted") << QStringLiteral("DELETE FROM \"Тема\" WHERE \"id_темы\"=2");
+        "UPDATE \"Тема\" SET \"тема\"='Великие композиторы' WHERE \"id_темы\"=3");
+    QTest::newRow("deleted") << QStringLiteral("DELETE FROM \"Тема\" WHERE \"id_темы\"=3");
 }
 
 void TestEngine::postOfRowChangedElsewhereFails() {
@@ -1432,7 +1434,7 @@ void TestEngine::postOfRowChangedElsewhereFails() {
     Schema s;
     Table& t = *s.tema;
     t.open();
-    t.next();
+    t.last();
     db.exec(otherProgram);
     t.setText(1, QStringLiteral("Скрипичный ключ"));
     QCOMPARE(

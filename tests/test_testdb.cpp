@@ -1,6 +1,9 @@
 // The tests' database on both backends: on the server the test's file and the server's database hold the same
 // rows whichever side was written last, and the program is pointed at the one the test made.
 #include "base/schema.h"
+#include "data/datamodule.h"
+#include "data/engine/table.h"
+#include "tests/support/recorder.h"
 #include "tests/support/testbackend.h"
 #include "tests/support/testdb.h"
 
@@ -124,6 +127,27 @@ private slots:
             QStringLiteral("Ноты,Ключи и ноты,Композиторы"));
     }
 
+    // The data module reads and writes the server's rows, not the file's.
+    void theProgramWorksOnTheServer() {
+        if (!testbackend::onServer())
+            QSKIP("about the server's copy of the file");
+        const TestDatabase db(TestDatabase::smallRowsSql());
+        QVERIFY(testbackend::server()
+                    .exec(serverDatabase(db), QStringLiteral("UPDATE muzyka.\"Тема\" SET \"тема\" = 'Ноты' "
+                                                             "WHERE \"id_темы\" = 1"))
+                    .isEmpty());
+        const RecordingDialogs dialogs;
+        TDataModule11 dm;
+        QVERIFY(dm.tema->locate(schema::topicKey, 1));
+        QCOMPARE(dm.tema->asText(1), QStringLiteral("Ноты"));
+        QVERIFY(dm.tema->locate(schema::topicKey, 3));
+        dm.tema->setValue(1, QStringLiteral("Великие композиторы"));
+        dm.tema->post();
+        QCOMPARE(onServer(db, QStringLiteral("SELECT \"тема\" FROM muzyka.\"Тема\" WHERE \"id_темы\" = 3")),
+                 QStringLiteral("Великие композиторы"));
+        QCOMPARE(dialogs.failures(), QStringList());
+    }
+
     // The program opens the test's database: the server's while the object lives on the server, never one
     // that the machine's environment names on the file backend; the environment is as it was afterwards.
     void theProgramIsPointedAtTheTestsDatabase() {
@@ -145,5 +169,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestDatabaseTest)
+QTEST_MAIN(TestDatabaseTest)
 #include "test_testdb.moc"
