@@ -23,18 +23,17 @@ TestDatabase::TestDatabase(const QString& rowsSql, const QString& fileName)
     : m_path(m_dir.filePath(fileName)), m_previousFolder(QDir::currentPath()),
       m_previousServer(qgetenv(serverVariable)) {
     exec(schemaSql() + rowsSql);
-    // Whatever server the machine's own environment names, the program under test opens this database.
     if (testbackend::onServer()) {
         m_server = std::make_unique<testbackend::ServerCopy>(m_path);
         qputenv(serverVariable, m_server->uri().toUtf8());
-    } else {
-        qunsetenv(serverVariable);
     }
     QDir::setCurrent(m_dir.path());
 }
 
 TestDatabase::~TestDatabase() {
     QDir::setCurrent(m_previousFolder);
+    if (!m_server)
+        return; // on the file backend the setting is the test's own
     if (m_previousServer.isEmpty())
         qunsetenv(serverVariable);
     else

@@ -17,8 +17,9 @@ class ServerCopy;
 // A database file made for one test: the program's schema plus the test's own rows, in a temporary folder
 // that is the current folder while the object lives (the data module opens "Primer.mdb" by its bare name).
 // When the tests run on the server (testbackend.h), a database of the server holds the same rows and
-// MUZYKA_SERVER names it while the object lives, so the data module opens it instead; the file follows it
-// (reading the file reads what the server holds, writing into it writes the server).
+// MUZYKA_SERVER names it while the object lives (as it was afterwards), so the data module opens it instead;
+// the file follows it (reading the file reads what the server holds, writing into it writes the server). On
+// the file backend MUZYKA_SERVER is left to the test.
 class TestDatabase {
 public:
     explicit TestDatabase(const QString& rowsSql = {},
