@@ -235,6 +235,8 @@ std::unique_ptr<RowStream> ServerBackend::select(const QString& table, const QSt
     if (key) {
         sql += QStringLiteral(" WHERE %1 = $1").arg(rowKeyName);
         parameters.append(QByteArray::number(*key));
+    } else {
+        sql += QStringLiteral(" ORDER BY %1").arg(rowKeyName); // in key order, as a file gives them
     }
     if (lock)
         sql += QStringLiteral(" FOR UPDATE");
