@@ -101,11 +101,15 @@ void signOut() {
     guarded([] { Form3->pupilSignedOut(); });
     for (Form* window : std::initializer_list<Form*>{Form3, Form7, Form5, Form13, Form2})
         window->close();
+    guarded([] { DataModule11->signOut(); });
 }
 
 void createSignInWindow() {
     Form1 = new TForm1;
-    Form1->showTeacherWindow = [] { Form9->showModal(); };
+    Form1->showTeacherWindow = [] {
+        Form9->showModal();
+        guarded([] { DataModule11->signOut(); });
+    };
     Form1->showPupilWindow = [] {
         Form14->showModal();
         signOut();

@@ -1,10 +1,13 @@
 #include "datamodule.h"
 
+#include "passwords.h"
+
 #include "base/failure.h"
 #include "base/schema.h"
 #include "data/engine/connection.h"
 #include "data/engine/datasource.h"
 #include "data/engine/query.h"
+#include "data/engine/serverbackend.h"
 #include "data/engine/table.h"
 #include "ui/dialogs.h"
 
@@ -135,4 +138,142 @@ void TDataModule11::openAfterConnect() {
     ADOConnection1->open();
     for (Table* table : {klass, tema, quest, ans, rez, ych})
         table->open();
+}
+
+namespace {
+
+// A failure of the server's functions as the program's sentence.
+[[noreturn]] void serverFailed(const QString& lead, const backend::DatabaseError& error) {
+    throw Failure(lead + (error.problem.isEmpty() ? error.text : error.problem));
+}
+
+} // namespace
+
+void TDataModule11::sessionChanged() {
+    // What the lab's views show depends on who is signed in: answers' keys to a teacher, results to their
+    // pupil.
+    for (Table* table : {ans, rez})
+        if (table->isActive())
+            table->refresh();
+}
+
+bool TDataModule11::passwordMatches(const QString& typed) {
+    ServerBackend* server = ADOConnection1->serverBackend();
+    if (!server)
+        return passwords::matches(typed, ych->asText(schema::pupils::passwordPos));
+    try {
+        const QList<QVariantList> rows =
+            server->call(QStringLiteral("SELECT session FROM muzyka.sign_in($1, $2)"),
+                         {ych->value(schema::pupilKey), typed});
+        server->setSession(rows.value(0).value(0).toString());
+    } catch (const backend::DatabaseError& error) {
+        if (error.state == u"MZ001" || error.state == u"MZ002")
+            return false;
+        serverFailed(QStringLiteral("ADOConnection1: "), error);
+    }
+    sessionChanged();
+    return true;
+}
+
+TDataModule11::SignIn TDataModule11::signInBySurname(const QString& surname, const QString& password) {
+    ServerBackend* server = ADOConnection1->serverBackend();
+    if (!server) {
+        ADOQuery1->setSql(QStringLiteral("SELECT ключ FROM Ученики WHERE фамилия=:surname"));
+        ADOQuery1->bindValue(QStringLiteral(":surname"), surname);
+        ADOQuery1->open();
+        if (ADOQuery1->isEmpty())
+            return SignIn::WrongLogin;
+        return passwords::matches(password, ADOQuery1->fieldValue(schema::pupils::password).toString())
+                   ? SignIn::Signed
+                   : SignIn::WrongPassword;
+    }
+    try {
+        const QList<QVariantList> rows = server->call(
+            QStringLiteral("SELECT session FROM muzyka.sign_in_by_surname($1, $2)"), {surname, password});
+        server->setSession(rows.value(0).value(0).toString());
+    } catch (const backend::DatabaseError& error) {
+        if (error.state == u"MZ001")
+            return SignIn::WrongLogin;
+        if (error.state == u"MZ002")
+            return SignIn::WrongPassword;
+        serverFailed(QStringLiteral("ADOConnection1: "), error);
+    }
+    sessionChanged();
+    return SignIn::Signed;
+}
+
+void TDataModule11::signOut() {
+    m_attempt = 0;
+    ServerBackend* server = ADOConnection1->serverBackend();
+    if (!server)
+        return;
+    try {
+        server->call(QStringLiteral("SELECT muzyka.sign_out()"));
+        server->setSession({});
+    } catch (const backend::DatabaseError& error) {
+        serverFailed(QStringLiteral("ADOConnection1: "), error);
+    }
+    sessionChanged();
+}
+
+bool TDataModule11::gradesOnServer() const {
+    ServerBackend* server = ADOConnection1->serverBackend();
+    if (!server)
+        return false;
+    try {
+        const QList<QVariantList> rows = server->call(
+            QStringLiteral("SELECT pg_catalog.to_regprocedure('muzyka.start_test(integer)') IS NOT NULL "
+                           "AND NOT pg_catalog.pg_has_role(session_user, 'muzyka_owner', 'MEMBER')"));
+        return rows.value(0).value(0).toString() == u"t";
+    } catch (const backend::DatabaseError& error) {
+        serverFailed(QStringLiteral("ADOConnection1: "), error);
+    }
+}
+
+void TDataModule11::beginTest(int topic) {
+    try {
+        m_attempt = ADOConnection1->serverBackend()
+                        ->call(QStringLiteral("SELECT muzyka.start_test($1)"), {topic})
+                        .value(0)
+                        .value(0)
+                        .toInt();
+    } catch (const backend::DatabaseError& error) {
+        serverFailed(QStringLiteral("Тест нельзя начать: "), error);
+    }
+}
+
+std::optional<int> TDataModule11::recordAnswer(int question, const QString& answer, QDate day) {
+    QVariant points;
+    try {
+        points = ADOConnection1->serverBackend()
+                     ->call(QStringLiteral("SELECT muzyka.answer_question($1, $2, $3, $4)"),
+                            {m_attempt, question, answer, day.toString(Qt::ISODate)})
+                     .value(0)
+                     .value(0);
+    } catch (const backend::DatabaseError& error) {
+        serverFailed(QStringLiteral("Ответ не сохранён: "), error);
+    }
+    if (points.isNull())
+        return std::nullopt;
+    rez->refresh();
+    return points.toInt();
+}
+
+int TDataModule11::finishTest(QDate day) {
+    int points = 0;
+    try {
+        points = ADOConnection1->serverBackend()
+                     ->call(QStringLiteral("SELECT points FROM muzyka.finish_test($1, $2)"),
+                            {m_attempt, day.toString(Qt::ISODate)})
+                     .value(0)
+                     .value(0)
+                     .toInt();
+    } catch (const backend::DatabaseError& error) {
+        // A topic without questions fails as the grade scale fails on a file.
+        if (error.state == u"MZ004")
+            throw Failure(error.text);
+        serverFailed(QStringLiteral("rez: Запись нельзя сохранить: "), error);
+    }
+    rez->refresh();
+    return points;
 }

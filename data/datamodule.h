@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QDate>
 #include <QObject>
 #include <QString>
+
+#include <optional>
 
 class Connection;
 class DataSource;
@@ -27,6 +30,28 @@ public:
     // The sign-in window's reconnect: the connection, then klass, tema, quest, ans, rez, ych.
     void openAfterConnect();
 
+    // --- signing in and the test's result ---------------------------------------------------------------
+    // On a file the program compares passwords and grades tests itself, as it always has. On the school's
+    // server the server does both for the lab's login: it compares the password and records the sign-in,
+    // keeps each answer as it is given, grades the test and stores its one row; the program only asks.
+
+    // Whether `typed` is the password of ych's current pupil; on the server a match signs him in.
+    bool passwordMatches(const QString& typed);
+    enum class SignIn { Signed, WrongLogin, WrongPassword };
+    // The sign-in by surname of the query variant; on the server a match signs the pupil in.
+    SignIn signInBySurname(const QString& surname, const QString& password);
+    // Ends the sign-in the server recorded; nothing on a file.
+    void signOut();
+    // The server grades the test (a lab login on the server); false on a file and for the administrator.
+    bool gradesOnServer() const;
+    // Begins a test of `topic` for the pupil signed in.
+    void beginTest(int topic);
+    // The answer chosen for a question of the test begun; the correct answers once the last question was
+    // answered and the test stored.
+    std::optional<int> recordAnswer(int question, const QString& answer, QDate day);
+    // Ends the test begun before every question was answered and stores its row; the correct answers.
+    int finishTest(QDate day);
+
     Connection* ADOConnection1 = nullptr;
     Table* ych = nullptr;
     Table* klass = nullptr;
@@ -41,6 +66,11 @@ public:
     DataSource* DataSource5 = nullptr;
     DataSource* DataSource6 = nullptr;
     Query* ADOQuery1 = nullptr;
+
+private:
+    void sessionChanged();
+
+    int m_attempt = 0; // the test begun on the server
 };
 
 extern TDataModule11* DataModule11;

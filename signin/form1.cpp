@@ -144,10 +144,10 @@ void TForm1::Button1Click() {
     if (ych->isEmpty()) {
         Edit2->clear();
     } else {
-        const QString key = ych->asText(schema::pupils::passwordPos);
-        if (Edit1->text() == key && ych->asBoolean(schema::pupils::rightsPos))
+        const bool matches = DataModule11->passwordMatches(Edit1->text());
+        if (matches && ych->asBoolean(schema::pupils::rightsPos))
             showTeacherWindow();
-        else if (Edit1->text() != key)
+        else if (!matches)
             Edit2->clear();
         else
             showPupilWindow();
@@ -159,18 +159,16 @@ void TForm1::Button1Click() {
 }
 
 void TForm1::Button3Click() {
-    Query* query = DataModule11->ADOQuery1;
-    query->setSql(QStringLiteral("SELECT ключ FROM Ученики WHERE фамилия=:surname"));
-    query->bindValue(QStringLiteral(":surname"), Edit2->text());
-    query->open();
-    if (query->isEmpty()) {
+    switch (DataModule11->signInBySurname(Edit2->text(), Edit1->text())) {
+    case TDataModule11::SignIn::WrongLogin:
         dialogs().message(QStringLiteral("Введён неверный логин!"));
         return;
-    }
-    if (query->fieldValue(schema::pupils::password).toString() == Edit1->text())
-        setModalResult(mrOk);
-    else
+    case TDataModule11::SignIn::WrongPassword:
         dialogs().message(QStringLiteral("Неверный пароль!"));
+        return;
+    case TDataModule11::SignIn::Signed:
+        setModalResult(mrOk);
+    }
 }
 
 void TForm1::Button2Click() {

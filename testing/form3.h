@@ -80,6 +80,7 @@ private:
     int m_questions = 0;
     int m_correct = 0;
     bool m_stored = false;
+    bool m_serverGrades = false; // the lab server grades this test
 };
 
 extern TForm3* Form3;

@@ -22,6 +22,11 @@
 class DataModuleTest : public QObject {
     Q_OBJECT
 
+private:
+    // "nota" as the lab server hashes it.
+    inline static const QString hashedNota =
+        QStringLiteral("$2a$06$PGT.qUk.TYMnSsyuANK8eueIIjLb8WPC1FndIJDH7cREeT/4esEK2");
+
 private slots:
     void initTestCase() { SKIP_WITHOUT_SERVER(); }
 
@@ -249,6 +254,30 @@ private slots:
     }
 
     // A database file deleted, replaced or cut short while the program runs: a store says so in Russian.
+    // A file written back from the lab server keeps passwords as bcrypt hashes: they sign in by the password
+    // they hash, in both variants, and never by the hash's text.
+    void hashedPasswordsOfAFileSignIn_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("matches");
+        QTest::newRow("the password") << QStringLiteral("nota") << true;
+        QTest::newRow("another") << QStringLiteral("Nota") << false;
+        QTest::newRow("the hash itself") << hashedNota << false;
+        QTest::newRow("nothing") << QString() << false;
+    }
+    void hashedPasswordsOfAFileSignIn() {
+        QFETCH(QString, typed);
+        QFETCH(bool, matches);
+        TestDatabase db(TestDatabase::smallRowsSql() +
+                        QStringLiteral("UPDATE \"Ученики\" SET \"ключ\" = '%1' WHERE \"id_ученика\" = 1;")
+                            .arg(hashedNota));
+        RecordingDialogs dialogs;
+        TDataModule11 module(nullptr);
+        QVERIFY(module.ych->locate(schema::pupilKey, 1));
+        QCOMPARE(module.passwordMatches(typed), matches);
+        QCOMPARE(module.signInBySurname(QStringLiteral("Петрова"), typed),
+                 matches ? TDataModule11::SignIn::Signed : TDataModule11::SignIn::WrongPassword);
+    }
+
     void fileChangedUnderTheProgram_data() {
         QTest::addColumn<QString>("change");
         QTest::addColumn<QString>("expected");

@@ -1,6 +1,7 @@
 // The program on the lab server: what only a server does to it. A server that cannot be reached, a connection
 // the server drops, a server that goes away while a pupil's row is posted, two teachers on one row, the
 // server's relations in the program's words.
+#include "app/startup.h"
 #include "base/failure.h"
 #include "base/schema.h"
 #include "data/datamodule.h"
@@ -20,6 +21,9 @@
 #include "tools/server/transfer.h"
 #include "ui/guard.h"
 
+#include <QLabel>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QtTest>
 
 #include <memory>
@@ -45,6 +49,40 @@ public:
     ServerSetting& operator=(const ServerSetting&) = delete;
 };
 
+// A connection of the lab login, as a curious pupil's psql would make it.
+class LabLogin {
+public:
+    explicit LabLogin(const QString& uri) : m_name(QStringLiteral("lab%1").arg(++count)) {
+        m_db = openServer(ServerAddress::parse(uri), m_name);
+    }
+    ~LabLogin() {
+        m_db.close();
+        m_db = {};
+        QSqlDatabase::removeDatabase(m_name);
+    }
+    LabLogin(const LabLogin&) = delete;
+    LabLogin& operator=(const LabLogin&) = delete;
+
+    // Runs the statements in turn: the server's failure of the first that fails ("ERROR: …"), or the first
+    // value of the last one.
+    QString run(const QString& sql) {
+        QString value;
+        for (const QString& statement : sql.split(u';', Qt::SkipEmptyParts)) {
+            QSqlQuery query(m_db);
+            if (!query.exec(statement))
+                return QStringLiteral("ERROR: ") +
+                       query.lastError().databaseText().section(u'\n', 0, 0).section(u':', 1).trimmed();
+            value = query.next() ? query.value(0).toString() : QString();
+        }
+        return value;
+    }
+
+private:
+    inline static int count = 0;
+    QString m_name;
+    QSqlDatabase m_db;
+};
+
 } // namespace
 
 class LabTest : public QObject {
@@ -65,6 +103,11 @@ private:
         }
         QSqlDatabase::removeDatabase(m_database);
         return m_server->adminUri(m_database);
+    }
+    // The lab login's URI on the database loaded last, with a password of the test's own.
+    QString labUri() const {
+        m_server->exec(m_database, QStringLiteral("ALTER ROLE muzyka_lab PASSWORD 'lab-secret'"));
+        return m_server->uri(QStringLiteral("muzyka_lab"), QStringLiteral("lab-secret"), m_database);
     }
     qint64 serverNumber(const QString& sql) const {
         return m_server->rows(m_database, sql).value(0).value(0).toLongLong();
@@ -255,16 +298,199 @@ private slots:
         QCOMPARE(serverNumber(QStringLiteral("SELECT count(*) FROM muzyka.\"Ответы\"")), 5);
     }
 
-    // The sign-in's query finds a surname whatever its letter case, as on the file.
-    void signInQueryIgnoresLetterCase() {
+    // What the lab login cannot do, however it is asked: each attempt fails or finds nothing. The pupil
+    // Петрова (1) is signed in on the connection where the attempt says so.
+    void labLoginCannotCheat_data() {
+        QTest::addColumn<bool>("signedIn");
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("expected"); // a value, or the start of the failure
+        const QString denied = QStringLiteral("ERROR: ");
+        const auto row = [](const char* name, bool signedIn, const QString& sql, const QString& expected) {
+            QTest::newRow(name) << signedIn << sql << expected;
+        };
+        row("the key through the answers' view", true,
+            QStringLiteral("SELECT count(*) FROM \"Ответы\" WHERE \"статус\" IS NOT NULL"),
+            QStringLiteral("0"));
+        row("the key from the answers' table", true,
+            QStringLiteral("SELECT \"статус\" FROM muzyka.\"Ответы\""), denied);
+        row("the key through the attempts' table", true,
+            QStringLiteral("SELECT count(*) FROM muzyka.\"ответы_попытки\""), denied);
+        row("passwords through the pupils' view", true,
+            QStringLiteral("SELECT count(*) FROM \"Ученики\" WHERE \"ключ\" IS NOT NULL"),
+            QStringLiteral("0"));
+        row("passwords from the pupils' table", false,
+            QStringLiteral("SELECT \"ключ\" FROM muzyka.\"Ученики\""), denied);
+        row("sessions of others", false, QStringLiteral("SELECT count(*) FROM muzyka.\"сеансы\""), denied);
+        row("results before signing in", false, QStringLiteral("SELECT count(*) FROM \"результаты\""),
+            QStringLiteral("0"));
+        row("another pupil's results", true,
+            QStringLiteral("SELECT count(*) FROM \"результаты\" WHERE \"id_ученика\" <> 1"),
+            QStringLiteral("0"));
+        row("results from the table", true, QStringLiteral("SELECT count(*) FROM muzyka.\"результаты\""),
+            denied);
+        row("a result for another pupil", true,
+            QStringLiteral(
+                "INSERT INTO \"результаты\" (\"Оценка\", \"id_ученика\", \"id_темы\") VALUES (5, 2, 1)"),
+            denied);
+        row("a result with a grade of one's own", true,
+            QStringLiteral(
+                "INSERT INTO \"результаты\" (\"Оценка\", \"id_ученика\", \"id_темы\") VALUES (5, 1, 1)"),
+            denied);
+        row("a better grade", true, QStringLiteral("UPDATE \"результаты\" SET \"Оценка\" = 5"), denied);
+        row("a bad result deleted", true, QStringLiteral("DELETE FROM \"результаты\""), denied);
+        row("a question changed", true, QStringLiteral("UPDATE \"Вопрос\" SET \"вопрос\" = 'x'"), denied);
+        row("a topic added", true, QStringLiteral("INSERT INTO \"Тема\" (\"тема\") VALUES ('x')"), denied);
+        row("an answer made correct", true, QStringLiteral("UPDATE \"Ответы\" SET \"статус\" = true"),
+            denied);
+        row("a password changed", true, QStringLiteral("UPDATE \"Ученики\" SET \"ключ\" = 'x'"), denied);
+        row("a forged sign-in", false,
+            QStringLiteral("SELECT set_config('muzyka.session', 'deadbeef', false); "
+                           "UPDATE \"Тема\" SET \"тема\" = 'x'"),
+            denied);
+        row("a teacher with a wrong password", false,
+            QStringLiteral("SELECT * FROM muzyka.sign_in(3, 'guess')"),
+            QStringLiteral("ERROR: Неверный пароль!"));
+        row("the grading done by hand", true,
+            QStringLiteral("SELECT * FROM muzyka.store_attempt(1, '2031-01-01')"), denied);
+        row("pgcrypto at hand", true, QStringLiteral("SELECT muzyka_crypto.crypt('a', 'b')"), denied);
+        row("the owner's role", false, QStringLiteral("SET ROLE muzyka_owner"), denied);
+        row("a question of another topic", true,
+            QStringLiteral("SELECT muzyka.answer_question(muzyka.start_test(2), 1, '5', '2031-01-01')"),
+            denied);
+        row("one test stored twice", true,
+            QStringLiteral("SELECT set_config('test.attempt', muzyka.start_test(2)::text, false); "
+                           "SELECT points FROM muzyka.finish_test(current_setting('test.attempt')::integer, "
+                           "'2031-01-01'); "
+                           "SELECT points FROM muzyka.finish_test(current_setting('test.attempt')::integer, "
+                           "'2031-01-01')"),
+            QStringLiteral("ERROR: результат этого теста уже сохранён."));
+    }
+    void labLoginCannotCheat() {
+        QFETCH(bool, signedIn);
+        QFETCH(QString, sql);
+        QFETCH(QString, expected);
+        loadedDatabase();
+        LabLogin lab(labUri());
+        if (signedIn)
+            QCOMPARE(
+                lab.run(QStringLiteral("SELECT set_config('muzyka.session', session, false) IS NOT NULL FROM "
+                                       "muzyka.sign_in(1, 'nota')")),
+                QStringLiteral("true"));
+        const QString result = lab.run(sql);
+        if (expected.startsWith(QStringLiteral("ERROR: ")))
+            QVERIFY2(result.startsWith(expected), qPrintable(result));
+        else
+            QCOMPARE(result, expected);
+        // Nothing of the school's rows changed; the test stored once is its one row, graded 2 by the server.
+        const bool storedOnce = QTest::currentDataTag() == QLatin1String("one test stored twice");
+        QCOMPARE(m_server
+                     ->rows(m_database,
+                            QStringLiteral("SELECT count(*), sum(\"Оценка\") FROM muzyka.\"результаты\""))
+                     .value(0),
+                 (QVariantList{storedOnce ? 5 : 4, storedOnce ? 17 : 15}));
+        QCOMPARE(serverNumber(QStringLiteral("SELECT count(*) FROM muzyka.\"Ответы\" WHERE \"статус\"")), 3);
+    }
+
+    // The sign-in by surname finds it whatever its letter case, as on the file.
+    void signInBySurnameIgnoresLetterCase() {
         const ServerSetting setting(loadedDatabase());
         RecordingDialogs dialogs;
         TDataModule11 module(nullptr);
-        Query* query = module.ADOQuery1;
-        query->setSql(QStringLiteral("SELECT ключ FROM Ученики WHERE фамилия=:surname"));
-        query->bindValue(QStringLiteral(":surname"), QStringLiteral("ПЕТРОВА"));
-        query->open();
-        QCOMPARE(query->fieldValue(schema::pupils::password).toString(), QStringLiteral("nota"));
+        QCOMPARE(module.signInBySurname(QStringLiteral("ПЕТРОВА"), QStringLiteral("nota")),
+                 TDataModule11::SignIn::Signed);
+        QCOMPARE(module.signInBySurname(QStringLiteral("петрова"), QStringLiteral("NOTA")),
+                 TDataModule11::SignIn::WrongPassword);
+        QCOMPARE(module.signInBySurname(QStringLiteral("Петров"), QStringLiteral("nota")),
+                 TDataModule11::SignIn::WrongLogin);
+    }
+
+    // A pupil on the lab login: nothing of the results before he signs in, his own after; his answers go to
+    // the server, which counts them, grades the test and stores its one row.
+    void pupilJourneyOnTheLabLogin() {
+        loadedDatabase();
+        const ServerSetting setting(labUri());
+        const FixedToday today(QDate(2031, 3, 14));
+        ProgramInstances program;
+        QVERIFY2(program.dialogs.shown.isEmpty(), qPrintable(program.dialogs.failures().join(u'\n')));
+        QCOMPARE(DataModule11->rez->recordCount(), 0);
+        bool inside = false;
+        Form1->showPupilWindow = [&] {
+            QCOMPARE(DataModule11->rez->recordCount(), 2);
+            QVERIFY(!DataModule11->ans->locate(schema::answers::correct, true));
+            Form7->DBLookupComboBox1->setKeyValue(1);
+            Form3->show();
+            Form3->Button1Click();
+            chooseAnswer(QStringLiteral("5"));
+            Form3->Button2Click();
+            chooseAnswer(QStringLiteral("Бемоль"));
+            Form3->Button2Click();
+            QCOMPARE(Form3->Label1->text(), QStringLiteral("Тест закончен, Набранные баллы : 1"));
+            Form3->Button3Click();
+            QCOMPARE(DataModule11->rez->recordCount(), 3);
+            inside = true;
+        };
+        Form1->showModeless();
+        typeSignIn(QStringLiteral("Петрова"), QStringLiteral("nota"));
+        Form1->Button1Click();
+        QVERIFY(inside);
+        QCOMPARE(program.dialogs.failures(), QStringList());
+        const auto stored = m_server->rows(
+            m_database,
+            QStringLiteral("SELECT \"Дата\"::text, \"Баллы\", \"Оценка\", \"id_ученика\", \"id_темы\", "
+                           "\"id_класса\" FROM muzyka.\"результаты\" WHERE \"id_результата\" > 4"));
+        QCOMPARE(stored, (QList<QVariantList>{
+                             {QStringLiteral("2031-03-14 00:00:00"), QStringLiteral("1"), 2, 1, 1, 1}}));
+        startup::signOut();
+        QCOMPARE(serverNumber(QStringLiteral("SELECT count(*) FROM muzyka.\"сеансы\"")), 0);
+        QCOMPARE(DataModule11->rez->recordCount(), 0);
+    }
+
+    // A teacher on the lab login sees the key and every result, edits topics, sets a pupil's password (stored
+    // as a hash, shown to nobody) and deletes a result; signed out, the same login edits nothing.
+    void teacherJourneyOnTheLabLogin() {
+        loadedDatabase();
+        const QString uri = labUri();
+        const ServerSetting setting(uri);
+        ProgramInstances program;
+        bool inside = false;
+        Form1->showTeacherWindow = [&] {
+            Table* ans = DataModule11->ans;
+            QVERIFY(ans->locate(schema::answers::correct, true));
+            QCOMPARE(DataModule11->rez->recordCount(), 4);
+            Table* tema = DataModule11->tema;
+            QVERIFY(tema->locate(schema::topicKey, 2));
+            tema->setValue(1, QStringLiteral("Скрипичный ключ"));
+            tema->post();
+            Table* ych = DataModule11->ych;
+            ych->setFiltered(false);
+            QVERIFY(ych->locate(schema::pupilKey, 2));
+            QVERIFY(ych->isNull(schema::pupils::passwordPos));
+            ych->setValue(schema::pupils::passwordPos, QStringLiteral("fa-sol"));
+            ych->post();
+            QVERIFY(ych->isNull(schema::pupils::passwordPos));
+            DataModule11->rez->first();
+            DataModule11->rez->remove();
+            inside = true;
+        };
+        Form1->showModeless();
+        typeSignIn(QStringLiteral("Ивановна"), QStringLiteral("teach"));
+        Form1->Button1Click();
+        QVERIFY(inside);
+        QCOMPARE(program.dialogs.failures(), QStringList());
+        QCOMPARE(m_server->rows(m_database,
+                                QStringLiteral("SELECT \"тема\" FROM muzyka.\"Тема\" WHERE \"id_темы\" = 2")),
+                 (QList<QVariantList>{{QStringLiteral("Скрипичный ключ")}}));
+        QCOMPARE(serverNumber(
+                     QStringLiteral("SELECT count(*) FROM muzyka.\"Ученики\" WHERE \"ключ\" LIKE '$2_$%'")),
+                 4);
+        QCOMPARE(serverNumber(QStringLiteral("SELECT count(*) FROM muzyka.\"результаты\"")), 3);
+        LabLogin lab(uri);
+        QCOMPARE(lab.run(QStringLiteral("SELECT teacher FROM muzyka.sign_in(2, 'fa-sol')")),
+                 QStringLiteral("false"));
+        DataModule11->signOut();
+        Table* tema = DataModule11->tema;
+        tema->setValue(1, QStringLiteral("Ключи"));
+        QVERIFY(failureOf([&] { tema->post(); }).contains(QStringLiteral("только учитель")));
     }
 };
 

@@ -72,6 +72,7 @@ struct Refused {
 struct DatabaseError {
     QString problem;
     QString text;
+    QString state = {}; // the server's SQLSTATE, when it gave one
     // `lead` and the problem, or the database's words alone.
     QString sentence(const QString& lead) const { return problem.isEmpty() ? text : lead + problem; }
 };

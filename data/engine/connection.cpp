@@ -201,6 +201,10 @@ QSqlDatabase Connection::database() const {
     return m_backend ? m_backend->database() : QSqlDatabase();
 }
 
+ServerBackend* Connection::serverBackend() const {
+    return dynamic_cast<ServerBackend*>(m_backend.get());
+}
+
 backend::Backend& Connection::backend() const {
     if (!m_backend)
         fail(QStringLiteral("Cannot perform this operation on a closed connection"));

@@ -9,6 +9,8 @@
 
 #include <memory>
 
+class ServerBackend;
+
 // The ADO-style connection: a connection string of "Key=Value" items joined by ";". The provider
 // Microsoft.Jet.OLEDB.4.0 with a Data Source file opens that file (a SQLite 3 database) through QtSql; an
 // Access file there is first converted into one (data/access). With a server set, the school's PostgreSQL
@@ -46,6 +48,8 @@ public:
     QStringList tableNames() const;
     // The database behind the open connection; a Failure when it is closed.
     backend::Backend& backend() const;
+    // The server behind the open connection; null when it is a file or closed.
+    ServerBackend* serverBackend() const;
     // Names compared as the database engine does: letter case ignored, Cyrillic included.
     static bool sameName(const QString& a, const QString& b);
     // A table or column name quoted for SQL ("name", inner quotes doubled).

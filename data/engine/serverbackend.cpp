@@ -18,6 +18,9 @@ namespace {
 
 using Result = std::shared_ptr<PGresult>;
 
+// The lab's views of the tables come first where the server has them; the tables themselves after.
+const QString searchPath = QStringLiteral("SET search_path = muzyka_lab, muzyka");
+
 QString field(const PGresult* result, int code) {
     return QString::fromUtf8(PQresultErrorField(result, code));
 }
@@ -76,7 +79,7 @@ ServerBackend::ServerBackend(const QString& uri, const QString& connectionName)
     : m_address(ServerAddress::parse(uri)), m_name(connectionName) {
     try {
         openServer(m_address, m_name, QStringLiteral("muzyka"));
-        run(QStringLiteral("SET search_path = muzyka"));
+        run(searchPath);
         if (tableNames().isEmpty())
             throw Failure(QStringLiteral("В базе данных «%1» на сервере «%2» нет таблиц программы: её "
                                          "настраивают командой muzyka_server setup.")
@@ -125,7 +128,10 @@ void ServerBackend::reconnect() {
         throw lostError();
     m_broken = false;
     QSqlQuery(QStringLiteral("SET client_min_messages = warning"), db);
-    run(QStringLiteral("SET search_path = muzyka"));
+    run(searchPath);
+    // A sign-in outlives the connection: the server keeps its session, the new connection names it again.
+    if (!m_session.isEmpty())
+        setSession(m_session);
 }
 
 Result ServerBackend::run(const QString& sql, const QList<QByteArray>& parameters,
@@ -156,13 +162,15 @@ Result ServerBackend::run(const QString& sql, const QList<QByteArray>& parameter
     if (state == u"23514")
         throw Refused{{Refusal::Check, {}, words}};
     if (state == u"42501")
-        throw DatabaseError{QStringLiteral("сервер не разрешает этого входу «%1».").arg(m_address.user),
-                            words};
+        throw DatabaseError{
+            QStringLiteral("сервер не разрешает этого входу «%1»: %2").arg(m_address.user, words), words,
+            state};
     if (state == u"40P01" || state == u"55P03" || state == u"40001")
         throw DatabaseError{QStringLiteral("запись занята другим компьютером, повторите позже."), words};
     if (state.startsWith(u"08") || state.startsWith(u"57P"))
         throw lostError();
-    throw DatabaseError{{}, words.isEmpty() ? QString::fromUtf8(PQerrorMessage(conn)).trimmed() : words};
+    throw DatabaseError{
+        {}, words.isEmpty() ? QString::fromUtf8(PQerrorMessage(conn)).trimmed() : words, state};
 }
 
 QStringList ServerBackend::tableNames() const {
@@ -179,15 +187,16 @@ QStringList ServerBackend::tableNames() const {
 QVector<ColumnInfo> ServerBackend::columns(const QString& table) const {
     QVector<ColumnInfo> result;
     const Result rows =
-        run(QStringLiteral(
-                "SELECT a.attname, pg_catalog.format_type(a.atttypid, a.atttypmod), "
-                "       COALESCE(a.attnum = ANY (i.indkey), false) "
-                "FROM pg_catalog.pg_attribute a "
-                "JOIN pg_catalog.pg_class c ON c.oid = a.attrelid "
-                "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
-                "LEFT JOIN pg_catalog.pg_index i ON i.indrelid = c.oid AND i.indisprimary "
-                "WHERE n.nspname = 'muzyka' AND c.relname = $1 AND a.attnum > 0 AND NOT a.attisdropped "
-                "ORDER BY a.attnum"),
+        run(QStringLiteral("SELECT a.attname, pg_catalog.format_type(a.atttypid, a.atttypmod), "
+                           // A view of the lab has no key of its own: its first column is its table's key.
+                           "       COALESCE(a.attnum = ANY (i.indkey), c.relkind = 'v' AND a.attnum = 1) "
+                           "FROM pg_catalog.pg_attribute a "
+                           "JOIN pg_catalog.pg_class c ON c.oid = a.attrelid "
+                           "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
+                           "LEFT JOIN pg_catalog.pg_index i ON i.indrelid = c.oid AND i.indisprimary "
+                           "WHERE c.oid = pg_catalog.to_regclass(pg_catalog.quote_ident($1)) AND a.attnum > "
+                           "0 AND NOT a.attisdropped "
+                           "ORDER BY a.attnum"),
             {table.toUtf8()});
     for (int row = 0; row < PQntuples(rows.get()); ++row)
         result.append({QString::fromUtf8(PQgetvalue(rows.get(), row, 0)),
@@ -218,7 +227,8 @@ QVector<Reference> ServerBackend::references() const {
 QString ServerBackend::rowKey(const QString& table) const {
     if (const auto known = m_rowKeys.constFind(table); known != m_rowKeys.cend())
         return *known;
-    for (const ColumnInfo& column : columns(table))
+    const QVector<ColumnInfo> all = columns(table);
+    for (const ColumnInfo& column : all)
         if (column.primaryKey)
             return m_rowKeys[table] = quotedSqlName(column.name);
     throw DatabaseError{{}, QStringLiteral("у таблицы «%1» на сервере нет ключа.").arg(table)};
@@ -365,6 +375,34 @@ void ServerBackend::retryingRead(const std::function<void()>& read) {
     }
     reconnect();
     read();
+}
+
+void ServerBackend::setSession(const QString& key) {
+    run(QStringLiteral("SELECT pg_catalog.set_config('muzyka.session', $1, false)"), {key.toUtf8()});
+    m_session = key;
+}
+
+QList<QVariantList> ServerBackend::call(const QString& sql, const QVariantList& values) {
+    QList<QVariantList> rows;
+    retryingRead([&] {
+        QList<QByteArray> parameters;
+        QVector<bool> nulls;
+        for (const QVariant& value : values) {
+            parameters.append(parameterText(value));
+            nulls.append(value.isNull());
+        }
+        const Result result = run(sql, parameters, nulls);
+        rows.clear();
+        for (int row = 0; row < PQntuples(result.get()); ++row) {
+            QVariantList line;
+            for (int column = 0; column < PQnfields(result.get()); ++column)
+                line.append(PQgetisnull(result.get(), row, column)
+                                ? QVariant()
+                                : QVariant(QString::fromUtf8(PQgetvalue(result.get(), row, column))));
+            rows.append(line);
+        }
+    });
+    return rows;
 }
 
 DatabaseError ServerBackend::error(const QSqlError& e) const {

@@ -32,6 +32,12 @@ public:
     backend::DatabaseError error(const QSqlError& error) const override;
     void retryingRead(const std::function<void()>& read) override;
 
+    // A sign-in the server recorded: its key goes with every connection, also one made again.
+    void setSession(const QString& key);
+    // Runs a statement of the server's own functions with `values` for $1, $2…; its rows, values as text. A
+    // dropped connection is made again first; a failure throws DatabaseError (with the server's SQLSTATE).
+    QList<QVariantList> call(const QString& sql, const QVariantList& values = {});
+
 private:
     pg_conn* connection() const;
     bool lost() const;
@@ -54,4 +60,5 @@ private:
     // The server ended the connection (a restart, an administrator's cut) though libpq may not know yet.
     mutable bool m_broken = false;
     mutable QHash<QString, QString> m_rowKeys; // a table's key column, quoted
+    QString m_session;
 };

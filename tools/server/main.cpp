@@ -76,13 +76,15 @@ int run(const Command& command) {
             say(stdout, loaded);
             const bool local = address.host.isEmpty() || address.host.startsWith(u'/') ||
                                address.host == QLatin1String("localhost") || address.host.startsWith(u"127.");
+            const QString password = transfer::newLabPassword(server, address.shown());
             say(stdout,
-                QStringLiteral("Строка для /etc/muzyka.conf на каждом компьютере класса (вместо LOGIN и "
-                               "PASSWORD — вход для компьютеров класса%1):")
-                    .arg(local ? QStringLiteral("; адрес сервера — тот, по которому его видят по сети")
+                QStringLiteral("Строка для /etc/muzyka.conf на каждом компьютере класса (вход muzyka_lab с "
+                               "новым паролем; прежняя строка больше не действует%1):")
+                    .arg(local ? QStringLiteral("; вместо адреса сервера поставьте тот, по которому его "
+                                                "видят по сети")
                                : QString()));
-            say(stdout,
-                QStringLiteral("MUZYKA_SERVER='%1'").arg(address.uriFor(QStringLiteral("LOGIN:PASSWORD"))));
+            say(stdout, QStringLiteral("MUZYKA_SERVER='%1'")
+                            .arg(address.uriFor(QStringLiteral("muzyka_lab:") + password)));
         }
         server.close();
     }

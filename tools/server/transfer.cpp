@@ -4,10 +4,13 @@
 #include "base/schema.h"
 #include "data/access/converter.h"
 
+#include <libpq-fe.h>
+
 #include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlField>
@@ -343,8 +346,9 @@ QString setUp(QSqlDatabase& server, const QString& serverName, const QString& so
         QStringLiteral("Не удалось создать объекты программы на сервере «%1»").arg(serverName);
     execute(server, QStringLiteral("BEGIN"), failed);
     Rollback rollback(server);
-    for (const QString& statement : statements(resource(QStringLiteral("server/objects.sql"))))
-        execute(server, statement, failed);
+    for (const QString& script : {QStringLiteral("server/objects.sql"), QStringLiteral("server/lab.sql")})
+        for (const QString& statement : statements(resource(script)))
+            execute(server, statement, failed);
     // The rows belong to the owner of the tables, whoever loads them.
     execute(server, QStringLiteral("SET LOCAL ROLE muzyka_owner"), failed);
 
@@ -384,6 +388,25 @@ QString setUp(QSqlDatabase& server, const QString& serverName, const QString& so
     execute(server, QStringLiteral("COMMIT"), failed);
     rollback.committed();
     return QStringLiteral("Загружено из %1: %2.").arg(shownSource, summary(counts));
+}
+
+QString newLabPassword(QSqlDatabase& server, const QString& serverName) {
+    static const char letters[] = "ABCDEFGHJKLMNPQRSTUVWXYZabcdefghijkmnopqrstuvwxyz23456789";
+    QString password;
+    for (int i = 0; i < 24; ++i)
+        password += QLatin1Char(letters[QRandomGenerator::system()->bounded(int(sizeof letters) - 1)]);
+    PGconn* conn = *static_cast<PGconn* const*>(server.driver()->handle().constData());
+    char* verifier =
+        PQencryptPasswordConn(conn, password.toUtf8().constData(), "muzyka_lab", "scram-sha-256");
+    const QString failed =
+        QStringLiteral("Не удалось задать пароль входа muzyka_lab на сервере «%1»").arg(serverName);
+    if (!verifier)
+        throw Failure(failed + QStringLiteral(": ") + QString::fromUtf8(PQerrorMessage(conn)).trimmed());
+    const QString sql = QStringLiteral("ALTER ROLE muzyka_lab PASSWORD %1")
+                            .arg(literal(server, QString::fromLatin1(verifier)));
+    PQfreemem(verifier);
+    execute(server, sql, failed);
+    return password;
 }
 
 QString dump(QSqlDatabase& server, const QString& serverName, const QString& target) {

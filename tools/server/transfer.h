@@ -14,6 +14,10 @@ namespace transfer {
 // are refused unless `replace`, which empties them first. Returns what was loaded, one sentence.
 QString setUp(QSqlDatabase& server, const QString& serverName, const QString& source, bool replace);
 
+// Gives the lab login muzyka_lab a new random password, sent to the server only as its SCRAM verifier; the
+// password, for /etc/muzyka.conf on the lab computers.
+QString newLabPassword(QSqlDatabase& server, const QString& serverName);
+
 // Writes every row of the server's six tables, read in one snapshot, into the new database file `target`.
 // Returns what was written, one sentence.
 QString dump(QSqlDatabase& server, const QString& serverName, const QString& target);
