@@ -1324,23 +1324,23 @@ void TestEngine::queryFindsNamesIgnoringCase() {
     TestDatabase db(TestDatabase::smallRowsSql());
     Schema s;
     Query& q = *s.query;
-    q.setSql(QStringLiteral("SELECT ключ FROM Ученики WHERE фамилия='Петрова'"));
+    q.setSql(QStringLiteral("SELECT имя FROM Ученики WHERE фамилия='Петрова'"));
     q.open();
     QVERIFY(!q.isEmpty());
-    QCOMPARE(q.fieldValue(QStringLiteral("КЛЮЧ")).toString(), QStringLiteral("nota"));
+    QCOMPARE(q.fieldValue(QStringLiteral("ИМЯ")).toString(), QStringLiteral("Анна"));
     q.setSql(
-        QStringLiteral("SELECT ключ FROM ученики WHERE ФАМИЛИЯ='петрова'")); // text compared ignoring case
+        QStringLiteral("SELECT имя FROM ученики WHERE ФАМИЛИЯ='петрова'")); // text compared ignoring case
     QVERIFY(!q.isActive());
     q.open();
     QCOMPARE(q.rowCount(), 1);
-    q.setSql(QStringLiteral("SELECT ключ FROM Ученики WHERE фамилия='Соколов' ORDER BY id_ученика"));
+    q.setSql(QStringLiteral("SELECT имя FROM Ученики WHERE фамилия='Соколов' ORDER BY id_ученика"));
     q.open();
     QCOMPARE(q.rowCount(), 2);
-    QCOMPARE(q.fieldValue(schema::pupils::password).toString(), QStringLiteral("do-re-mi"));
-    q.setSql(QStringLiteral("SELECT ключ FROM Ученики WHERE фамилия='Никто'"));
+    QCOMPARE(q.fieldValue(schema::pupils::firstName).toString(), QStringLiteral("Иван"));
+    q.setSql(QStringLiteral("SELECT имя FROM Ученики WHERE фамилия='Никто'"));
     q.open();
     QVERIFY(q.isEmpty());
-    QVERIFY(q.fieldValue(schema::pupils::password).isNull());
+    QVERIFY(q.fieldValue(schema::pupils::firstName).isNull());
     q.setSql(QStringLiteral("SELECT 'фамилия' AS x, \"ТЕМА\".тема FROM тема WHERE тема.id_темы = 2"));
     q.open();
     QCOMPARE(q.fieldValue(QStringLiteral("x")).toString(), QStringLiteral("фамилия")); // literals untouched
@@ -1351,14 +1351,14 @@ void TestEngine::queryBindsValues() {
     TestDatabase db(TestDatabase::smallRowsSql());
     Schema s;
     Query& q = *s.query;
-    q.setSql(QStringLiteral("SELECT ключ FROM Ученики WHERE Фамилия = :surname"));
+    q.setSql(QStringLiteral("SELECT Имя FROM Ученики WHERE Фамилия = :surname"));
     q.bindValue(QStringLiteral(":surname"), QStringLiteral("о'нил'); DROP TABLE Ученики; --"));
     q.open();
     QVERIFY(q.isEmpty());
     q.close();
     q.bindValue(QStringLiteral(":surname"), QStringLiteral("ПЕТРОВА"));
     q.open();
-    QCOMPARE(q.fieldValue(schema::pupils::password).toString(), QStringLiteral("nota"));
+    QCOMPARE(q.fieldValue(schema::pupils::firstName).toString(), QStringLiteral("Анна"));
     QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM \"Ученики\"")), QStringLiteral("4"));
     QCOMPARE(
         failureText([&] { q.bindValue(QStringLiteral(":фамилия"), 1); }),

@@ -3,6 +3,7 @@
 #include "base/schema.h"
 #include "data/datamodule.h"
 #include "data/engine/table.h"
+#include "data/passwords.h"
 #include "tests/support/recorder.h"
 #include "tests/support/testbackend.h"
 #include "tests/support/testdb.h"
@@ -65,7 +66,15 @@ private slots:
         const TestDatabase db(TestDatabase::smallRowsSql());
         if (testbackend::onServer()) // the file alone loses its rows: what is read comes from the server
             writeBehindTheHelpers(db.path(), QStringLiteral("DELETE FROM \"%1\";").arg(table));
-        QCOMPARE(SqlFile(db.path()).rows(everyRow(table)), written);
+        QList<QVariantList> read = SqlFile(db.path()).rows(everyRow(table));
+        // The server keeps passwords as hashes of them.
+        for (qsizetype i = 0; table == schema::pupils::table && testbackend::onServer() && i < read.size();
+             ++i) {
+            QVERIFY(passwords::matches(written[i][schema::pupils::passwordPos].toString(),
+                                       read[i][schema::pupils::passwordPos].toString()));
+            read[i][schema::pupils::passwordPos] = written[i][schema::pupils::passwordPos];
+        }
+        QCOMPARE(read, written);
     }
 
     // What a test writes into the file reaches the server, and the keys the server gives next continue

@@ -258,14 +258,14 @@ private slots:
         env.dm->ans->cancel();
         // A text field: the ";"-separated entries decide, letter case ignored.
         box.setDataSource(QStringLiteral("DataSource1"));
-        box.setDataField(schema::pupils::password);
-        box.setValueChecked(QStringLiteral("sol;NOTA"));
-        box.setValueUnchecked(QStringLiteral("teach"));
-        QCOMPARE(box.checkState(), Qt::Checked); // nota
+        box.setDataField(schema::pupils::firstName);
+        box.setValueChecked(QStringLiteral("пётр;АННА"));
+        box.setValueUnchecked(QStringLiteral("Мария"));
+        QCOMPARE(box.checkState(), Qt::Checked); // Анна
         env.dm->ych->next();
-        QCOMPARE(box.checkState(), Qt::PartiallyChecked); // do-re-mi
+        QCOMPARE(box.checkState(), Qt::PartiallyChecked); // Иван
         env.dm->ych->next();
-        QCOMPARE(box.checkState(), Qt::Unchecked); // teach
+        QCOMPARE(box.checkState(), Qt::Unchecked); // Мария
     }
 
     void clickTogglesAndFocusLossWrites() {
