@@ -166,7 +166,7 @@ bool waitForStart(int startFd) {
 
 // The child: MUZYKA_SERVER names the server, as /etc/muzyka.conf does through the launcher. Each round it
 // signs its pupil in, says "ready", waits at the common start, stores one result and says how long it took.
-int labComputer(int computer, int startFd) {
+int labComputer(int computer, const int startFds[2]) {
     PrintedDialogs dialogs;
     setDialogs(&dialogs);
     QElapsedTimer clock;
@@ -177,8 +177,10 @@ int labComputer(int computer, int startFd) {
     std::printf("opened %.2f\n", milliseconds(clock.nsecsElapsed()));
     std::fflush(stdout);
     const int pupil = computer + 1;
-    if (!module.tema->locate(schema::topicKey, 1 + computer % 6))
+    if (!module.tema->locate(schema::topicKey, 1 + computer % 6)) {
+        std::fprintf(stderr, "computer %d: no topic %d\n", computer, 1 + computer % 6);
         return 1;
+    }
     for (int round = 0;; ++round) {
         clock.restart();
         try {
@@ -189,7 +191,7 @@ int labComputer(int computer, int startFd) {
         }
         std::printf("ready %.3f\n", milliseconds(clock.nsecsElapsed()));
         std::fflush(stdout);
-        if (!waitForStart(startFd))
+        if (!waitForStart(startFds[round % 2]))
             return 0;
         clock.restart();
         try {
@@ -230,26 +232,34 @@ void printSummary(const char* what, const std::vector<double>& values) {
                 s.worst);
 }
 
+// The lab computers and their common start. They wait on two pipes by turns, one byte each per round: a
+// computer that is through with its round waits on the other pipe, so it cannot take a byte of this round
+// from one that has not yet woken up.
 class Lab {
 public:
     Lab(const QString& uri, int computers) {
-        int fds[2];
-        if (::pipe(fds) != 0)
-            qFatal("no pipe");
-        ::fcntl(fds[1], F_SETFD, FD_CLOEXEC); // only the read end goes to the children
-        m_startRead = fds[0];
-        m_startWrite = fds[1];
+        QStringList arguments{QStringLiteral("--child"), QString()};
+        for (int& write : m_startWrite) {
+            int fds[2];
+            if (::pipe(fds) != 0)
+                qFatal("no pipe");
+            ::fcntl(fds[1], F_SETFD, FD_CLOEXEC); // only the read ends go to the children
+            write = fds[1];
+            m_startRead.push_back(fds[0]);
+            arguments.append(QString::number(fds[0]));
+        }
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("MUZYKA_SERVER"), uri);
         for (int i = 0; i < computers; ++i) {
             auto child = std::make_unique<QProcess>();
             child->setProcessEnvironment(environment);
             child->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-            child->start(QCoreApplication::applicationFilePath(),
-                         {QStringLiteral("--child"), QString::number(i), QString::number(m_startRead)});
+            arguments[1] = QString::number(i);
+            child->start(QCoreApplication::applicationFilePath(), arguments);
             m_children.push_back(std::move(child));
         }
-        ::close(m_startRead);
+        for (int read : m_startRead)
+            ::close(read);
     }
     ~Lab() {
         finish();
@@ -257,11 +267,16 @@ public:
             if (!child->waitForFinished(30000))
                 child->kill();
     }
-    // The children see the end of the start pipe and leave.
+    Lab(const Lab&) = delete;
+    Lab& operator=(const Lab&) = delete;
+
+    // The children see the end of the start pipes and leave.
     void finish() {
-        if (m_startWrite >= 0)
-            ::close(m_startWrite);
-        m_startWrite = -1;
+        for (int& write : m_startWrite)
+            if (write >= 0) {
+                ::close(write);
+                write = -1;
+            }
     }
     // The next line of each child: its word and its figure; a child that ended or said something else ends
     // the benchmark.
@@ -284,17 +299,18 @@ public:
         }
         return figures;
     }
-    // One byte for each child on the one pipe they all wait on: they start at once.
-    void start() {
+    // Round `round`: one byte for each child on the pipe they all wait on, in one write, so they start at
+    // once.
+    void start(int round) {
         const QByteArray bytes(qsizetype(m_children.size()), 'g');
-        if (::write(m_startWrite, bytes.constData(), size_t(bytes.size())) != bytes.size())
+        if (::write(m_startWrite[round % 2], bytes.constData(), size_t(bytes.size())) != bytes.size())
             qFatal("the start pipe failed");
     }
 
 private:
     std::vector<std::unique_ptr<QProcess>> m_children;
-    int m_startRead = -1;
-    int m_startWrite = -1;
+    std::vector<int> m_startRead;
+    int m_startWrite[2] = {-1, -1};
 };
 
 void stores(PrivateServer& server, const QString& file, int computers, int results) {
@@ -318,7 +334,7 @@ void stores(PrivateServer& server, const QString& file, int computers, int resul
         for (int round = 0; round <= results; ++round) {
             const std::vector<double> ready = lab.lines("ready");
             signIns.insert(signIns.end(), ready.begin(), ready.end());
-            lab.start();
+            lab.start(round);
             const std::vector<double> stored = lab.lines("stored", &failures);
             (round == 0 ? first : later)
                 .insert((round == 0 ? first : later).end(), stored.begin(), stored.end());
@@ -486,9 +502,12 @@ void openings(PrivateServer& server, const QString& file, int rounds) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     allocator::keepFreedMemory(); // as the program's application object does
-    if (argc == 4 && QByteArray(argv[1]) == "--child")
-        return labComputer(QByteArray(argv[2]).toInt(), QByteArray(argv[3]).toInt());
+    if (argc == 5 && QByteArray(argv[1]) == "--child") {
+        const int startFds[2] = {QByteArray(argv[3]).toInt(), QByteArray(argv[4]).toInt()};
+        return labComputer(QByteArray(argv[2]).toInt(), startFds);
+    }
 
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // the figures as they come, also into a pipe
     QCommandLineParser parser;
     const QCommandLineOption computersOption(QStringLiteral("computers"), QStringLiteral("lab computers"),
                                              QStringLiteral("N"), QStringLiteral("30"));
