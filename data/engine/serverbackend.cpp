@@ -174,6 +174,8 @@ Result ServerBackend::run(const QString& sql, const QList<QByteArray>& parameter
 }
 
 QStringList ServerBackend::tableNames() const {
+    if (m_tableNames)
+        return *m_tableNames;
     QStringList names;
     const Result result =
         run(QStringLiteral("SELECT c.relname FROM pg_catalog.pg_class c JOIN pg_catalog.pg_namespace n ON "
@@ -181,10 +183,14 @@ QStringList ServerBackend::tableNames() const {
                            "WHERE n.nspname = 'muzyka' AND c.relkind IN ('r', 'v', 'p') ORDER BY c.oid"));
     for (int row = 0; row < PQntuples(result.get()); ++row)
         names.append(QString::fromUtf8(PQgetvalue(result.get(), row, 0)));
+    if (!names.isEmpty())
+        m_tableNames = names;
     return names;
 }
 
 QVector<ColumnInfo> ServerBackend::columns(const QString& table) const {
+    if (const auto known = m_columns.constFind(table); known != m_columns.cend())
+        return *known;
     QVector<ColumnInfo> result;
     const Result rows =
         run(QStringLiteral("SELECT a.attname, pg_catalog.format_type(a.atttypid, a.atttypmod), "
@@ -202,6 +208,8 @@ QVector<ColumnInfo> ServerBackend::columns(const QString& table) const {
         result.append({QString::fromUtf8(PQgetvalue(rows.get(), row, 0)),
                        QString::fromUtf8(PQgetvalue(rows.get(), row, 1)),
                        *PQgetvalue(rows.get(), row, 2) == 't'});
+    if (!result.isEmpty())
+        m_columns.insert(table, result);
     return result;
 }
 

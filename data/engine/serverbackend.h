@@ -5,6 +5,8 @@
 
 #include <QHash>
 
+#include <optional>
+
 struct pg_conn;
 struct pg_result;
 
@@ -61,4 +63,8 @@ private:
     mutable bool m_broken = false;
     mutable QHash<QString, QString> m_rowKeys; // a table's key column, quoted
     QString m_session;
+    // The schema's tables and their columns, asked once: every query's names are resolved against them, and
+    // the server's catalog does not change under the program.
+    mutable std::optional<QStringList> m_tableNames;
+    mutable QHash<QString, QVector<backend::ColumnInfo>> m_columns;
 };
