@@ -577,9 +577,17 @@ int main(int argc, char** argv) {
         if (!server.start())
             qFatal("the server did not come back: %s", qPrintable(server.failure()));
     }
-    std::printf("private server up in %lld ms (%s)\n", server.startMilliseconds(),
-                parser.isSet(durableOption) ? "every commit flushed to the disk"
-                                            : "fsync and synchronous_commit off");
+    // As the server itself has them, so that a setting that did not take is seen.
+    QStringList settings;
+    for (const char* setting : {"fsync", "synchronous_commit", "full_page_writes", "shared_buffers"})
+        settings << QStringLiteral("%1 %2").arg(
+            QLatin1String(setting),
+            server.rows(QStringLiteral("postgres"), QStringLiteral("SHOW %1").arg(QLatin1String(setting)))
+                .front()
+                .front()
+                .toString());
+    std::printf("private server up in %lld ms: %s\n", server.startMilliseconds(),
+                qPrintable(settings.join(QStringLiteral(", "))));
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
 
