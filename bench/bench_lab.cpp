@@ -1,14 +1,16 @@
 // A computer lab on the school's server: lab computers (child processes of this benchmark, each with the
-// program's data module on its own connection) sign in and store a pupil's result at the same moment, round
-// after round; then every stored row is looked for on the server, and the time of each store is summed up.
-// Last the teacher's opening of the results (`rez`, with its lookup tables open) from the server against
-// the same rows in a database file.
-// Usage: bench_lab [--computers N] [--results N] [--rows N] [--opens N] [--durable]
+// program's data module on its own connection of the lab login) sign a pupil in, begin a test and answer all
+// but its last question; then all answer the last question at the same moment, which makes the server grade
+// the test and store its row, round after round. Then every stored row is looked for on the server, and the
+// time of each store is summed up. Last the teacher's opening of the results (`rez`, with its lookup tables
+// open) from the server against the same rows in a database file.
+// Usage: bench_lab [--computers N] [--results N] [--history N] [--rows N] [--opens N] [--durable]
 //   --computers  lab computers (30); --results  results each stores after the first (100);
-//   --rows  results rows for the opening (100000); --opens  openings of each kind (7);
-//   --durable  the server flushes every commit to the disk, as an installed one does (the private server
-//   of the tests does not).
-// The server is a private one of PostgreSQL 15 (tests/support/pgserver.h) on a socket in a temporary folder.
+//   --history  results on the server before the lab starts (1000); --rows  results rows for the opening
+//   (100000); --opens  openings of each kind (7); --durable  the server flushes every commit to the disk, as
+//   an installed one does (the private server of the tests does not).
+// The server is a private one of PostgreSQL 15 (tests/support/pgserver.h) on a socket in a temporary folder,
+// set up as `muzyka_server setup` sets one up.
 
 #include "base/allocator.h"
 #include "base/clock.h"
@@ -47,8 +49,10 @@
 
 namespace {
 
-// Every lab row's points text is this plus 1000 times its computer plus its round, so each is told apart.
-constexpr int labMark = 10000;
+// Pupil N signs in as "ФамилияN" with the password "kN"; the last pupil is a teacher.
+constexpr int pupils = 300;
+constexpr int topics = 6;
+constexpr int questionsPerTopic = 10;
 
 QString schemaSql() {
     QFile file(QStringLiteral(ESUN_SOURCE_DIR "/resources/sample/schema.sql"));
@@ -57,26 +61,32 @@ QString schemaSql() {
     return QString::fromUtf8(file.readAll());
 }
 
-// A database file of the program: 300 pupils (surname "ФамилияN", password "kN") in 3 classes, 6 topics
-// with a question each, and `results` earlier results.
+// A database file of the program: the pupils in 3 classes, the topics with their questions of four answers
+// each ("Ответ 1" is the correct one), and `results` earlier results, none of the lab's pupils (1 to 30).
 void makeDatabase(const QString& path, int results) {
     const QString sql = schemaSql() + QStringLiteral(R"sql(
 INSERT INTO "класс" VALUES (1, '5А'), (2, '5Б'), (3, '6А');
 INSERT INTO "Ученики" ("id_ученика", "Имя", "Фамилия", "Отчество", "id_класса", "ключ", "права")
-WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 300)
-SELECT i, 'Имя' || i, 'Фамилия' || i, 'Отчество', 1 + i % 3, 'k' || i, 0 FROM n;
+WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %2)
+SELECT i, 'Имя' || i, 'Фамилия' || i, 'Отчество', 1 + i % 3, 'k' || i, i = %2 FROM n;
 INSERT INTO "Тема" VALUES (1, 'Нотная грамота'), (2, 'Ключи'), (3, 'Композиторы'), (4, 'Жанры'),
     (5, 'Инструменты'), (6, 'Ритм');
-INSERT INTO "Вопрос" SELECT "id_темы", 'Вопрос ' || "id_темы", "id_темы" FROM "Тема";
-INSERT INTO "Ответы" ("ответ", "id_вопроса", "статус") SELECT 'Ответ', "id_вопроса", 1 FROM "Вопрос";
+INSERT INTO "Вопрос" WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %3 * %4)
+SELECT i, 'Вопрос ' || i, 1 + (i - 1) / %4 FROM n;
+INSERT INTO "Ответы" ("ответ", "id_вопроса", "статус")
+WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 4)
+SELECT 'Ответ ' || n.i, q."id_вопроса", n.i = 1 FROM "Вопрос" q, n;
 BEGIN;
 WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1)
 INSERT INTO "результаты" ("Дата", "Баллы", "Оценка", "id_ученика", "id_темы", "id_класса")
-SELECT date('2020-01-01', '+' || (i % 2000) || ' days'), CAST(i % 11 AS TEXT), 2 + i % 4, 1 + i % 300,
+SELECT date('2020-01-01', '+' || (i % 2000) || ' days'), CAST(i % 11 AS TEXT), 2 + i % 4, 31 + i % 269,
        1 + i % 6, 1 + i % 3 FROM n;
 COMMIT;
 )sql")
-                                          .arg(results);
+                                          .arg(results)
+                                          .arg(pupils)
+                                          .arg(topics)
+                                          .arg(questionsPerTopic);
     sqlite3* db = nullptr;
     if (sqlite3_open(QFile::encodeName(path).constData(), &db) != SQLITE_OK)
         qFatal("cannot create %s", qPrintable(path));
@@ -86,16 +96,24 @@ COMMIT;
     sqlite3_close(db);
 }
 
-// A new database on the server loaded from `file` as muzyka_server setup loads it; its superuser's URI.
-QString serverDatabase(PrivateServer& server, const QString& file) {
-    const QString name = server.createDatabase();
+// A new database on the server set up from `file` as muzyka_server setup does it, the lab login given a new
+// password; the database's name and the lab login's URI.
+struct LabDatabase {
+    QString name;
+    QString labUri;
+};
+
+LabDatabase serverDatabase(PrivateServer& server, const QString& file) {
+    LabDatabase lab{server.createDatabase(), {}};
     {
-        QSqlDatabase db = openServer(ServerAddress::parse(server.adminUri(name)), name);
-        std::printf("  %s\n", qPrintable(transfer::setUp(db, name, file, false)));
+        QSqlDatabase db = openServer(ServerAddress::parse(server.adminUri(lab.name)), lab.name);
+        std::printf("  %s\n", qPrintable(transfer::setUp(db, lab.name, file, false)));
+        lab.labUri =
+            server.uri(QStringLiteral("muzyka_lab"), transfer::newLabPassword(db, lab.name), lab.name);
         db.close();
     }
-    QSqlDatabase::removeDatabase(name);
-    return name;
+    QSqlDatabase::removeDatabase(lab.name);
+    return lab;
 }
 
 // Failures the data module would show in a box go to the standard error: nobody is there to answer.
@@ -123,17 +141,10 @@ double milliseconds(qint64 nanoseconds) {
 
 // ---- one lab computer ----
 
-// Signs pupil `pupil` in as the sign-in window does: the surname's password through the free query, then the
-// pupils' table filtered to the surname, which leaves its cursor on the pupil.
+// Signs pupil `pupil` in as the sign-in window's table variant does: the surname filters the pupils' table,
+// whose row is the pupil, and the password is checked (on the server, which records the sign-in).
 void signIn(TDataModule11& module, int pupil) {
     const QString surname = QStringLiteral("Фамилия%1").arg(pupil);
-    Query* query = module.ADOQuery1;
-    query->setSql(QStringLiteral("SELECT ключ FROM Ученики WHERE фамилия=:surname"));
-    query->bindValue(QStringLiteral(":surname"), surname);
-    query->open();
-    if (query->isEmpty() ||
-        query->fieldValue(schema::pupils::password).toString() != QStringLiteral("k%1").arg(pupil))
-        throw Failure(QStringLiteral("the pupil %1 cannot sign in").arg(surname));
     Table* ych = module.ych;
     ych->setFiltered(false);
     ych->setFilterText(QStringLiteral("Фамилия ='%1'").arg(surname));
@@ -141,21 +152,28 @@ void signIn(TDataModule11& module, int pupil) {
     if (ych->recordCount() != 1)
         throw Failure(
             QStringLiteral("the pupils' table shows %1 rows for %2").arg(ych->recordCount()).arg(surname));
+    if (!module.passwordMatches(QStringLiteral("k%1").arg(pupil)))
+        throw Failure(QStringLiteral("the password of %1 does not match").arg(surname));
 }
 
-// Stores a result as the test window does when a pupil finishes.
-void storeResult(TDataModule11& module, int points) {
-    Table* rez = module.rez;
-    Table* ych = module.ych;
-    rez->insert();
-    rez->setValue(schema::results::grade, 2 + points % 4);
-    rez->setValue(schema::results::points, QString::number(points));
-    rez->setValue(schema::results::date, programclock::today().startOfDay());
-    rez->setValue(schema::topicKey, module.tema->value(schema::topicKey));
-    rez->setValue(schema::pupilKey, ych->value(schema::pupilKey));
-    rez->setValue(schema::classKey, ych->value(schema::classKey));
-    if (rez->modified())
-        rez->post();
+// The test window's road up to the last question: the test begun on the topic, each question but the last
+// answered (every other one rightly).
+void answerAllButLast(TDataModule11& module, int topic) {
+    if (!module.gradesOnServer())
+        throw Failure(QStringLiteral("the server does not grade this login's tests"));
+    module.beginTest(topic);
+    Table* quest = module.quest;
+    quest->first();
+    for (int q = 0; q + 1 < quest->recordCount(); ++q, quest->next())
+        module.recordAnswer(quest->value(schema::questionKey).toInt(),
+                            QStringLiteral("Ответ %1").arg(q % 2 == 0 ? 1 : 2), programclock::today());
+}
+
+// The last answer: the server grades the test and stores its row, and the program reads the results again.
+void answerLast(TDataModule11& module) {
+    if (!module.recordAnswer(module.quest->value(schema::questionKey).toInt(), QStringLiteral("Ответ 1"),
+                             programclock::today()))
+        throw Failure(QStringLiteral("the last answer stored no result"));
 }
 
 // Waits for the parent's start byte on the shared pipe; false at its end (the parent is done).
@@ -164,9 +182,11 @@ bool waitForStart(int startFd) {
     return ::read(startFd, &byte, 1) == 1;
 }
 
-// The child: MUZYKA_SERVER names the server, as /etc/muzyka.conf does through the launcher. Each round it
-// signs its pupil in, says "ready", waits at the common start, stores one result and says how long it took.
-int labComputer(int computer, const int startFds[2]) {
+// The child: MUZYKA_SERVER names the server with the lab login, as /etc/muzyka.conf does through the
+// launcher. Each round it signs its pupil in and answers all but the last question, says "ready", waits at
+// the common start, answers the last question (the store) and says how long that took, then signs the pupil
+// out.
+int labComputer(int computer, const int startFds[2], int rounds) {
     PrintedDialogs dialogs;
     setDialogs(&dialogs);
     QElapsedTimer clock;
@@ -177,33 +197,42 @@ int labComputer(int computer, const int startFds[2]) {
     std::printf("opened %.2f\n", milliseconds(clock.nsecsElapsed()));
     std::fflush(stdout);
     const int pupil = computer + 1;
-    if (!module.tema->locate(schema::topicKey, 1 + computer % 6)) {
-        std::fprintf(stderr, "computer %d: no topic %d\n", computer, 1 + computer % 6);
+    const int topic = 1 + computer % topics;
+    if (!module.tema->locate(schema::topicKey, topic)) {
+        std::fprintf(stderr, "computer %d: no topic %d\n", computer, topic);
         return 1;
     }
-    for (int round = 0;; ++round) {
-        clock.restart();
+    for (int round = 0; round < rounds; ++round) {
+        double signInMs = 0;
         try {
+            clock.restart();
             signIn(module, pupil);
+            signInMs = milliseconds(clock.nsecsElapsed());
+            answerAllButLast(module, topic);
         } catch (const Failure& f) {
             std::fprintf(stderr, "computer %d: %s\n", computer, qPrintable(f.text()));
             return 1;
         }
-        std::printf("ready %.3f\n", milliseconds(clock.nsecsElapsed()));
+        std::printf("ready %.3f\n", signInMs);
         std::fflush(stdout);
         if (!waitForStart(startFds[round % 2]))
             return 0;
         clock.restart();
         try {
-            storeResult(module, labMark + computer * 1000 + round);
+            answerLast(module);
             std::printf("stored %.3f\n", milliseconds(clock.nsecsElapsed()));
         } catch (const Failure& f) {
-            if (module.rez->state() == Table::State::Insert)
-                module.rez->cancel();
             std::printf("failed %s\n", qPrintable(f.text()));
         }
         std::fflush(stdout);
+        try {
+            module.signOut();
+        } catch (const Failure& f) {
+            std::fprintf(stderr, "computer %d: %s\n", computer, qPrintable(f.text()));
+            return 1;
+        }
     }
+    return 0;
 }
 
 // ---- the parent ----
@@ -237,8 +266,8 @@ void printSummary(const char* what, const std::vector<double>& values) {
 // from one that has not yet woken up.
 class Lab {
 public:
-    Lab(const QString& uri, int computers) {
-        QStringList arguments{QStringLiteral("--child"), QString()};
+    Lab(const QString& uri, int computers, int rounds) {
+        QStringList arguments{QStringLiteral("--child"), QString(), QString::number(rounds)};
         for (int& write : m_startWrite) {
             int fds[2];
             if (::pipe(fds) != 0)
@@ -314,17 +343,13 @@ private:
 };
 
 void stores(PrivateServer& server, const QString& file, int computers, int results) {
-    const QString database = serverDatabase(server, file);
-    const qint64 before = server.rows(database, QStringLiteral("SELECT count(*) FROM muzyka.\"результаты\""))
-                              .front()
-                              .front()
-                              .toLongLong();
+    const LabDatabase database = serverDatabase(server, file);
     std::vector<double> first, later, signIns;
     int failures = 0;
     QElapsedTimer clock;
     clock.start();
     {
-        Lab lab(server.adminUri(database), computers);
+        Lab lab(database.labUri, computers, results + 1);
         const std::vector<double> opened = lab.lines("opened");
         std::printf("  %d lab computers started the program in %.1f s (their data module opened in %.0f to "
                     "%.0f ms)\n",
@@ -343,41 +368,39 @@ void stores(PrivateServer& server, const QString& file, int computers, int resul
     }
     std::printf("  %d rounds in %.1f s\n\n", results + 1, double(clock.elapsed()) / 1000.0);
 
-    // Every row once: each points text the computers wrote, counted on the server, with its pupil.
-    const auto rows = server.rows(database, QStringLiteral("SELECT \"Баллы\", count(*), min(\"id_ученика\"), "
-                                                           "max(\"id_ученика\") FROM muzyka.\"результаты\" "
-                                                           "WHERE length(\"Баллы\") > 2 GROUP BY \"Баллы\""));
-    std::vector<int> seen(size_t(computers) * size_t(results + 1), 0);
-    int strangers = 0, wrongPupil = 0;
-    for (const QVariantList& row : rows) {
-        const int value = row[0].toInt() - labMark;
-        const int computer = value / 1000, round = value % 1000;
-        if (value < 0 || computer >= computers || round > results) {
-            ++strangers;
-            continue;
-        }
-        seen[size_t(computer) * size_t(results + 1) + size_t(round)] += row[1].toInt();
-        if (row[2].toInt() != computer + 1 || row[3].toInt() != computer + 1)
-            ++wrongPupil;
-    }
-    const auto lost = std::count(seen.begin(), seen.end(), 0);
-    const auto doubled = std::count_if(seen.begin(), seen.end(), [](int n) { return n > 1; });
-    const qint64 after = server.rows(database, QStringLiteral("SELECT count(*) FROM muzyka.\"результаты\""))
-                             .front()
-                             .front()
-                             .toLongLong();
-    std::printf("Rows: %lld stored by %d computers in %d rounds (%lld expected); lost %lld, doubled %lld, "
-                "unknown %d, with a wrong pupil %d; failed stores %d.\n\n",
-                after - before, computers, results + 1, qint64(computers) * (results + 1), qint64(lost),
-                qint64(doubled), strangers, wrongPupil, failures);
-    std::printf("| stores (wall time of insert, values, post) | count | median | 99th percentile | worst |\n"
-                "|---|---|---|---|---|\n");
+    // Every row once: the lab's pupils have no earlier results, and each test the server began keeps the key
+    // of the row it stored.
+    const auto number = [&](const QString& sql) {
+        return server.rows(database.name, sql.arg(computers)).front().front().toLongLong();
+    };
+    const qint64 expected = qint64(computers) * (results + 1);
+    const qint64 rows =
+        number(QStringLiteral("SELECT count(*) FROM muzyka.\"результаты\" WHERE \"id_ученика\" <= %1"));
+    const qint64 linked =
+        number(QStringLiteral("SELECT count(DISTINCT r.\"id_результата\") FROM muzyka.\"попытки\" p JOIN "
+                              "muzyka.\"результаты\" r ON "
+                              "r.\"id_результата\" = p.\"id_результата\" AND r.\"id_ученика\" = "
+                              "p.\"id_ученика\" WHERE p.\"id_ученика\" <= %1"));
+    const qint64 tests =
+        number(QStringLiteral("SELECT count(*) FROM muzyka.\"попытки\" WHERE \"id_ученика\" <= %1"));
+    const qint64 wrongCounts =
+        number(QStringLiteral("SELECT count(*) FROM (SELECT count(*) AS c FROM muzyka.\"результаты\" "
+                              "WHERE \"id_ученика\" <= %1 GROUP BY \"id_ученика\") x WHERE c <> ") +
+               QString::number(results + 1));
+    std::printf(
+        "Rows: %lld stored by %d computers in %d rounds (%lld expected, %lld tests begun); lost %lld, "
+        "doubled %lld, pupils with another count %lld; failed stores %d.\n\n",
+        rows, computers, results + 1, expected, tests, expected - linked, rows - linked, wrongCounts,
+        failures);
+    std::printf(
+        "| stores (wall time of the last answer: graded, stored, results read again) | count | median | "
+        "99th percentile | worst |\n|---|---|---|---|---|\n");
     printSummary("the first, all computers at once", first);
     printSummary("the later ones, all computers at once each round", later);
     std::vector<double> all = first;
     all.insert(all.end(), later.begin(), later.end());
     printSummary("all", all);
-    printSummary("sign-in before each (query and filter)", signIns);
+    printSummary("sign-in before each (filter, password on the server)", signIns);
 }
 
 // ---- opening the results ----
@@ -432,7 +455,7 @@ std::shared_ptr<PGconn> rawConnection(const PrivateServer& server, const QString
 void rawServer(PGconn* conn) {
     PGresult* result =
         PQexec(conn, "SELECT \"id_результата\", \"Дата\", \"Баллы\", \"Оценка\", \"id_ученика\", "
-                     "\"id_темы\", \"id_класса\" FROM muzyka.\"результаты\"");
+                     "\"id_темы\", \"id_класса\" FROM muzyka.\"результаты\" ORDER BY 1");
     qint64 sum = 0;
     for (int r = 0; r < PQntuples(result); ++r)
         for (int c = 0; c < 7; ++c)
@@ -442,25 +465,46 @@ void rawServer(PGconn* conn) {
         qFatal("the server has no results");
 }
 
-// The child of a first opening: the program's start on the file in the working folder or on the server `uri`,
-// the lookup tables opened, then `rez` timed. Prints the wall and CPU milliseconds and the rows.
-int firstOpening(const QString& uri) {
-    PrintedDialogs dialogs;
-    setDialogs(&dialogs);
-    TDataModule11 module(nullptr, TDataModule11::Open::Later);
+// The teacher signs in on the lab login: the server records a teacher's sign-in, which shows him every
+// result.
+void signInTeacher(TDataModule11& module) {
+    if (!module.ych->locate(schema::pupilKey, pupils) ||
+        !module.passwordMatches(QStringLiteral("k%1").arg(pupils)))
+        qFatal("the teacher cannot sign in");
+}
+
+// Where `rez` is read from: the file in the working folder, the server on the lab login with the teacher
+// signed in (through the lab's view of the results), or the server on the administrator's login (the table).
+enum class Source { File, LabTeacher, Administrator };
+
+// A data module on `uri` (empty: the file) with the lookup tables of rez open, as the teacher's window has
+// them, and the teacher signed in on the lab login.
+void prepare(TDataModule11& module, const QString& uri, Source source) {
     module.ADOConnection1->setServer(uri);
     for (Table* lookup : {module.ych, module.klass, module.tema})
         lookup->open();
+    if (source == Source::LabTeacher)
+        signInTeacher(module);
+}
+
+// The child of a first opening: the program's start on `uri`, then `rez` timed. Prints the wall and CPU
+// milliseconds and the rows.
+int firstOpening(const QString& uri, Source source) {
+    PrintedDialogs dialogs;
+    setDialogs(&dialogs);
+    TDataModule11 module(nullptr, TDataModule11::Open::Later);
+    prepare(module, uri, source);
     const Timing t = timed([&] { module.rez->open(); });
     std::printf("%.3f %.3f %d\n", t.wall, t.cpu, module.rez->recordCount());
     return dialogs.shown == 0 ? 0 : 1;
 }
 
 // The first opening in a fresh process, as at the program's start: a child of this benchmark.
-Timing firstOpeningApart(const QString& uri, int rows) {
+Timing firstOpeningApart(const QString& uri, Source source, int rows) {
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--opener"), uri});
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--opener"), uri, QString::number(int(source))});
     if (!child.waitForFinished(120000) || child.exitCode() != 0)
         qFatal("the opening child failed");
     const QList<QByteArray> figures = child.readAll().trimmed().split(' ');
@@ -470,24 +514,28 @@ Timing firstOpeningApart(const QString& uri, int rows) {
 }
 
 void openings(PrivateServer& server, const QString& file, int rows, int rounds) {
-    const QString database = serverDatabase(server, file);
-    const QString uri = server.adminUri(database);
+    const LabDatabase database = serverDatabase(server, file);
+    const QString adminUri = server.adminUri(database.name);
     PrintedDialogs dialogs;
     setDialogs(&dialogs);
-    // Two data modules, one on the file (Primer.mdb in the working folder) and one on the server, each with
-    // the lookup tables of rez open as the teacher's window has them.
-    TDataModule11 onFile(nullptr, TDataModule11::Open::Later);
-    TDataModule11 onServer(nullptr, TDataModule11::Open::Later);
-    onServer.ADOConnection1->setServer(uri);
-    for (TDataModule11* module : {&onFile, &onServer})
-        for (Table* lookup : {module->ych, module->klass, module->tema})
-            lookup->open();
-    onFile.rez->open();
-    onServer.rez->open();
-    if (onFile.rez->recordCount() != rows || onServer.rez->recordCount() != rows)
-        qFatal("the file shows %d rows, the server %d", onFile.rez->recordCount(),
-               onServer.rez->recordCount());
-    const std::shared_ptr<PGconn> raw = rawConnection(server, database);
+    struct Kind {
+        Source source;
+        QString uri;
+        const char* name;
+    };
+    const Kind kinds[] = {{Source::File, QString(), "file"},
+                          {Source::LabTeacher, database.labUri, "server, lab login, teacher signed in"},
+                          {Source::Administrator, adminUri, "server, administrator's login"}};
+    // A data module of each kind in this process, for the openings after closing.
+    std::vector<std::unique_ptr<TDataModule11>> modules;
+    for (const Kind& kind : kinds) {
+        modules.push_back(std::make_unique<TDataModule11>(nullptr, TDataModule11::Open::Later));
+        prepare(*modules.back(), kind.uri, kind.source);
+        modules.back()->rez->open();
+        if (modules.back()->rez->recordCount() != rows)
+            qFatal("%s shows %d rows", kind.name, modules.back()->rez->recordCount());
+    }
+    const std::shared_ptr<PGconn> raw = rawConnection(server, database.name);
     struct Series {
         std::vector<double> wall, cpu;
         void add(const Timing& t) {
@@ -495,37 +543,41 @@ void openings(PrivateServer& server, const QString& file, int rows, int rounds) 
             cpu.push_back(t.cpu);
         }
     };
-    Series firstFile, firstServer, againFile, againServer, rawFileScan, rawServerQuery;
-    // Alternating, so that whatever else the machine does falls on both alike.
+    std::vector<Series> first(std::size(kinds)), again(std::size(kinds));
+    Series rawFileScan, rawServerQuery;
+    // Alternating, so that whatever else the machine does falls on all alike.
     for (int round = 0; round < rounds; ++round) {
-        firstFile.add(firstOpeningApart(QString(), rows));
-        firstServer.add(firstOpeningApart(uri, rows));
-        onFile.rez->close();
-        againFile.add(timed([&] { onFile.rez->open(); }));
-        onServer.rez->close();
-        againServer.add(timed([&] { onServer.rez->open(); }));
+        for (size_t k = 0; k < std::size(kinds); ++k) {
+            first[k].add(firstOpeningApart(kinds[k].uri, kinds[k].source, rows));
+            Table* rez = modules[k]->rez;
+            rez->close();
+            again[k].add(timed([&] { rez->open(); }));
+        }
         rawFileScan.add(timed([&] { rawFile(file); }));
         rawServerQuery.add(timed([&] { rawServer(raw.get()); }));
     }
     const auto median = [](const std::vector<double>& v) { return summary(v).median; };
-    const auto line = [&](const char* what, const Series& s) {
+    const auto line = [&](const QString& what, const Series& s) {
         std::vector<double> wall = s.wall;
         std::sort(wall.begin(), wall.end());
-        std::printf("| %s | %.1f ms | %.1f to %.1f ms | %.1f ms |\n", what, median(s.wall), wall.front(),
-                    wall.back(), median(s.cpu));
+        std::printf("| %s | %.1f ms | %.1f to %.1f ms | %.1f ms |\n", qPrintable(what), median(s.wall),
+                    wall.front(), wall.back(), median(s.cpu));
     };
     std::printf("\nOpening `rez` with %d rows, its lookups open (%d rounds, alternating; the CPU time is the "
                 "opening thread's)\n\n| | median wall | range | median CPU |\n|---|---|---|---|\n",
                 rows, rounds);
-    line("file, first opening in a fresh process", firstFile);
-    line("server, first opening in a fresh process", firstServer);
-    line("file, opened again after closing", againFile);
-    line("server, opened again after closing", againServer);
-    line("raw sqlite3 scan of the file", rawFileScan);
-    line("raw libpq query of the server, all rows in one result", rawServerQuery);
-    std::printf(
-        "\nServer / file (medians of the wall time; target 2): first opening %.2f, opened again %.2f\n",
-        median(firstServer.wall) / median(firstFile.wall), median(againServer.wall) / median(againFile.wall));
+    for (size_t k = 0; k < std::size(kinds); ++k)
+        line(QStringLiteral("%1: first opening in a fresh process").arg(QLatin1String(kinds[k].name)),
+             first[k]);
+    for (size_t k = 0; k < std::size(kinds); ++k)
+        line(QStringLiteral("%1: opened again after closing").arg(QLatin1String(kinds[k].name)), again[k]);
+    line(QStringLiteral("raw sqlite3 scan of the file"), rawFileScan);
+    line(QStringLiteral("raw libpq query of the table in key order, all rows in one result"), rawServerQuery);
+    std::printf("\nServer / file (medians of the wall time; target 2):\n");
+    for (size_t k = 1; k < std::size(kinds); ++k)
+        std::printf("  %s: first opening %.2f, opened again %.2f\n", kinds[k].name,
+                    median(first[k].wall) / median(first[0].wall),
+                    median(again[k].wall) / median(again[0].wall));
     setDialogs(nullptr);
 }
 
@@ -534,12 +586,12 @@ void openings(PrivateServer& server, const QString& file, int rows, int rounds) 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     allocator::keepFreedMemory(); // as the program's application object does
-    if (argc == 5 && QByteArray(argv[1]) == "--child") {
-        const int startFds[2] = {QByteArray(argv[3]).toInt(), QByteArray(argv[4]).toInt()};
-        return labComputer(QByteArray(argv[2]).toInt(), startFds);
+    if (argc == 6 && QByteArray(argv[1]) == "--child") {
+        const int startFds[2] = {QByteArray(argv[4]).toInt(), QByteArray(argv[5]).toInt()};
+        return labComputer(QByteArray(argv[2]).toInt(), startFds, QByteArray(argv[3]).toInt());
     }
-    if (argc == 3 && QByteArray(argv[1]) == "--opener")
-        return firstOpening(QString::fromLocal8Bit(argv[2]));
+    if (argc == 4 && QByteArray(argv[1]) == "--opener")
+        return firstOpening(QString::fromLocal8Bit(argv[2]), Source(QByteArray(argv[3]).toInt()));
 
     std::setvbuf(stdout, nullptr, _IOLBF, 0); // the figures as they come, also into a pipe
     QCommandLineParser parser;
@@ -548,6 +600,9 @@ int main(int argc, char** argv) {
     const QCommandLineOption resultsOption(QStringLiteral("results"),
                                            QStringLiteral("results after the first"), QStringLiteral("N"),
                                            QStringLiteral("100"));
+    const QCommandLineOption historyOption(QStringLiteral("history"),
+                                           QStringLiteral("results on the server before the lab starts"),
+                                           QStringLiteral("N"), QStringLiteral("1000"));
     const QCommandLineOption rowsOption(QStringLiteral("rows"),
                                         QStringLiteral("results rows for the opening"), QStringLiteral("N"),
                                         QStringLiteral("100000"));
@@ -555,7 +610,8 @@ int main(int argc, char** argv) {
                                          QStringLiteral("N"), QStringLiteral("7"));
     const QCommandLineOption durableOption(QStringLiteral("durable"),
                                            QStringLiteral("flush every commit to the disk"));
-    parser.addOptions({computersOption, resultsOption, rowsOption, opensOption, durableOption});
+    parser.addOptions(
+        {computersOption, resultsOption, historyOption, rowsOption, opensOption, durableOption});
     parser.addHelpOption();
     parser.process(app);
     const int computers = parser.value(computersOption).toInt();
@@ -593,9 +649,12 @@ int main(int argc, char** argv) {
 
     if (computers > 0) {
         const QString labFile = dir.filePath(QStringLiteral("lab.mdb"));
-        makeDatabase(labFile, 1000);
-        std::printf("\n%d lab computers, a result each at the same moment, then %d more each the same way\n",
-                    computers, results);
+        const int history = parser.value(historyOption).toInt();
+        makeDatabase(labFile, history);
+        std::printf(
+            "\n%d lab computers, a result each at the same moment, then %d more each the same way; %d "
+            "earlier results on the server\n",
+            computers, results, history);
         stores(server, labFile, computers, results);
     }
     const int rows = parser.value(rowsOption).toInt();
