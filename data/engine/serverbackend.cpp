@@ -11,6 +11,7 @@
 #include <libpq-fe.h>
 
 #include <charconv>
+#include <cstring>
 
 using namespace backend;
 
@@ -62,6 +63,117 @@ private:
     Result m_result;
     int m_rows;
     int m_row = -1;
+};
+
+// Every row of a table as the rows of a COPY: the server sends them while they are read, and each costs one
+// small buffer instead of a place in one result that holds all rows before the first is read.
+class CopyRows final : public RowStream {
+public:
+    CopyRows(PGconn* conn, int columns, std::function<void(const PGresult*)> failed)
+        : m_conn(conn), m_failed(std::move(failed)), m_cells(size_t(columns)), m_decoded(size_t(columns)) {}
+    ~CopyRows() override {
+        release();
+        if (m_done)
+            return;
+        // Read to the end, so the connection takes commands again.
+        char* line = nullptr;
+        while (PQgetCopyData(m_conn, &line, 0) > 0)
+            PQfreemem(line);
+        while (PGresult* rest = PQgetResult(m_conn))
+            PQclear(rest);
+    }
+    CopyRows(const CopyRows&) = delete;
+    CopyRows& operator=(const CopyRows&) = delete;
+
+    qint64 sizeHint() const override { return 0; }
+    bool next() override {
+        release();
+        const int length = PQgetCopyData(m_conn, &m_line, 0);
+        if (length == -1) {
+            m_done = true;
+            const Result end(PQgetResult(m_conn), PQclear);
+            while (PGresult* rest = PQgetResult(m_conn))
+                PQclear(rest);
+            if (PQresultStatus(end.get()) != PGRES_COMMAND_OK)
+                m_failed(end.get());
+            return false;
+        }
+        if (length < 0) {
+            m_done = true;
+            m_failed(nullptr);
+            return false;
+        }
+        split(m_line, m_line + length - (length > 0 && m_line[length - 1] == '\n' ? 1 : 0));
+        return true;
+    }
+    qint64 key() const override {
+        qint64 key = 0;
+        std::from_chars(m_cells[0].text, m_cells[0].text + m_cells[0].length, key);
+        return key;
+    }
+    Cell cell(int column) const override { return m_cells[size_t(column) + 1]; }
+
+private:
+    void release() {
+        if (m_line)
+            PQfreemem(m_line);
+        m_line = nullptr;
+    }
+    // Fields are parted by tabs; "\N" is null; a backslash escapes a control character or itself.
+    void split(const char* from, const char* end) {
+        for (size_t i = 0; i < m_cells.size(); ++i) {
+            const char* stop = static_cast<const char*>(std::memchr(from, '\t', size_t(end - from)));
+            if (!stop)
+                stop = end;
+            Cell& c = m_cells[i];
+            const int length = int(stop - from);
+            if (length == 2 && from[0] == '\\' && from[1] == 'N') {
+                c = Cell{};
+            } else if (!std::memchr(from, '\\', size_t(length))) {
+                c = Cell{Cell::Text, 0, 0, from, length};
+            } else {
+                QByteArray& decoded = m_decoded[i];
+                decoded.clear();
+                for (const char* p = from; p < stop; ++p) {
+                    char ch = *p;
+                    if (ch == '\\' && p + 1 < stop) {
+                        switch (*++p) {
+                        case 'b':
+                            ch = '\b';
+                            break;
+                        case 'f':
+                            ch = '\f';
+                            break;
+                        case 'n':
+                            ch = '\n';
+                            break;
+                        case 'r':
+                            ch = '\r';
+                            break;
+                        case 't':
+                            ch = '\t';
+                            break;
+                        case 'v':
+                            ch = '\v';
+                            break;
+                        default:
+                            ch = *p;
+                        }
+                    }
+                    decoded.append(ch);
+                }
+                c = Cell{Cell::Text, 0, 0, decoded.constData(), int(decoded.size())};
+            }
+            from = stop < end ? stop + 1 : end;
+        }
+    }
+
+    PGconn* m_conn;
+    std::function<void(const PGresult*)> m_failed;
+    char* m_line = nullptr;
+    bool m_done = false;
+    std::vector<Cell> m_cells; // the key, then the asked columns
+    std::vector<QByteArray> m_decoded;
 };
 
 // A value as libpq's text format has it; null stays a null array.
@@ -149,16 +261,21 @@ Result ServerBackend::run(const QString& sql, const QList<QByteArray>& parameter
     const ExecStatusType status = PQresultStatus(result.get());
     if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
         return result;
-    if (PQstatus(conn) == CONNECTION_BAD)
+    failed(result.get());
+}
+
+void ServerBackend::failed(const PGresult* result) const {
+    PGconn* conn = connection();
+    if (!conn || PQstatus(conn) == CONNECTION_BAD)
         throw lostError();
-    const QString state = field(result.get(), PG_DIAG_SQLSTATE);
-    const QString words = field(result.get(), PG_DIAG_MESSAGE_PRIMARY);
+    const QString state = field(result, PG_DIAG_SQLSTATE);
+    const QString words = field(result, PG_DIAG_MESSAGE_PRIMARY);
     if (state == u"23503")
         throw Refused{{Refusal::ForeignKey, {}, words}};
     if (state == u"23505")
-        throw Refused{{Refusal::Unique, refusedColumn(result.get()), words}};
+        throw Refused{{Refusal::Unique, refusedColumn(result), words}};
     if (state == u"23502")
-        throw Refused{{Refusal::NotNull, refusedColumn(result.get()), words}};
+        throw Refused{{Refusal::NotNull, refusedColumn(result), words}};
     if (state == u"23514")
         throw Refused{{Refusal::Check, {}, words}};
     if (state == u"42501")
@@ -258,7 +375,16 @@ std::unique_ptr<RowStream> ServerBackend::select(const QString& table, const QSt
     }
     if (lock)
         sql += QStringLiteral(" FOR UPDATE");
-    return std::make_unique<ServerRows>(run(sql, parameters));
+    if (key)
+        return std::make_unique<ServerRows>(run(sql, parameters));
+    PGconn* conn = connection();
+    if (!conn)
+        throw lostError();
+    const Result copy(PQexec(conn, QStringLiteral("COPY (%1) TO STDOUT").arg(sql).toUtf8().constData()),
+                      PQclear);
+    if (PQresultStatus(copy.get()) != PGRES_COPY_OUT)
+        failed(copy.get());
+    return std::make_unique<CopyRows>(conn, int(names.size()), [this](const PGresult* r) { failed(r); });
 }
 
 QString ServerBackend::writeSql(const RowWrite& write) const {

@@ -49,6 +49,8 @@ private:
     // Runs one statement with text parameters (null for SQL NULL); the result, or throws for a failure.
     std::shared_ptr<pg_result> run(const QString& sql, const QList<QByteArray>& parameters = {},
                                    const QVector<bool>& nulls = {}) const;
+    // Throws what a failed command's result (or a lost connection) means.
+    [[noreturn]] void failed(const pg_result* result) const;
     struct Written {
         qint64 key = 0;
         QByteArray transaction; // the server's number of the write's transaction, once it answered
