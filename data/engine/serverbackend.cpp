@@ -69,8 +69,9 @@ private:
 // small buffer instead of a place in one result that holds all rows before the first is read.
 class CopyRows final : public RowStream {
 public:
-    CopyRows(PGconn* conn, int columns, std::function<void(const PGresult*)> failed)
-        : m_conn(conn), m_failed(std::move(failed)), m_cells(size_t(columns)), m_decoded(size_t(columns)) {}
+    CopyRows(PGconn* conn, int columns, qint64 rows, std::function<void(const PGresult*)> failed)
+        : m_conn(conn), m_rows(rows), m_failed(std::move(failed)), m_cells(size_t(columns)),
+          m_decoded(size_t(columns)) {}
     ~CopyRows() override {
         release();
         if (m_done)
@@ -85,7 +86,7 @@ public:
     CopyRows(const CopyRows&) = delete;
     CopyRows& operator=(const CopyRows&) = delete;
 
-    qint64 sizeHint() const override { return 0; }
+    qint64 sizeHint() const override { return m_rows; }
     bool next() override {
         release();
         const int length = PQgetCopyData(m_conn, &m_line, 0);
@@ -169,6 +170,7 @@ private:
     }
 
     PGconn* m_conn;
+    qint64 m_rows;
     std::function<void(const PGresult*)> m_failed;
     char* m_line = nullptr;
     bool m_done = false;
@@ -370,8 +372,6 @@ std::unique_ptr<RowStream> ServerBackend::select(const QString& table, const QSt
     if (key) {
         sql += QStringLiteral(" WHERE %1 = $1").arg(rowKeyName);
         parameters.append(QByteArray::number(*key));
-    } else {
-        sql += QStringLiteral(" ORDER BY %1").arg(rowKeyName); // in key order, as a file gives them
     }
     if (lock)
         sql += QStringLiteral(" FOR UPDATE");
@@ -380,11 +380,21 @@ std::unique_ptr<RowStream> ServerBackend::select(const QString& table, const QSt
     PGconn* conn = connection();
     if (!conn)
         throw lostError();
-    const Result copy(PQexec(conn, QStringLiteral("COPY (%1) TO STDOUT").arg(sql).toUtf8().constData()),
-                      PQclear);
-    if (PQresultStatus(copy.get()) != PGRES_COPY_OUT)
-        failed(copy.get());
-    return std::make_unique<CopyRows>(conn, int(names.size()), [this](const PGresult* r) { failed(r); });
+    // The rows are counted first in the same round trip, so that the table makes room for them once.
+    const QByteArray both =
+        QStringLiteral("SELECT pg_catalog.count(*) FROM (%1) r; COPY (%1) TO STDOUT").arg(sql).toUtf8();
+    if (!PQsendQuery(conn, both.constData()))
+        failed(nullptr);
+    const Result count(PQgetResult(conn), PQclear);
+    const Result copy(PQresultStatus(count.get()) == PGRES_TUPLES_OK ? PQgetResult(conn) : nullptr, PQclear);
+    if (PQresultStatus(copy.get()) != PGRES_COPY_OUT) {
+        while (PGresult* rest = PQgetResult(conn))
+            PQclear(rest);
+        failed(copy ? copy.get() : count.get());
+    }
+    const qint64 rows = QByteArray(PQgetvalue(count.get(), 0, 0)).toLongLong();
+    return std::make_unique<CopyRows>(conn, int(names.size()), rows,
+                                      [this](const PGresult* r) { failed(r); });
 }
 
 QString ServerBackend::writeSql(const RowWrite& write) const {

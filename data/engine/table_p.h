@@ -115,6 +115,7 @@ struct TableData : public filter::RowSource {
     void reading(const std::function<void(backend::Backend&)>& read) const;
     void loadRows();
     void shrink();
+    void orderByKey(); // the rows read put in key order
     void reloadRow(int row);
     // The stored row still holds what was read into `row` (false when it is gone).
     bool storedRowUnchanged(int row) const;

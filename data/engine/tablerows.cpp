@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <numeric>
 
 // Repeated short texts of one column (marks, class names) share one string while rows are read. Texts of
 // up to 7 bytes are found by their bytes packed into one number, longer ones by the bytes themselves.
@@ -146,8 +147,38 @@ void TableData::loadRows() {
         resize(row);
         if (capacity > row + row / 4 + 1024)
             shrink();
+        // A server gives the rows as they lie; the table shows them in key order, as a file does.
+        if (!std::is_sorted(rowids.begin(), rowids.end()))
+            orderByKey();
     });
     invalidateIndexes();
+}
+
+namespace {
+
+template <typename Vector> void permute(Vector& values, const std::vector<int>& order) {
+    if (values.empty())
+        return;
+    Vector moved(values.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        moved[i] = std::move(values[size_t(order[i])]);
+    values.swap(moved);
+}
+
+} // namespace
+
+void TableData::orderByKey() {
+    std::vector<int> byKey(rowids.size());
+    std::iota(byKey.begin(), byKey.end(), 0);
+    std::sort(byKey.begin(), byKey.end(),
+              [this](int a, int b) { return rowids[size_t(a)] < rowids[size_t(b)]; });
+    for (Column& c : columns) {
+        permute(c.ints, byKey);
+        permute(c.texts, byKey);
+        permute(c.nulls, byKey);
+    }
+    permute(rowids, byKey);
+    permute(deleted, byKey);
 }
 
 void TableData::shrink() {
