@@ -352,12 +352,10 @@ QVector<Reference> ServerBackend::references() const {
 }
 
 QString ServerBackend::rowKey(const QString& table) const {
-    if (const auto known = m_rowKeys.constFind(table); known != m_rowKeys.cend())
-        return *known;
-    const QVector<ColumnInfo> all = columns(table);
-    for (const ColumnInfo& column : all)
+    // The columns are asked of the catalog once per connection, the key with them.
+    for (const ColumnInfo& column : columns(table))
         if (column.primaryKey)
-            return m_rowKeys[table] = quotedSqlName(column.name);
+            return quotedSqlName(column.name);
     throw DatabaseError{{}, QStringLiteral("у таблицы «%1» на сервере нет ключа.").arg(table)};
 }
 

@@ -63,7 +63,6 @@ private:
     QString m_name;
     // The server ended the connection (a restart, an administrator's cut) though libpq may not know yet.
     mutable bool m_broken = false;
-    mutable QHash<QString, QString> m_rowKeys; // a table's key column, quoted
     QString m_session;
     // The schema's tables and their columns, asked once: every query's names are resolved against them, and
     // the server's catalog does not change under the program.
