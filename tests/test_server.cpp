@@ -304,6 +304,13 @@ private slots:
             << QStringList{QStringLiteral("setup"), QStringLiteral("mysql://muzyka_admin:p@ss@host/db")}
             << QStringLiteral("Неверный адрес сервера «mysql://muzyka_admin@host/db»")
             << QStringLiteral("ss@");
+        // Typed by hand, unencoded: the server still gets the whole password, and no part of it shows.
+        for (const QString& typed : {QStringLiteral("Wr/ong@Se?cr#et"), QStringLiteral("a@b?host=c/d")})
+            QTest::newRow(qPrintable(QStringLiteral("a wrong password typed as %1").arg(typed)))
+                << QStringList{QStringLiteral("setup"),
+                               QStringLiteral("postgresql://muzyka_admin:%1@/postgres?host=%2")
+                                   .arg(typed, uriEncoded(m_server->socketFolder()))}
+                << QStringLiteral("не принял пароль пользователя «muzyka_admin»") << typed.mid(1, 8);
         QTest::newRow("a port that is no number")
             << QStringList{QStringLiteral("dump"),
                            QStringLiteral("postgresql://u:%1@host:port/db").arg(wrong),

@@ -17,6 +17,18 @@ QString encoded(const QString& part) {
     return QString::fromLatin1(QUrl::toPercentEncoding(part));
 }
 
+// Where the user and password of `rest` (a URI after its "://") end: the last "@" before which stands a user
+// name, never holding "/" or "?". A hand-typed password may hold "@", "/", "?" or "#" unencoded; an "@" of
+// the parameters (?host=/db?user=a@b) follows a "/" or "?" before any ":".
+qsizetype userInfoEnd(const QString& rest) {
+    for (qsizetype at = rest.lastIndexOf(u'@'); at >= 0; at = at > 0 ? rest.lastIndexOf(u'@', at - 1) : -1) {
+        const QString user = rest.left(at).section(u':', 0, 0);
+        if (!user.contains(u'/') && !user.contains(u'?'))
+            return at;
+    }
+    return -1;
+}
+
 [[noreturn]] void wrongUri(const QString& uri, const QString& why) {
     throw Failure(QStringLiteral("Неверный адрес сервера «%1»: %2.").arg(withoutPassword(uri), why));
 }
@@ -41,10 +53,16 @@ bool says(const QString& text, std::initializer_list<const char*> fragments) {
 } // namespace
 
 QString withoutPassword(const QString& uri) {
-    static const QRegularExpression userInfo(QStringLiteral("^([a-z]+://[^:@/?]*):[^/?]*@"));
     static const QRegularExpression parameter(QStringLiteral("([?&])password=[^&]*&?"));
+    const qsizetype schemeEnd = uri.indexOf(QLatin1String("://"));
+    const qsizetype start = schemeEnd < 0 ? 0 : schemeEnd + 3;
     QString shown = uri;
-    shown.replace(userInfo, QStringLiteral("\\1@"));
+    const qsizetype at = userInfoEnd(uri.mid(start));
+    if (at >= 0) {
+        const qsizetype colon = uri.indexOf(u':', start);
+        if (colon >= 0 && colon < start + at)
+            shown.remove(colon, start + at - colon);
+    }
     shown.replace(parameter, QStringLiteral("\\1"));
     if (shown.endsWith(u'?') || shown.endsWith(u'&'))
         shown.chop(1);
@@ -60,21 +78,21 @@ ServerAddress ServerAddress::parse(const QString& uri) {
         wrongUri(uri, QStringLiteral("он должен начинаться с postgresql://"));
 
     ServerAddress address;
+    const qsizetype at = userInfoEnd(rest);
+    if (at >= 0) {
+        const QString userInfo = rest.left(at);
+        const qsizetype colon = userInfo.indexOf(u':');
+        address.user = decoded(userInfo.left(colon));
+        if (colon >= 0)
+            address.password = decoded(userInfo.mid(colon + 1));
+        rest = rest.mid(at + 1);
+    }
     const qsizetype question = rest.indexOf(u'?');
     const QString query = question < 0 ? QString() : rest.mid(question + 1);
     rest = rest.left(question);
     const qsizetype slash = rest.indexOf(u'/');
     address.database = decoded(slash < 0 ? QString() : rest.mid(slash + 1));
     QString authority = rest.left(slash);
-    const qsizetype at = authority.lastIndexOf(u'@');
-    if (at >= 0) {
-        const QString userInfo = authority.left(at);
-        const qsizetype colon = userInfo.indexOf(u':');
-        address.user = decoded(userInfo.left(colon));
-        if (colon >= 0)
-            address.password = decoded(userInfo.mid(colon + 1));
-        authority = authority.mid(at + 1);
-    }
     if (authority.contains(u','))
         wrongUri(uri, QStringLiteral("указано несколько серверов, а нужен один"));
     QString portText;
