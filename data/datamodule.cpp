@@ -255,7 +255,7 @@ std::optional<int> TDataModule11::recordAnswer(int question, const QString& answ
     }
     if (points.isNull())
         return std::nullopt;
-    rez->refresh();
+    rez->readNewRows();
     return points.toInt();
 }
 
@@ -274,6 +274,6 @@ int TDataModule11::finishTest(QDate day) {
             throw Failure(error.text);
         serverFailed(QStringLiteral("rez: Запись нельзя сохранить: "), error);
     }
-    rez->refresh();
+    rez->readNewRows();
     return points;
 }

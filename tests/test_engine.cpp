@@ -175,6 +175,7 @@ private slots:
     void setTextRules_data();
     void setTextRules();
     void readOnlyFieldsAndTypedDates();
+    void refreshKeepsRowAndSeesOtherWriters_data();
     void refreshKeepsRowAndSeesOtherWriters();
 
     void displayTexts();
@@ -1200,20 +1201,33 @@ void TestEngine::readOnlyFieldsAndTypedDates() {
              QStringLiteral("'завтра' is not a valid date and time"));
 }
 
+void TestEngine::refreshKeepsRowAndSeesOtherWriters_data() {
+    QTest::addColumn<bool>("onlyNew");
+    QTest::addColumn<QString>("secondTopic");
+    QTest::newRow("every row read again") << false << QStringLiteral("Ключи и ноты");
+    // What the program reads after the server stored its row: the new rows, the others as they were read.
+    QTest::newRow("only the new rows") << true << QStringLiteral("Ключи");
+}
+
 void TestEngine::refreshKeepsRowAndSeesOtherWriters() {
+    QFETCH(bool, onlyNew);
+    QFETCH(QString, secondTopic);
     TestDatabase db(TestDatabase::smallRowsSql());
     Schema s;
     Table& t = *s.tema;
     t.open();
     t.next();
-    db.exec(
-        QStringLiteral("INSERT INTO \"Тема\" VALUES (4, 'Ритм'); UPDATE \"Тема\" SET \"тема\"='Ключи и ноты' "
-                       "WHERE \"id_темы\"=2;"));
+    db.exec(QStringLiteral("INSERT INTO \"Тема\" VALUES (4, 'Ритм'), (5, 'Лад'); UPDATE \"Тема\" SET "
+                           "\"тема\"='Ключи и ноты' WHERE \"id_темы\"=2;"));
     QCOMPARE(t.recordCount(), 3);
-    t.refresh();
-    QCOMPARE(t.recordCount(), 4);
+    onlyNew ? t.readNewRows() : t.refresh();
+    QCOMPARE(t.recordCount(), 5);
     QCOMPARE(t.recNo(), 1);
-    QCOMPARE(t.asText(1), QStringLiteral("Ключи и ноты"));
+    QCOMPARE(t.asText(1), secondTopic);
+    QVERIFY(t.locate(QStringLiteral("тема"), QStringLiteral("Лад")));
+    QCOMPARE(t.asInteger(0), 5);
+    t.last();
+    QCOMPARE(t.asText(1), QStringLiteral("Лад"));
 }
 
 void TestEngine::displayTexts() {

@@ -108,6 +108,9 @@ public:
     virtual std::unique_ptr<RowStream> select(const QString& table, const QStringList& columns,
                                               std::optional<qint64> key = std::nullopt,
                                               bool lock = false) = 0;
+    // Rows of `table` whose key is above `key`, in key order: what was stored after the rows read.
+    virtual std::unique_ptr<RowStream> selectAfter(const QString& table, const QStringList& columns,
+                                                   qint64 key) = 0;
     // Stores the write; the key of an inserted row. A rule's refusal throws Refused, other failures
     // DatabaseError; what the check throws passes through. Nothing is stored twice: a write whose fate the
     // server's going away left open is looked up after reconnecting.

@@ -395,6 +395,17 @@ std::unique_ptr<RowStream> ServerBackend::select(const QString& table, const QSt
                                       [this](const PGresult* r) { failed(r); });
 }
 
+std::unique_ptr<RowStream> ServerBackend::selectAfter(const QString& table, const QStringList& columns,
+                                                      qint64 key) {
+    const QString rowKeyName = rowKey(table);
+    QStringList names{rowKeyName};
+    for (const QString& name : columns)
+        names.append(quotedSqlName(name));
+    return std::make_unique<ServerRows>(run(QStringLiteral("SELECT %1 FROM %2 WHERE %3 > $1 ORDER BY %3")
+                                                .arg(names.join(u','), quotedSqlName(table), rowKeyName),
+                                            {QByteArray::number(key)}));
+}
+
 QString ServerBackend::writeSql(const RowWrite& write) const {
     const QString table = quotedSqlName(write.table);
     const QString key = rowKey(write.table);

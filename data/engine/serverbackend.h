@@ -29,6 +29,8 @@ public:
     QString caseInsensitiveCollation() const override { return QStringLiteral("muzyka.unocase"); }
     std::unique_ptr<backend::RowStream> select(const QString& table, const QStringList& columns,
                                                std::optional<qint64> key, bool lock) override;
+    std::unique_ptr<backend::RowStream> selectAfter(const QString& table, const QStringList& columns,
+                                                    qint64 key) override;
     qint64 write(const backend::RowWrite& write) override;
     void prepareForWriting() override;
     backend::DatabaseError error(const QSqlError& error) const override;

@@ -272,6 +272,19 @@ std::unique_ptr<RowStream> SqliteBackend::select(const QString& table, const QSt
     return rows;
 }
 
+std::unique_ptr<RowStream> SqliteBackend::selectAfter(const QString& table, const QStringList& columns,
+                                                      qint64 key) {
+    QStringList names{QStringLiteral("rowid")};
+    for (const QString& name : columns)
+        names.append(quotedSqlName(name));
+    auto rows = std::make_unique<SqliteRows>(handle(),
+                                             QStringLiteral("SELECT %1 FROM %2 WHERE rowid>? ORDER BY rowid")
+                                                 .arg(names.join(u','), quotedSqlName(table)),
+                                             1);
+    rows->bindKey(key);
+    return rows;
+}
+
 qint64 SqliteBackend::write(const RowWrite& write) {
     const QString table = quotedSqlName(write.table);
     QStringList names;

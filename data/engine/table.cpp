@@ -195,11 +195,23 @@ bool Table::isActive() const {
 }
 
 void Table::refresh() {
+    rereadKeepingCursor([this] {
+        d->loadRows();
+        return true;
+    });
+}
+
+void Table::readNewRows() {
+    rereadKeepingCursor([this] { return d->loadRowsAfter(); });
+}
+
+void Table::rereadKeepingCursor(const std::function<bool()>& read) {
     d->checkActive();
     d->checkBrowse();
     const int row = d->currentRow();
     const qint64 key = row >= 0 ? d->rowids[size_t(row)] : 0;
-    d->loadRows();
+    if (!read())
+        return;
     d->rebuild();
     int at = -1;
     for (int i = 0; row >= 0 && at < 0 && i < d->count(); ++i)

@@ -7,6 +7,7 @@
 #include <QVariant>
 #include <QVector>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -45,6 +46,9 @@ public:
     void close();
     bool isActive() const;
     void refresh(); // re-reads the rows; the cursor stays on the same key where it can
+    // Reads only the rows stored after the last one read (a row the server stored for this program), the
+    // cursor where it was; rows others changed or deleted stay as read.
+    void readNewRows();
     State state() const;
     bool canModify() const { return isActive(); }
 
@@ -133,6 +137,8 @@ signals:
 private:
     friend struct TableData;
     [[noreturn]] void fail(const QString& text) const;
+    // Reads rows by `read` (false: nothing new), the cursor kept on its row's key where it still shows.
+    void rereadKeepingCursor(const std::function<bool()>& read);
 
     Connection* m_connection;
     QString m_tableName;

@@ -114,6 +114,8 @@ struct TableData : public filter::RowSource {
                  std::vector<TextPool>& interned) const;
     void reading(const std::function<void(backend::Backend&)>& read) const;
     void loadRows();
+    // Appends the rows stored after the last one read; true when there were any.
+    bool loadRowsAfter();
     void shrink();
     void orderByKey(); // the rows read put in key order
     void reloadRow(int row);

@@ -154,6 +154,28 @@ void TableData::loadRows() {
     invalidateIndexes();
 }
 
+bool TableData::loadRowsAfter() {
+    bool added = false;
+    reading([&](backend::Backend& database) {
+        const qint64 last = rowids.empty() ? 0 : rowids.back();
+        const std::unique_ptr<backend::RowStream> rows =
+            database.selectAfter(realTable, storedColumns(), last);
+        std::vector<TextPool> interned(columns.size());
+        while (rows->next()) {
+            const int row = int(rowids.size());
+            for (Column& c : columns)
+                c.resize(row + 1);
+            rowids.push_back(rows->key());
+            deleted.push_back(false);
+            readRow(*rows, columns, row, interned);
+            added = true;
+        }
+    });
+    if (added)
+        invalidateIndexes();
+    return added;
+}
+
 namespace {
 
 template <typename Vector> void permute(Vector& values, const std::vector<int>& order) {
