@@ -25,6 +25,7 @@
 #include "tools/server/transfer.h"
 #include "ui/dialogs.h"
 
+#include "bench/support/schoolfile.h"
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
@@ -54,17 +55,10 @@ constexpr int pupils = 300;
 constexpr int topics = 6;
 constexpr int questionsPerTopic = 10;
 
-QString schemaSql() {
-    QFile file(QStringLiteral(ESUN_SOURCE_DIR "/resources/sample/schema.sql"));
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("schema.sql not found beside the benchmark's sources");
-    return QString::fromUtf8(file.readAll());
-}
-
 // A database file of the program: the pupils in 3 classes, the topics with their questions of four answers
 // each ("Ответ 1" is the correct one), and `results` earlier results, none of the lab's pupils (1 to 30).
 void makeDatabase(const QString& path, int results) {
-    const QString sql = schemaSql() + QStringLiteral(R"sql(
+    makeSchoolFile(path, QStringLiteral(R"sql(
 INSERT INTO "класс" VALUES (1, '5А'), (2, '5Б'), (3, '6А');
 INSERT INTO "Ученики" ("id_ученика", "Имя", "Фамилия", "Отчество", "id_класса", "ключ", "права")
 WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %2)
@@ -83,17 +77,10 @@ SELECT date('2020-01-01', '+' || (i % 2000) || ' days'), CAST(i % 11 AS TEXT), 2
        1 + i % 6, 1 + i % 3 FROM n;
 COMMIT;
 )sql")
-                                          .arg(results)
-                                          .arg(pupils)
-                                          .arg(topics)
-                                          .arg(questionsPerTopic);
-    sqlite3* db = nullptr;
-    if (sqlite3_open(QFile::encodeName(path).constData(), &db) != SQLITE_OK)
-        qFatal("cannot create %s", qPrintable(path));
-    char* error = nullptr;
-    if (sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &error) != SQLITE_OK)
-        qFatal("cannot fill the database: %s", error);
-    sqlite3_close(db);
+                             .arg(results)
+                             .arg(pupils)
+                             .arg(topics)
+                             .arg(questionsPerTopic));
 }
 
 // A new database on the server set up from `file` as muzyka_server setup does it, the lab login given a new

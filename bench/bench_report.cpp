@@ -21,6 +21,7 @@
 #include "data/datamodule.h"
 #include "data/engine/table.h"
 
+#include "bench/support/schoolfile.h"
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -31,22 +32,14 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
-#include <sqlite3.h>
 
 #include <cstdio>
 #include <sys/resource.h>
 
 namespace {
 
-QString schemaSql() {
-    QFile file(QStringLiteral(ESUN_SOURCE_DIR "/resources/sample/schema.sql"));
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("schema.sql not found beside the benchmark's sources");
-    return QString::fromUtf8(file.readAll());
-}
-
 void makeDatabase(const QString& path, int rows) {
-    const QString sql = schemaSql() + QStringLiteral(R"sql(
+    makeSchoolFile(path, QStringLiteral(R"sql(
 INSERT INTO "класс" VALUES (1, '5А'), (2, '5Б'), (3, '6А');
 INSERT INTO "Ученики" ("id_ученика", "Имя", "Фамилия", "Отчество", "id_класса", "ключ", "права")
 WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 300)
@@ -60,14 +53,7 @@ SELECT date('2020-01-01', '+' || (i % 2000) || ' days'), CAST(i % 11 AS TEXT), 2
        1 + i % 6, 1 + i % 3 FROM n;
 COMMIT;
 )sql")
-                                          .arg(rows);
-    sqlite3* db = nullptr;
-    if (sqlite3_open(QFile::encodeName(path).constData(), &db) != SQLITE_OK)
-        qFatal("cannot create %s", qPrintable(path));
-    char* error = nullptr;
-    if (sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &error) != SQLITE_OK)
-        qFatal("cannot fill the database: %s", error);
-    sqlite3_close(db);
+                             .arg(rows));
 }
 
 // A figure of /proc/self/status in kilobytes: "VmHWM" (the peak resident memory), "VmRSS" (the present).
