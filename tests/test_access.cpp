@@ -7,6 +7,7 @@
 #include "data/engine/connection.h"
 #include "data/engine/table.h"
 #include "signin/form1.h"
+#include "support/failures.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/instances.h"
 #include "tests/support/jet3file.h"
@@ -43,15 +44,6 @@ QStringList storedRows(const QString& path, const QString& table) {
     sqlite3_finalize(statement);
     sqlite3_close(db);
     return rows;
-}
-
-QString failureOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Failure& failure) {
-        return failure.text();
-    }
-    return {};
 }
 
 // The sentence for an Access file that cannot be read.
@@ -266,7 +258,7 @@ private slots:
         while (dm.quest->recordCount() > 0)
             dm.quest->remove();
         QCOMPARE(
-            failureOf([&] { dm.tema->remove(); }),
+            failureText([&] { dm.tema->remove(); }),
             QStringLiteral("tema: Запись нельзя удалить: на неё ссылаются записи таблицы «результаты»."));
         QCOMPARE(storedRows(path, schema::topics::table).size(), 3);
         // Pupils are in no relation: the pupil goes, his result stays and shows no name.
@@ -339,7 +331,7 @@ private slots:
 
     void convertedFileWithoutThePasswordColumnGivesTheTwoReports() {
         SchoolFolder school;
-        QCOMPARE(failureOf([&] { accessdb::convertInPlace(school.db.path()); }), QString());
+        QCOMPARE(failureText([&] { accessdb::convertInPlace(school.db.path()); }), QString());
         school.db.exec(QStringLiteral(R"(ALTER TABLE "Ученики" DROP COLUMN "ключ";)"));
         RecordingDialogs dialogs;
         TDataModule11 dm;
@@ -405,7 +397,7 @@ private slots:
         const ModuleFolder modules(empty.path());
         const auto before = folderState(school.db.folder());
         QCOMPARE(
-            failureOf([&] { accessdb::convertInPlace(school.db.path()); }),
+            failureText([&] { accessdb::convertInPlace(school.db.path()); }),
             QStringLiteral("Не удалось перевести базу данных Access '%1': программа перевода '%2/mdb_import' "
                            "не запускается.")
                 .arg(school.db.path(), empty.path()));
@@ -433,7 +425,7 @@ private slots:
             QVERIFY(changePupilsRowCount(path, change));
         }
         const auto before = folderState(school.db.folder());
-        QCOMPARE(failureOf([&] { accessdb::convertInPlace(path); }), damagedFile(path));
+        QCOMPARE(failureText([&] { accessdb::convertInPlace(path); }), damagedFile(path));
         QCOMPARE(folderState(school.db.folder()), before);
     }
 
@@ -443,7 +435,7 @@ private slots:
         Jet3File file = russianJet3(0);
         file.keySize = 2;
         QVERIFY(writeFile(school.db.path(), file.bytes()));
-        QCOMPARE(failureOf([&] { accessdb::convertInPlace(school.db.path()); }),
+        QCOMPARE(failureText([&] { accessdb::convertInPlace(school.db.path()); }),
                  damagedFile(school.db.path()));
     }
 
@@ -454,7 +446,7 @@ private slots:
         file.keys = {1, 1};
         QVERIFY(writeFile(school.db.path(), file.bytes()));
         QCOMPARE(
-            failureOf([&] { accessdb::convertInPlace(school.db.path()); }),
+            failureText([&] { accessdb::convertInPlace(school.db.path()); }),
             QStringLiteral("'%1' — база данных Access, которую не удалось перевести в формат программы: "
                            "значения её таблиц нарушают их ключи или уникальные индексы, чего в целой базе "
                            "Access не бывает: файл повреждён.")
@@ -467,16 +459,16 @@ private slots:
         const QString path = school.db.path();
         QVERIFY(changePupilsRowCount(path, 1));
         const QDateTime changed = QFileInfo(path).lastModified();
-        QCOMPARE(failureOf([&] { accessdb::convertInPlace(path); }), damagedFile(path));
+        QCOMPARE(failureText([&] { accessdb::convertInPlace(path); }), damagedFile(path));
         // Mended with the same size and time of change: the first failure is given again.
         QVERIFY(changePupilsRowCount(path, -1));
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadWrite));
         QVERIFY(file.setFileTime(changed, QFileDevice::FileModificationTime));
-        QCOMPARE(failureOf([&] { accessdb::convertInPlace(path); }), damagedFile(path));
+        QCOMPARE(failureText([&] { accessdb::convertInPlace(path); }), damagedFile(path));
         QVERIFY(file.setFileTime(changed.addSecs(1), QFileDevice::FileModificationTime));
         file.close();
-        QCOMPARE(failureOf([&] { accessdb::convertInPlace(path); }), QString());
+        QCOMPARE(failureText([&] { accessdb::convertInPlace(path); }), QString());
         QCOMPARE(fileHash(school.kept()), school.originalHash);
     }
 

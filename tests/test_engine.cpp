@@ -6,6 +6,7 @@
 #include "data/engine/formats.h"
 #include "data/engine/query.h"
 #include "data/engine/table.h"
+#include "support/failures.h"
 
 #include "base/failure.h"
 #include "tests/support/testbackend.h"
@@ -31,16 +32,6 @@ QString connectionStringFor(const QString& file) {
     return QStringLiteral(
                "Provider=Microsoft.Jet.OLEDB.4.0;User ID=Admin;Data Source=%1;Mode=Share Deny None")
         .arg(file);
-}
-
-// The text of the failure an action throws; empty when it throws none.
-template <typename F> QString failureText(F&& action) {
-    try {
-        action();
-    } catch (const Failure& f) {
-        return f.text();
-    }
-    return {};
 }
 
 using K = FieldKind;

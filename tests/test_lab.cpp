@@ -10,6 +10,7 @@
 #include "data/engine/serveraddress.h"
 #include "data/engine/table.h"
 #include "data/widgets/dblookupcombobox.h"
+#include "support/failures.h"
 #include "testing/form3.h"
 #include "testing/form7.h"
 #include "tests/support/controls.h"
@@ -29,16 +30,6 @@
 #include <memory>
 
 namespace {
-
-// A failure's text; empty when the action throws none.
-template <typename F> QString failureOf(F&& action) {
-    try {
-        action();
-    } catch (const Failure& f) {
-        return f.text();
-    }
-    return {};
-}
 
 // MUZYKA_SERVER for as long as the object lives.
 class ServerSetting {
@@ -198,7 +189,7 @@ private slots:
         rez->setValue(rez->fieldPos(schema::results::grade), 4);
         rez->setValue(rez->fieldPos(schema::pupilKey), 1);
         m_server->stop();
-        const QString failure = failureOf([&] { rez->post(); });
+        const QString failure = failureText([&] { rez->post(); });
         QVERIFY(m_server->start());
         QVERIFY2(failure.startsWith(QStringLiteral("rez: Запись нельзя сохранить: нет связи с сервером «")),
                  qPrintable(failure));
@@ -270,7 +261,7 @@ private slots:
         }
         b.setValue(1, QStringLiteral("Композиторы-романтики"));
         QCOMPARE(
-            failureOf([&] { b.post(); }),
+            failureText([&] { b.post(); }),
             QStringLiteral("b: Row cannot be located for updating. Some values may have been changed since "
                            "it was last read."));
         const auto stored = m_server->rows(m_database, QStringLiteral("SELECT \"тема\" FROM muzyka.\"Тема\" "
@@ -287,7 +278,7 @@ private slots:
         RecordingDialogs dialogs;
         TDataModule11 module(nullptr);
         QVERIFY(module.tema->locate(schema::topicKey, 1));
-        QCOMPARE(failureOf([&] { module.tema->remove(); }),
+        QCOMPARE(failureText([&] { module.tema->remove(); }),
                  QStringLiteral("tema: Запись нельзя удалить: на неё ссылаются записи таблицы «Вопрос»."));
         QCOMPARE(module.quest->recordCount(), 2);
         module.quest->first();
@@ -490,7 +481,7 @@ private slots:
         DataModule11->signOut();
         Table* tema = DataModule11->tema;
         tema->setValue(1, QStringLiteral("Ключи"));
-        QVERIFY(failureOf([&] { tema->post(); }).contains(QStringLiteral("только учитель")));
+        QVERIFY(failureText([&] { tema->post(); }).contains(QStringLiteral("только учитель")));
     }
 };
 
