@@ -185,7 +185,7 @@ QSqlDatabase openServer(const ServerAddress& address, const QString& connectionN
     db.setConnectOptions(options.join(u';'));
     if (db.open()) {
         // The notices of a second run ("already exists, skipping") are no news to the administrator.
-        QSqlQuery(QStringLiteral("SET client_min_messages = warning"), db);
+        const QSqlQuery quiet(QStringLiteral("SET client_min_messages = warning"), db);
         return db;
     }
     const QString text = db.lastError().databaseText().simplified();

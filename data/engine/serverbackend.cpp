@@ -28,7 +28,7 @@ QString field(const PGresult* result, int code) {
 
 // The column a refusal names: the server's field, or "Key (column)=" of its detail.
 QString refusedColumn(const PGresult* result) {
-    const QString column = field(result, PG_DIAG_COLUMN_NAME);
+    QString column = field(result, PG_DIAG_COLUMN_NAME);
     if (!column.isEmpty())
         return column;
     const QString detail = field(result, PG_DIAG_MESSAGE_DETAIL);
@@ -241,7 +241,7 @@ void ServerBackend::reconnect() {
     if (!db.open())
         throw lostError();
     m_broken = false;
-    QSqlQuery(QStringLiteral("SET client_min_messages = warning"), db);
+    run(QStringLiteral("SET client_min_messages = warning"));
     run(searchPath);
     // A sign-in outlives the connection: the server keeps its session, the new connection names it again.
     if (!m_session.isEmpty())
