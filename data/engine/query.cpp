@@ -103,3 +103,9 @@ QVariant Query::fieldValue(const QString& column) const {
     }
     failFor(this, QStringLiteral("Field '%1' not found").arg(column));
 }
+
+QVariant Query::valueAt(int row, int column) const {
+    if (!m_active)
+        failFor(this, QStringLiteral("Cannot perform this operation on a closed dataset"));
+    return m_rows.value(row).value(column);
+}

@@ -25,6 +25,8 @@ public:
     int rowCount() const;
     // A column of the first row by name (letter case ignored); throws "Field '%s' not found".
     QVariant fieldValue(const QString& column) const;
+    // Any row's value by column position (both 0-based), as the database gave it.
+    QVariant valueAt(int row, int column) const;
 
 private:
     Connection* m_connection;
