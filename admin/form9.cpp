@@ -3,8 +3,8 @@
 #include "admin/form12.h"
 #include "admin/form8.h"
 #include "admin/itemanalysiswindow.h"
-#include "base/failure.h"
 #include "admin/resultsreport.h"
+#include "base/failure.h"
 #include "base/schema.h"
 #include "data/datamodule.h"
 #include "data/engine/filter.h"
@@ -106,8 +106,8 @@ TForm9::TForm9(QWidget* parent)
     // Every change of the text, typed, deleted, pasted or set, runs the grade filter.
     connect(Edit1, &QLineEdit::textChanged, this, GUARD(this, Edit1Change));
 
-    AnalysisButton = ui::pushButton(GroupBox1, QStringLiteral("AnalysisButton"), QStringLiteral("Анализ вопросов"),
-                                    {232, 296, 193, 33});
+    AnalysisButton = ui::pushButton(GroupBox1, QStringLiteral("AnalysisButton"),
+                                    QStringLiteral("Анализ вопросов"), {232, 296, 193, 33});
     ui::setFont(AnalysisButton, Arial, 15, ui::Regular, Qt::black);
     connect(AnalysisButton, &QPushButton::clicked, this, GUARD(this, AnalysisButtonClick));
 }

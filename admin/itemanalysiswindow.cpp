@@ -23,8 +23,8 @@ const QString Arial = QStringLiteral("Arial");
 const QColor Flagged{250, 215, 215};
 
 // The grid's columns, which are also the report's and the spreadsheet's.
-const QStringList Headings{QStringLiteral("№"),         QStringLiteral("Вопрос"),
-                           QStringLiteral("Ответили"),  QStringLiteral("Верно"),
+const QStringList Headings{QStringLiteral("№"),          QStringLiteral("Вопрос"),
+                           QStringLiteral("Ответили"),   QStringLiteral("Верно"),
                            QStringLiteral("Различение"), QStringLiteral("Выбор ответов"),
                            QStringLiteral("Отметка")};
 // Where each column prints, in tenths of a millimetre across the page's 190 mm.
@@ -105,11 +105,12 @@ ItemAnalysisWindow::ItemAnalysisWindow(QWidget* parent)
     auto* layout = new QVBoxLayout(Panel1);
     layout->setContentsMargins(0, 0, 0, 0);
 
-    Label3 = new QLabel(QStringLiteral("Различение: корреляция ответа на вопрос (верно 1, неверно 0) с числом "
-                                       "верных ответов того же теста на остальные вопросы; отмечены вопросы, "
-                                       "на которые большинство ошибается или неверный ответ выбирают чаще "
-                                       "верного."),
-                        this);
+    Label3 =
+        new QLabel(QStringLiteral("Различение: корреляция ответа на вопрос (верно 1, неверно 0) с числом "
+                                  "верных ответов того же теста на остальные вопросы; отмечены вопросы, "
+                                  "на которые большинство ошибается или неверный ответ выбирают чаще "
+                                  "верного."),
+                   this);
     Label3->setObjectName(QStringLiteral("Label3"));
     Label3->setGeometry(16, 612, 560, 40);
     Label3->setWordWrap(true);
@@ -147,14 +148,15 @@ void ItemAnalysisWindow::fillGrid() {
     QVector<QVector<report::ExportCell>> rows;
     for (int i = 0; i < m_figures.questions.size(); ++i) {
         const QuestionFigures& q = m_figures.questions.at(i);
-        QVector<report::ExportCell> row{numberCell(i + 1, QString::number(i + 1)), textCell(q.text),
-                                        numberCell(q.answered, QString::number(q.answered)),
-                                        q.facility ? numberCell(*q.facility, percentText(q.facility))
-                                                   : textCell(percentText(q.facility)),
-                                        q.discrimination
-                                            ? numberCell(*q.discrimination, numberText(q.discrimination))
-                                            : textCell(numberText(q.discrimination)),
-                                        textCell(choicesText(q.choices)), textCell(flagText(q))};
+        QVector<report::ExportCell> row{
+            numberCell(i + 1, QString::number(i + 1)),
+            textCell(q.text),
+            numberCell(q.answered, QString::number(q.answered)),
+            q.facility ? numberCell(*q.facility, percentText(q.facility)) : textCell(percentText(q.facility)),
+            q.discrimination ? numberCell(*q.discrimination, numberText(q.discrimination))
+                             : textCell(numberText(q.discrimination)),
+            textCell(choicesText(q.choices)),
+            textCell(flagText(q))};
         rows.append(row);
     }
     m_rows = std::make_shared<const report::MadeRows>(Headings, rows);
@@ -183,15 +185,17 @@ void ItemAnalysisWindow::makeLayout() {
     m_layout = {};
     ReportBand title = band(ReportBand::Kind::Title, QStringLiteral("TitleBand1"), 260);
     title.elements << element(ReportElement::Kind::Date, {}, 1650, 20, 250, 66, 10, Qt::black)
-                   << element(ReportElement::Kind::Text, QStringLiteral("Анализ вопросов: %1").arg(m_topicName),
-                              0, 90, 1900, 90, 16, ui::red)
+                   << element(ReportElement::Kind::Text,
+                              QStringLiteral("Анализ вопросов: %1").arg(m_topicName), 0, 90, 1900, 90, 16,
+                              ui::red)
                    << element(ReportElement::Kind::Text, Label1->text(), 0, 190, 1900, 60, 10, Qt::black);
     ReportBand header = band(ReportBand::Kind::ColumnHeader, QStringLiteral("ColumnHeaderBand1"), 90);
     ReportBand detail = band(ReportBand::Kind::Detail, QStringLiteral("DetailBand1"), 200);
     for (int c = 0; c < Headings.size(); ++c) {
         const double left = ColumnLeft[c] + 10;
         const double width = ColumnLeft[c + 1] - ColumnLeft[c] - 20;
-        header.elements << element(ReportElement::Kind::Text, Headings.at(c), left, 20, width, 60, 9, ui::blue);
+        header.elements << element(ReportElement::Kind::Text, Headings.at(c), left, 20, width, 60, 9,
+                                   ui::blue);
         detail.elements << element(ReportElement::Kind::Field, Headings.at(c), left, 15, width, 180, 8,
                                    c == Headings.size() - 1 ? ui::red : Qt::black);
     }

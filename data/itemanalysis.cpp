@@ -54,7 +54,8 @@ Figures analyse(const QVector<Question>& questions, const QVector<OfferedAnswer>
     QVector<OfferedAnswer> answers = offered;
     std::sort(answers.begin(), answers.end(),
               [](const OfferedAnswer& a, const OfferedAnswer& b) { return a.key < b.key; });
-    QHash<int, QPair<int, int>> choiceAt; // answer key -> its question's index and its index among the choices
+    QHash<int, QPair<int, int>>
+        choiceAt; // answer key -> its question's index and its index among the choices
     for (const OfferedAnswer& a : std::as_const(answers)) {
         const auto q = questionAt.constFind(a.question);
         if (q == questionAt.cend())
@@ -75,7 +76,7 @@ Figures analyse(const QVector<Question>& questions, const QVector<OfferedAnswer>
     for (const LoggedAnswer& a : log) {
         if (!questionAt.contains(a.question)) {
             addQuestion(a.question, DeletedQuestion);
-            sums.append({});
+            sums.append(Sums{});
         }
         const int qi = questionAt.value(a.question);
         QuestionFigures& q = figures.questions[qi];
@@ -197,7 +198,8 @@ Figures analyseTopic(const Connection& connection, int topic) {
                         query.valueAt(row, 2).toString(), query.valueAt(row, 3).toBool()});
 
     ServerBackend* server = connection.serverBackend();
-    return analyse(questions, offered, server ? loggedOnServer(*server, topic) : loggedOnFile(connection, topic));
+    return analyse(questions, offered,
+                   server ? loggedOnServer(*server, topic) : loggedOnFile(connection, topic));
 }
 
 QVector<StoredResult> readResults(const Connection& connection) {
@@ -225,7 +227,7 @@ QVector<GradeRow> countGrades(const QVector<StoredResult>& results, GroupBy by) 
     for (const StoredResult& r : results) {
         if (r.grade < 2 || r.grade > 5)
             continue;
-        const QString name = by == GroupBy::Class ? r.className
+        const QString name = by == GroupBy::Class   ? r.className
                              : by == GroupBy::Topic ? r.topicName
                                                     : r.month;
         GradeRow& row = groups[name];

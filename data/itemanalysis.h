@@ -53,7 +53,7 @@ struct QuestionFigures {
     // correct answers of the same test to its other questions), over the tests that answered it; none when
     // either score does not vary.
     std::optional<double> discrimination;
-    QVector<Choice> choices; // the offered answers in key order, then answers no longer offered
+    QVector<Choice> choices;      // the offered answers in key order, then answers no longer offered
     bool mostFail = false;        // more than half of those who answered were wrong
     bool wrongBeatsRight = false; // a wrong answer was chosen more often than the correct ones together
     bool flagged() const { return mostFail || wrongBeatsRight; }

@@ -68,7 +68,8 @@ bool hasTable(const Connection& connection, const QString& name) {
 }
 
 Sheet onFile(const Connection& connection, int result) {
-    if (!hasTable(connection, QStringLiteral("попытки")) || !hasTable(connection, QStringLiteral("ответы_попытки")))
+    if (!hasTable(connection, QStringLiteral("попытки")) ||
+        !hasTable(connection, QStringLiteral("ответы_попытки")))
         return refused(noLogText());
     Query query(QStringLiteral("Review"), const_cast<Connection*>(&connection));
     const auto open = [&](const QString& sql, const QVector<QPair<QString, QVariant>>& values) {
@@ -129,7 +130,8 @@ Sheet onFile(const Connection& connection, int result) {
     };
     // The questions in the order the test asked them, then any answered that the draw does not list.
     if (hasTable(connection, QStringLiteral("вопросы_попытки"))) {
-        open(QStringLiteral("SELECT id_вопроса FROM вопросы_попытки WHERE id_попытки = :attempt ORDER BY номер"),
+        open(QStringLiteral(
+                 "SELECT id_вопроса FROM вопросы_попытки WHERE id_попытки = :attempt ORDER BY номер"),
              {{QStringLiteral(":attempt"), attempt}});
         for (int row = 0; row < query.rowCount(); ++row)
             add(query.valueAt(row, 0).toInt());

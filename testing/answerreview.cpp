@@ -57,7 +57,7 @@ void AnswerReview::showSheet(const QString& heading, const review::Sheet& sheet)
         Grid->setItem(row, 1, cell(item.question));
         Grid->setItem(row, 2, cell(item.answer.value_or(QStringLiteral("нет ответа"))));
         Grid->setItem(row, 3,
-                      cell(!item.correct ? QStringLiteral("—")
+                      cell(!item.correct   ? QStringLiteral("—")
                            : *item.correct ? QStringLiteral("верно")
                                            : QStringLiteral("неверно")));
         if (answers)

@@ -4,10 +4,12 @@
 #include "admin/form9.h"
 #include "admin/itemanalysiswindow.h"
 #include "admin/report/export.h"
+#include "base/failure.h"
 #include "base/schema.h"
 #include "data/datamodule.h"
 #include "data/engine/connection.h"
 #include "data/engine/serveraddress.h"
+#include "data/engine/serverbackend.h"
 #include "data/engine/table.h"
 #include "data/itemanalysis.h"
 #include "data/review.h"
@@ -99,8 +101,8 @@ private:
 private slots:
     // The figures of the fixture's topic, computed by hand: question 1 was answered right in tests 1 and 2
     // (scores 3 and 2) and wrong in 3 and 4 (1 and 0), so its score against the rest of the test's, (1,2)
-    // (1,1) (0,1) (0,0), correlates 4 / √32; question 2, right only in test 1, (1,2) (0,2) (0,1) (0,0), 3 / √33;
-    // question 4, right wherever answered, does not vary.
+    // (1,1) (0,1) (0,0), correlates 4 / √32; question 2, right only in test 1, (1,2) (0,2) (0,1) (0,0), 3 /
+    // √33; question 4, right wherever answered, does not vary.
     void itemFigures_data() {
         QTest::addColumn<int>("question");
         QTest::addColumn<int>("answered");
@@ -109,14 +111,19 @@ private slots:
         QTest::addColumn<QString>("discrimination");
         QTest::addColumn<QString>("choices");
         QTest::addColumn<QString>("flags");
-        QTest::newRow("half right, a strong item") << 0 << 4 << 2 << "50 %" << "0,71"
-                                                   << "5 (верный): 2; 4: 2; 6: 0" << "";
-        QTest::newRow("most fail, a wrong answer drawing") << 1 << 4 << 1 << "25 %" << "0,52"
+        QTest::newRow("half right, a strong item") << 0 << 4 << 2 << "50 %"
+                                                   << "0,71"
+                                                   << "5 (верный): 2; 4: 2; 6: 0"
+                                                   << "";
+        QTest::newRow("most fail, a wrong answer drawing") << 1 << 4 << 1 << "25 %"
+                                                           << "0,52"
                                                            << "Диез (верный): 1; Бемоль: 2; Бекар: 1"
                                                            << "большинство ошибается; неверный ответ "
                                                               "выбирают чаще верного";
-        QTest::newRow("all right, nothing to separate") << 2 << 3 << 3 << "100 %" << "—"
-                                                        << "2 (верный): 3; 4: 0" << "";
+        QTest::newRow("all right, nothing to separate") << 2 << 3 << 3 << "100 %"
+                                                        << "—"
+                                                        << "2 (верный): 3; 4: 0"
+                                                        << "";
     }
     void itemFigures() {
         QFETCH(int, question);
@@ -128,7 +135,8 @@ private slots:
         QFETCH(QString, flags);
         const TestDatabase db(loggedDatabase());
         Connection connection(QStringLiteral("c"));
-        connection.setConnectionString(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + db.path());
+        connection.setConnectionString(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") +
+                                       db.path());
         const itemanalysis::Figures figures = itemanalysis::analyseTopic(connection, 1);
         QCOMPARE(figures.tests, 4);
         QCOMPARE(figures.answers, 11);
@@ -152,8 +160,9 @@ private slots:
         QCOMPARE(figures.tests, 0);
         QCOMPARE(figures.questions.size(), 2);
         QCOMPARE(figures.questions.at(0).answered, 0);
-        QCOMPARE(program.db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = 'попытки'")),
-                 QStringLiteral("0"));
+        QCOMPARE(
+            program.db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = 'попытки'")),
+            QStringLiteral("0"));
     }
 
     // The pupil sees what the topic's "разбор" allows, of his test's questions in the order asked; nothing
@@ -163,9 +172,10 @@ private slots:
         QTest::addColumn<int>("result");
         QTest::addColumn<QString>("refusal");
         QTest::addColumn<QStringList>("shown");
-        const QString level = QStringLiteral("INSERT INTO \"НастройкиТемы\" (\"id_темы\", \"разбор\") VALUES (1, %1);");
-        const QString running =
-            QStringLiteral("INSERT INTO \"попытки\" VALUES (5, 1, %1, 1, '2026-12-03T10:00:00', 800, 0, NULL);");
+        const QString level =
+            QStringLiteral("INSERT INTO \"НастройкиТемы\" (\"id_темы\", \"разбор\") VALUES (1, %1);");
+        const QString running = QStringLiteral(
+            "INSERT INTO \"попытки\" VALUES (5, 1, %1, 1, '2026-12-03T10:00:00', 800, 0, NULL);");
         QStringList answers = Marks;
         answers[0] += QStringLiteral("|Диез");
         answers[1] += QStringLiteral("|5");
@@ -178,7 +188,8 @@ private slots:
             << level.arg(2) + running.arg(1) << 8 << review::unfinishedText() << QStringList();
         QTest::newRow("a test of another topic unfinished")
             << level.arg(2) + running.arg(2) << 8 << QString() << answers;
-        QTest::newRow("a result older than the log") << level.arg(2) << 1 << review::noLogText() << QStringList();
+        QTest::newRow("a result older than the log")
+            << level.arg(2) << 1 << review::noLogText() << QStringList();
     }
     void reviewShowsWhatTheTopicAllows() {
         QFETCH(QString, rows);
@@ -196,14 +207,16 @@ private slots:
         QCOMPARE(program.dialogs.messages(), QStringList());
         QVERIFY(Form5->review()->isVisible());
         QCOMPARE(gridRows(Form5->review()->Grid), shown);
-        QCOMPARE(Form5->review()->Label1->text(), QStringLiteral("Нотная грамота, 02.12.2026: оценка 2, баллов 0"));
+        QCOMPARE(Form5->review()->Label1->text(),
+                 QStringLiteral("Нотная грамота, 02.12.2026: оценка 2, баллов 0"));
     }
 
     // The answers leave the screen when a test begins and when the results window closes.
     void reviewLeavesTheScreen() {
-        ProgramInstances program(ProgramInstances::Direct,
-                                 loggedDatabase(QStringLiteral(
-                                     "INSERT INTO \"НастройкиТемы\" (\"id_темы\", \"разбор\") VALUES (1, 2);")));
+        ProgramInstances program(
+            ProgramInstances::Direct,
+            loggedDatabase(
+                QStringLiteral("INSERT INTO \"НастройкиТемы\" (\"id_темы\", \"разбор\") VALUES (1, 2);")));
         askReview(8);
         QVERIFY(Form5->review()->isVisible());
         Form3->show();
@@ -222,7 +235,8 @@ private slots:
         QTest::addColumn<QStringList>("grades"); // category: count of 2, 3, 4, 5
         QTest::newRow("by class") << 0 << QStringList{"5А: 2 0 0 2", "5Б: 0 1 0 0"};
         QTest::newRow("by topic") << 1
-                                  << QStringList{"Ключи: 1 1 0 0", "Композиторы: 0 0 0 1", "Нотная грамота: 2 1 0 2"};
+                                  << QStringList{"Ключи: 1 1 0 0", "Композиторы: 0 0 0 1",
+                                                 "Нотная грамота: 2 1 0 2"};
         QTest::newRow("by month") << 2 << QStringList{"2026-11: 0 1 0 2", "2026-12: 2 0 0 0"};
     }
     void analysisWindow() {
@@ -235,10 +249,11 @@ private slots:
         QTimer::singleShot(0, [&] {
             ItemAnalysisWindow* window = Form9->analysis();
             QVERIFY(window && window->isVisible());
-            QCOMPARE(gridRows(window->Grid).value(1),
-                     QStringLiteral("2|Как называется знак повышения на полтона?|4|25 %|0,52|Диез (верный): 1; "
-                                    "Бемоль: 2; Бекар: 1|большинство ошибается; неверный ответ выбирают чаще "
-                                    "верного"));
+            QCOMPARE(
+                gridRows(window->Grid).value(1),
+                QStringLiteral("2|Как называется знак повышения на полтона?|4|25 %|0,52|Диез (верный): 1; "
+                               "Бемоль: 2; Бекар: 1|большинство ошибается; неверный ответ выбирают чаще "
+                               "верного"));
             QVERIFY(window->Grid->item(1, 0)->background() != window->Grid->item(0, 0)->background());
             window->ComboBox1->setCurrentIndex(grouping);
             QStringList shown;
@@ -279,22 +294,24 @@ private slots:
         QTest::addColumn<int>("level");
         QTest::addColumn<QString>("sql");
         QTest::addColumn<QString>("expected"); // the rows joined by ";", or the start of the failure
-        const QString review = QStringLiteral("SELECT string_agg(concat_ws('|', \"номер\", \"ответ\", \"верно\", "
-                                              "\"правильные\"), ';') FROM muzyka.review(8)");
+        const QString review =
+            QStringLiteral("SELECT string_agg(concat_ws('|', \"номер\", \"ответ\", \"верно\", "
+                           "\"правильные\"), ';') FROM muzyka.review(8)");
         const QString all = QStringLiteral("SELECT count(*) FROM muzyka.topic_answers(1)");
-        QTest::newRow("his own, marks") << 1 << 1 << review << QStringLiteral("1|Бекар|false;2|4|false;3");
-        QTest::newRow("his own, answers")
-            << 1 << 2 << review << QStringLiteral("1|Бекар|false|Диез;2|4|false|5;3||2");
+        QTest::newRow("his own, marks") << 1 << 1 << review << QStringLiteral("1|Бекар|f;2|4|f;3");
+        QTest::newRow("his own, answers") << 1 << 2 << review << QStringLiteral("1|Бекар|f|Диез;2|4|f|5;3|2");
         QTest::newRow("his own, closed") << 1 << 0 << review << QStringLiteral("ERROR: учитель не открыл");
         QTest::newRow("another's") << 2 << 2 << review << QStringLiteral("ERROR: разбор показывают только");
-        QTest::newRow("the teacher's") << 3 << 0 << review
-                                       << QStringLiteral("1|Бекар|false|Диез;2|4|false|5;3||2");
-        QTest::newRow("all answers, a pupil") << 1 << 2 << all << QStringLiteral("ERROR: ответы всех учеников");
+        QTest::newRow("the teacher's") << 3 << 0 << review << QStringLiteral("1|Бекар|f|Диез;2|4|f|5;3|2");
+        QTest::newRow("all answers, a pupil")
+            << 1 << 2 << all << QStringLiteral("ERROR: ответы всех учеников");
         QTest::newRow("all answers, a teacher") << 3 << 2 << all << QStringLiteral("11");
-        QTest::newRow("the log's table") << 1 << 2 << QStringLiteral("SELECT count(*) FROM muzyka.\"ответы_попытки\"")
-                                         << QStringLiteral("ERROR: ");
+        QTest::newRow("the log's table")
+            << 1 << 2 << QStringLiteral("SELECT count(*) FROM muzyka.\"ответы_попытки\"")
+            << QStringLiteral("ERROR: ");
         QTest::newRow("the settings' table")
-            << 1 << 2 << QStringLiteral("UPDATE muzyka.\"НастройкиТемы\" SET \"разбор\" = 2") << QStringLiteral("ERROR: ");
+            << 1 << 2 << QStringLiteral("UPDATE muzyka.\"НастройкиТемы\" SET \"разбор\" = 2")
+            << QStringLiteral("ERROR: ");
     }
     void labLoginReadsOnlyWhatIsAllowed() {
         QFETCH(int, pupil);
@@ -303,19 +320,24 @@ private slots:
         QFETCH(QString, expected);
         if (!m_server->skipReason().isEmpty())
             QSKIP(qPrintable(m_server->skipReason()));
-        const QString database = serverWithLog(level);
+        QString database;
+        serverWithLog(level, &database);
+        if (QTest::currentTestFailed())
+            return;
         QSqlDatabase db = openServer(ServerAddress::parse(labUri(database)), QStringLiteral("lab"));
         QString result;
         {
-            const QString password = pupil == 1 ? QStringLiteral("nota") : pupil == 2 ? QStringLiteral("do-re-mi")
-                                                                                      : QStringLiteral("teach");
+            const QString password = pupil == 1   ? QStringLiteral("nota")
+                                     : pupil == 2 ? QStringLiteral("do-re-mi")
+                                                  : QStringLiteral("teach");
             QSqlQuery query(db);
             QVERIFY(query.exec(QStringLiteral("SELECT set_config('muzyka.session', session, false) FROM "
                                               "muzyka.sign_in(%1, '%2')")
                                    .arg(pupil)
                                    .arg(password)));
             if (!query.exec(sql))
-                result = QStringLiteral("ERROR: ") + query.lastError().databaseText();
+                result = QStringLiteral("ERROR: ") +
+                         query.lastError().databaseText().section(u'\n', 0, 0).section(u':', 1).trimmed();
             else
                 result = query.next() ? query.value(0).toString() : QString();
         }
@@ -327,11 +349,64 @@ private slots:
             QCOMPARE(result, expected);
     }
 
+    // The program on the lab login reads the same review and the same figures as on the file.
+    void programOnTheLabLogin() {
+        if (!m_server->skipReason().isEmpty())
+            QSKIP(qPrintable(m_server->skipReason()));
+        QString database;
+        serverWithLog(2, &database);
+        if (QTest::currentTestFailed())
+            return;
+        Connection connection(QStringLiteral("c"));
+        connection.setServer(labUri(database));
+        connection.open();
+        ServerBackend* server = connection.serverBackend();
+        QVERIFY(server);
+        const auto signIn = [&](int pupil, const QString& password) {
+            server->setSession(
+                server->call(QStringLiteral("SELECT session FROM muzyka.sign_in($1, $2)"), {pupil, password})
+                    .value(0)
+                    .value(0)
+                    .toString());
+        };
+        signIn(1, QStringLiteral("nota"));
+        const review::Sheet sheet = review::load(connection, 8);
+        QCOMPARE(int(sheet.shown), int(review::Shown::Answers));
+        QStringList rows;
+        for (const review::Item& item : sheet.items)
+            rows << QStringLiteral("%1|%2|%3|%4|%5")
+                        .arg(item.number)
+                        .arg(item.question, item.answer.value_or(QStringLiteral("-")),
+                             item.correct ? (*item.correct ? QStringLiteral("1") : QStringLiteral("0"))
+                                          : QStringLiteral("-"),
+                             item.rightAnswers);
+        QCOMPARE(rows,
+                 (QStringList{QStringLiteral("1|Как называется знак повышения на полтона?|Бекар|0|Диез"),
+                              QStringLiteral("2|Сколько линеек в нотном стане?|4|0|5"),
+                              QStringLiteral("3|Сколько половинных в целой ноте?|-|-|2")}));
+        QString refused;
+        try {
+            review::load(connection, 6); // another pupil's
+        } catch (const Failure& f) {
+            refused = f.text();
+        }
+        QCOMPARE(refused,
+                 QStringLiteral("Разбор нельзя показать: сервер не разрешает этого входу «muzyka_lab»: "
+                                "разбор показывают только ученику, чей это результат."));
+        signIn(3, QStringLiteral("teach"));
+        const itemanalysis::Figures figures = itemanalysis::analyseTopic(connection, 1);
+        QCOMPARE(figures.answers, 11);
+        QCOMPARE(itemanalysis::numberText(figures.questions.at(1).discrimination), QStringLiteral("0,52"));
+        QCOMPARE(itemanalysis::choicesText(figures.questions.at(1).choices),
+                 QStringLiteral("Диез (верный): 1; Бемоль: 2; Бекар: 1"));
+    }
+
 private:
     // A server database with the fixture's rows and log, the topic's review at `level`.
-    QString serverWithLog(int level) {
+    void serverWithLog(int level, QString* name) {
         const TestDatabase file(TestDatabase::smallRowsSql());
         const QString database = m_server->createDatabase();
+        *name = database;
         {
             QSqlDatabase db = openServer(ServerAddress::parse(m_server->adminUri(database)), database);
             transfer::setUp(db, database, file.path(), false);
@@ -342,22 +417,25 @@ private:
         // The server's columns: yes/no as booleans, the attempt's sign-in key.
         rows.replace(QStringLiteral("\"Ответы\" VALUES (9, '2', 4, 1), (10, '4', 4, 0)"),
                      QStringLiteral("\"Ответы\" VALUES (9, '2', 4, true), (10, '4', 4, false)"));
-        rows.replace(QStringLiteral("INSERT INTO \"попытки\" VALUES"),
-                     QStringLiteral("INSERT INTO \"попытки\" (\"id_попытки\", \"id_ученика\", \"id_темы\", "
-                                    "\"id_класса\", \"начало\", \"осталось\", \"состояние\", \"id_результата\") "
-                                    "VALUES"));
-        rows.replace(QStringLiteral("INSERT INTO \"ответы_попытки\" VALUES"),
-                     QStringLiteral("INSERT INTO \"ответы_попытки\" (\"id_попытки\", \"id_вопроса\", \"id_ответа\", "
-                                    "\"ответ\", \"верно\", \"время\") VALUES"));
+        rows.replace(
+            QStringLiteral("INSERT INTO \"попытки\" VALUES"),
+            QStringLiteral("INSERT INTO \"попытки\" (\"id_попытки\", \"id_ученика\", \"id_темы\", "
+                           "\"id_класса\", \"начало\", \"осталось\", \"состояние\", \"id_результата\") "
+                           "VALUES"));
+        rows.replace(
+            QStringLiteral("INSERT INTO \"ответы_попытки\" VALUES"),
+            QStringLiteral("INSERT INTO \"ответы_попытки\" (\"id_попытки\", \"id_вопроса\", \"id_ответа\", "
+                           "\"ответ\", \"верно\", \"время\") VALUES"));
         rows.replace(QStringLiteral("', 1, '2026"), QStringLiteral("', true, '2026"));
         rows.replace(QStringLiteral("', 0, '2026"), QStringLiteral("', false, '2026"));
-        m_server->exec(database, QStringLiteral("SET search_path = muzyka; ALTER TABLE \"попытки\" ALTER "
-                                                "\"ключ_сеанса\" SET DEFAULT 'test';") +
-                                     rows +
-                                     QStringLiteral("INSERT INTO \"НастройкиТемы\" (\"id_темы\", \"разбор\") "
-                                                    "VALUES (1, %1);")
-                                         .arg(level));
-        return database;
+        const QString failed = m_server->exec(
+            database, QStringLiteral("SET search_path = muzyka; ALTER TABLE \"попытки\" ALTER "
+                                     "\"ключ_сеанса\" SET DEFAULT 'test';") +
+                          rows +
+                          QStringLiteral("INSERT INTO \"НастройкиТемы\" (\"id_темы\", \"разбор\") "
+                                         "VALUES (1, %1);")
+                              .arg(level));
+        QCOMPARE(failed, QString());
     }
     QString labUri(const QString& database) const {
         m_server->exec(database, QStringLiteral("ALTER ROLE muzyka_lab PASSWORD 'lab-secret'"));

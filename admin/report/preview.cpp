@@ -145,7 +145,8 @@ void PageView::paintEvent(QPaintEvent*) {
     }
 }
 
-ReportPreview::ReportPreview(const ReportLayout& layout, std::shared_ptr<const MadeRows> rows, QPrinter* printer)
+ReportPreview::ReportPreview(const ReportLayout& layout, std::shared_ptr<const MadeRows> rows,
+                             QPrinter* printer)
     : ReportPreview(layout, static_cast<Table*>(nullptr), printer) {
     m_made = std::move(rows);
 }

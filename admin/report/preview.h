@@ -74,7 +74,8 @@ public:
     // preview has a printer of its own.
     ReportPreview(const ReportLayout& layout, Table* table, QPrinter* printer = nullptr);
     // The same over rows the program made, which "Save Report" also writes as a spreadsheet.
-    ReportPreview(const ReportLayout& layout, std::shared_ptr<const MadeRows> rows, QPrinter* printer = nullptr);
+    ReportPreview(const ReportLayout& layout, std::shared_ptr<const MadeRows> rows,
+                  QPrinter* printer = nullptr);
     ~ReportPreview() override;
 
     // Starts producing the pages (throws the table's failure); then showModal().

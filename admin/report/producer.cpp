@@ -29,7 +29,8 @@ ReportProducer::ReportProducer(const ReportLayout& layout, Table* table, QObject
     connect(m_reader, &QTimer::timeout, this, [this]() { guarded([this]() { takeMore(); }); });
 }
 
-ReportProducer::ReportProducer(const ReportLayout& layout, std::shared_ptr<const MadeRows> rows, QObject* parent)
+ReportProducer::ReportProducer(const ReportLayout& layout, std::shared_ptr<const MadeRows> rows,
+                               QObject* parent)
     : ReportProducer(layout, nullptr, parent) {
     m_made = std::move(rows);
 }

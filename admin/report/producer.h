@@ -31,7 +31,8 @@ class ReportProducer : public QObject {
 public:
     ReportProducer(const ReportLayout& layout, Table* table, QObject* parent = nullptr);
     // The same over rows the program made; no cursor moves.
-    ReportProducer(const ReportLayout& layout, std::shared_ptr<const MadeRows> rows, QObject* parent = nullptr);
+    ReportProducer(const ReportLayout& layout, std::shared_ptr<const MadeRows> rows,
+                   QObject* parent = nullptr);
     ~ReportProducer() override; // cancels and waits for the worker
 
     // Starts production; throws the table's failure (a closed table, say) before anything starts.
