@@ -10,6 +10,7 @@
 #include <QDateTime>
 #include <QHash>
 #include <QMap>
+#include <QSqlQuery>
 
 #include <algorithm>
 #include <cmath>
@@ -143,15 +144,14 @@ QVector<LoggedAnswer> loggedOnFile(const Connection& connection, int topic) {
         "JOIN попытки p ON p.id_попытки = o.id_попытки "
         "WHERE p.id_темы = :topic AND p.id_результата IS NOT NULL"));
     query.bindValue(QStringLiteral(":topic"), topic);
-    query.open();
     QVector<LoggedAnswer> log;
-    log.reserve(query.rowCount());
-    for (int row = 0; row < query.rowCount(); ++row) {
-        const QVariant key = query.valueAt(row, 2);
-        log.append({query.valueAt(row, 0).toInt(), query.valueAt(row, 1).toInt(),
-                    key.isNull() ? std::nullopt : std::optional<int>(key.toInt()),
-                    query.valueAt(row, 3).toString(), query.valueAt(row, 4).toInt() != 0});
-    }
+    query.forEachRow([&log] { log.clear(); },
+                     [&log](const QSqlQuery& row) {
+                         const QVariant key = row.value(2);
+                         log.append({row.value(0).toInt(), row.value(1).toInt(),
+                                     key.isNull() ? std::nullopt : std::optional<int>(key.toInt()),
+                                     row.value(3).toString(), row.value(4).toInt() != 0});
+                     });
     return log;
 }
 
