@@ -71,8 +71,8 @@ void AnswerReview::showSheet(const QString& heading, const review::Sheet& sheet)
     Grid->setColumnWidth(3, 70);
     if (answers)
         Grid->setColumnWidth(4, 160);
-    // What the other columns leave, less the frame and a vertical scroll bar.
-    Grid->setColumnWidth(1, Grid->width() - 24 - 36 - 140 - 70 - (answers ? 160 : 0));
+    // The question takes what the other columns leave.
+    Grid->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
     Grid->resizeRowsToContents();
     showModeless();
 }
