@@ -6,6 +6,7 @@
 #include "admin/itemanalysiswindow.h"
 #include "base/allocator.h"
 #include "base/programmodule.h"
+#include "bench/support/schoolfile.h"
 #include "data/datamodule.h"
 #include "data/itemanalysis.h"
 #include "tests/support/logtables.h"
@@ -35,21 +36,15 @@ void exec(sqlite3* db, const QString& sql) {
     }
 }
 
-QString schemaSql() {
-    QFile file(QStringLiteral(ESUN_SOURCE_DIR "/resources/sample/schema.sql"));
-    if (!file.open(QIODevice::ReadOnly))
-        std::exit(1);
-    return QString::fromUtf8(file.readAll());
-}
-
 // Pupils answer right with a chance that grows with their strength, so the questions discriminate.
 void makeDatabase(const QString& path, int tests) {
+    makeSchoolFile(path,
+                   logTablesSql() +
+                       QStringLiteral("INSERT INTO \"класс\" VALUES (1, '5А'), (2, '5Б'), (3, '6А');"
+                                      "INSERT INTO \"Тема\" VALUES (1, 'Нотная грамота'), (2, 'Ключи');"));
     sqlite3* db = nullptr;
     sqlite3_open(QFile::encodeName(path).constData(), &db);
-    exec(db, QStringLiteral("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; BEGIN;") + schemaSql() +
-                 logTablesSql());
-    exec(db, QStringLiteral("INSERT INTO \"класс\" VALUES (1, '5А'), (2, '5Б'), (3, '6А');"
-                            "INSERT INTO \"Тема\" VALUES (1, 'Нотная грамота'), (2, 'Ключи');"));
+    exec(db, QStringLiteral("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; BEGIN;"));
     for (int p = 1; p <= pupils; ++p)
         exec(db, QStringLiteral("INSERT INTO \"Ученики\" VALUES (%1, 'Имя', 'Фамилия%1', '', %2, 'x', 0)")
                      .arg(p)

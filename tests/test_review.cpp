@@ -4,7 +4,6 @@
 #include "admin/form9.h"
 #include "admin/itemanalysiswindow.h"
 #include "admin/report/export.h"
-#include "base/failure.h"
 #include "base/schema.h"
 #include "data/datamodule.h"
 #include "data/engine/connection.h"
@@ -17,6 +16,7 @@
 #include "testing/form3.h"
 #include "testing/form5.h"
 #include "testing/resultsfilter.h"
+#include "tests/support/failures.h"
 #include "tests/support/input.h"
 #include "tests/support/instances.h"
 #include "tests/support/logtables.h"
@@ -384,13 +384,7 @@ private slots:
                  (QStringList{QStringLiteral("1|Как называется знак повышения на полтона?|Бекар|0|Диез"),
                               QStringLiteral("2|Сколько линеек в нотном стане?|4|0|5"),
                               QStringLiteral("3|Сколько половинных в целой ноте?|-|-|2")}));
-        QString refused;
-        try {
-            review::load(connection, 6); // another pupil's
-        } catch (const Failure& f) {
-            refused = f.text();
-        }
-        QCOMPARE(refused,
+        QCOMPARE(failureText([&] { review::load(connection, 6); }), // another pupil's
                  QStringLiteral("Разбор нельзя показать: сервер не разрешает этого входу «muzyka_lab»: "
                                 "разбор показывают только ученику, чей это результат."));
         signIn(3, QStringLiteral("teach"));
