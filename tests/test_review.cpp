@@ -396,6 +396,12 @@ private slots:
     }
 
 private:
+    // The topics' settings on the server, as their own script makes them.
+    inline static const QString SettingsTable = QStringLiteral(
+        "CREATE TABLE IF NOT EXISTS \"НастройкиТемы\" (\"id_темы\" integer PRIMARY KEY REFERENCES \"Тема\" "
+        "ON DELETE CASCADE, \"время\" integer, \"вопросов\" integer, \"перемешать_вопросы\" boolean, "
+        "\"перемешать_ответы\" boolean, \"порог3\" integer, \"порог4\" integer, \"порог5\" integer, "
+        "\"разбор\" integer); ALTER TABLE \"НастройкиТемы\" OWNER TO muzyka_owner;");
     // A server database with the fixture's rows and log, the topic's review at `level`.
     void serverWithLog(int level, QString* name) {
         const TestDatabase file(TestDatabase::smallRowsSql());
@@ -425,7 +431,7 @@ private:
         const QString failed = m_server->exec(
             database, QStringLiteral("SET search_path = muzyka; ALTER TABLE \"попытки\" ALTER "
                                      "\"ключ_сеанса\" SET DEFAULT 'test';") +
-                          rows +
+                          SettingsTable + rows +
                           QStringLiteral("INSERT INTO \"НастройкиТемы\" (\"id_темы\", \"разбор\") "
                                          "VALUES (1, %1);")
                               .arg(level));
