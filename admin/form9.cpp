@@ -2,7 +2,9 @@
 
 #include "admin/form12.h"
 #include "admin/form8.h"
+#include "admin/itemanalysiswindow.h"
 #include "admin/resultsreport.h"
+#include "base/failure.h"
 #include "base/schema.h"
 #include "data/datamodule.h"
 #include "data/engine/filter.h"
@@ -103,6 +105,24 @@ TForm9::TForm9(QWidget* parent)
     connect(Button4, &QPushButton::clicked, this, GUARD(this, Button4Click));
     // Every change of the text, typed, deleted, pasted or set, runs the grade filter.
     connect(Edit1, &QLineEdit::textChanged, this, GUARD(this, Edit1Change));
+
+    AnalysisButton = ui::pushButton(GroupBox1, QStringLiteral("AnalysisButton"),
+                                    QStringLiteral("Анализ вопросов"), {232, 296, 193, 33});
+    ui::setFont(AnalysisButton, Arial, 15, ui::Regular, Qt::black);
+    connect(AnalysisButton, &QPushButton::clicked, this, GUARD(this, AnalysisButtonClick));
+}
+
+TForm9::~TForm9() = default;
+
+void TForm9::AnalysisButtonClick() {
+    Table* tema = DataModule11->tema;
+    const QVariant topic = tema->value(schema::topicKey);
+    if (topic.isNull())
+        throw Failure(QStringLiteral("Выберите тему, вопросы которой хотите разобрать."));
+    if (!m_analysis)
+        m_analysis = std::make_unique<ItemAnalysisWindow>();
+    m_analysis->open(topic.toInt(), tema->asText(tema->fieldPos(schema::topics::name)));
+    m_analysis->showModal();
 }
 
 void TForm9::Button1Click() {

@@ -3,6 +3,9 @@
 #include "ui/form.h"
 #include "ui/groupbox.h"
 
+#include <memory>
+
+class ItemAnalysisWindow;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -16,6 +19,7 @@ class TForm9 : public Form {
     Q_OBJECT
 public:
     explicit TForm9(QWidget* parent = nullptr);
+    ~TForm9() override;
 
     TGroupBox* GroupBox1;
     TDBGrid* DBGrid2;
@@ -35,6 +39,14 @@ public:
     void Button3Click();
     void Button4Click();
     void Edit1Change();
+
+    // The item analysis of the current topic, in its own window (made at its first opening).
+    QPushButton* AnalysisButton;
+    void AnalysisButtonClick();
+    ItemAnalysisWindow* analysis() const { return m_analysis.get(); }
+
+private:
+    std::unique_ptr<ItemAnalysisWindow> m_analysis;
 };
 
 extern TForm9* Form9;

@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-base-private-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-multimedia-dev
   qt6-webengine-dev qt6-webengine-dev-tools qt6-translations-l10n libgl-dev libxkbcommon-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
-  libjpeg62-turbo-dev sqlite3 libsqlite3-dev qt6-svg-dev mdbtools-dev libxlsxwriter-dev
+  libjpeg62-turbo-dev sqlite3 libsqlite3-dev qt6-svg-dev qt6-charts-dev mdbtools-dev libxlsxwriter-dev
   fonts-liberation xvfb xauth poppler-utils python3 python3-openpyxl libxtst-dev
   dpkg-dev file lintian appstream desktop-file-utils xdotool x11-utils
   postgresql-15 libqt6sql6-psql libpq-dev

@@ -1,8 +1,18 @@
 #include "form5.h"
 
+#include "answerreview.h"
+#include "form3.h"
+
+#include "base/failure.h"
+#include "base/schema.h"
+#include "data/datamodule.h"
+#include "data/engine/table.h"
+#include "data/review.h"
 #include "data/widgets/dbgrid.h"
 #include "data/widgets/dbnavigator.h"
 #include "ui/builders.h"
+#include "ui/dialogs.h"
+#include "ui/guard.h"
 #include "ui/jpeg.h"
 
 #include <QApplication>
@@ -63,5 +73,38 @@ TForm5::TForm5(QWidget* parent)
     DBNavigator1->setVisibleButtons(TDBNavigator::nbPrior | TDBNavigator::nbNext);
     DBNavigator1->setDataSource(QStringLiteral("DataSource6"));
 
+    Button1 = ui::pushButton(this, QStringLiteral("Button1"), QStringLiteral("Разбор ответов"),
+                             {328, 320, 184, 30});
+    ui::setFont(Button1, QStringLiteral("Arial"), 15, ui::Regular, Qt::black);
+    connect(Button1, &QPushButton::clicked, this, GUARD(this, Button1Click));
+
     setTabOrder(DBGrid1, DBNavigator1);
+    setTabOrder(DBNavigator1, Button1);
+}
+
+TForm5::~TForm5() = default;
+
+void TForm5::Button1Click() {
+    Table* rez = DataModule11->rez;
+    const QVariant result = rez->value(schema::results::key);
+    if (result.isNull())
+        throw Failure(QStringLiteral("Выберите результат, ответы которого хотите посмотреть."));
+    const review::Sheet sheet = review::load(*DataModule11->ADOConnection1, result.toInt());
+    if (sheet.shown == review::Shown::Nothing) {
+        dialogs().message(sheet.refusal);
+        return;
+    }
+    if (!m_review) {
+        m_review = std::make_unique<AnswerReview>();
+        // The answers leave the screen with the results, and before any test begins.
+        connect(this, &Form::hidden, m_review.get(), &QWidget::close);
+        if (Form3)
+            connect(Form3, &Form::shown, m_review.get(), &QWidget::close);
+    }
+    m_review->showSheet(QStringLiteral("%1, %2: оценка %3, баллов %4")
+                            .arg(rez->displayText(rez->fieldPos(schema::results::topicName)),
+                                 rez->displayText(rez->fieldPos(schema::results::date)),
+                                 rez->displayText(rez->fieldPos(schema::results::grade)),
+                                 rez->displayText(rez->fieldPos(schema::results::points))),
+                        sheet);
 }

@@ -61,8 +61,19 @@ void ResultRows::read(int row, QVector<ExportCell>& cells) const {
     }
 }
 
+int MadeRows::column(const QString& header) const {
+    const int at = int(m_headers.indexOf(header));
+    if (at < 0)
+        throw Failure(QStringLiteral("Field '%1' not found").arg(header));
+    return at;
+}
+
 ExportJob::ExportJob(const Table* table, ExportFormat format, const QString& path, QObject* parent)
-    : QObject(parent), m_rows(table), m_format(format), m_path(path), m_timer(new QTimer(this)) {
+    : ExportJob(std::make_shared<const ResultRows>(table), format, path, parent) {}
+
+ExportJob::ExportJob(std::shared_ptr<const ExportRows> rows, ExportFormat format, const QString& path,
+                     QObject* parent)
+    : QObject(parent), m_rows(std::move(rows)), m_format(format), m_path(path), m_timer(new QTimer(this)) {
     m_timer->setInterval(0);
     connect(m_timer, &QTimer::timeout, this,
             [this]() { guarded([this]() { attempt([this]() { advance(); }); }); });
@@ -75,7 +86,7 @@ ExportJob::~ExportJob() {
 }
 
 void ExportJob::start() {
-    const int total = m_rows.count();
+    const int total = m_rows->count();
     if (m_format == ExportFormat::Xlsx && total > xlsxMaxRows)
         throw Failure(QStringLiteral("Строк результатов больше, чем помещается на листе книги Excel (%1); "
                                      "сохраните их в формате CSV.")
@@ -105,14 +116,14 @@ template <typename F> void ExportJob::attempt(F&& step) {
 
 void ExportJob::open() {
     m_file = std::make_unique<files::AtomicFile>(m_path); // a target that cannot be written fails here
-    m_writer = makeSheetWriter(m_format, m_file->temporaryPath(), m_rows.headers(), m_rows.count());
+    m_writer = makeSheetWriter(m_format, m_file->temporaryPath(), m_rows->headers(), m_rows->count());
 }
 
 void ExportJob::advance() {
-    const int total = m_rows.count();
+    const int total = m_rows->count();
     const int end = std::min(total, m_done + sliceRows);
     for (; m_done < end; ++m_done) {
-        m_rows.read(m_done, m_cells);
+        m_rows->read(m_done, m_cells);
         m_writer->writeRow(m_cells);
     }
     if (m_done < total) {

@@ -145,6 +145,12 @@ void PageView::paintEvent(QPaintEvent*) {
     }
 }
 
+ReportPreview::ReportPreview(const ReportLayout& layout, std::shared_ptr<const MadeRows> rows,
+                             QPrinter* printer)
+    : ReportPreview(layout, static_cast<Table*>(nullptr), printer) {
+    m_made = std::move(rows);
+}
+
 ReportPreview::ReportPreview(const ReportLayout& layout, Table* table, QPrinter* printer)
     : Form(QStringLiteral("PrintPreview"), QStringLiteral("Print Preview"), 0, 0, 800, 600), m_layout(layout),
       m_table(table), m_ownPrinter(printer ? nullptr : makeReportPrinter()),
@@ -255,7 +261,8 @@ QAction* ReportPreview::addCommand(const QString& name, const QString& toolTip, 
 }
 
 void ReportPreview::start() {
-    m_producer = std::make_unique<ReportProducer>(m_layout, m_table);
+    m_producer = m_made ? std::make_unique<ReportProducer>(m_layout, m_made)
+                        : std::make_unique<ReportProducer>(m_layout, m_table);
     connect(m_producer.get(), &ReportProducer::pageReady, this, &ReportPreview::pageArrived);
     connect(m_producer.get(), &ReportProducer::progress, this,
             [this](int done) { m_progress.rowsDone(done, m_producer->totalRows()); });
@@ -422,6 +429,8 @@ void ReportPreview::print() {
         return;
     if (m_showingLoaded)
         printPages(m_printer, m_loaded.pages, this);
+    else if (m_made)
+        printReport(m_printer, m_layout, m_made, this);
     else
         printReport(m_printer, m_layout, m_table, this);
 }
@@ -475,7 +484,8 @@ void ReportPreview::exportResults(ExportFormat format, const QString& path) {
     if (m_showingLoaded)
         throw Failure(QStringLiteral("Отчёт, загруженный из файла, можно сохранить только как отчёт или PDF: "
                                      "строк результатов в нём нет."));
-    m_export = std::make_unique<ExportJob>(m_table, format, path);
+    m_export = m_made ? std::make_unique<ExportJob>(m_made, format, path)
+                      : std::make_unique<ExportJob>(m_table, format, path);
     connect(m_export.get(), &ExportJob::progress, this,
             [this](int done) { m_progress.rowsDone(done, m_export->totalRows()); });
     connect(m_export.get(), &ExportJob::ended, this, &ReportPreview::whenExported);

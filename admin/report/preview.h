@@ -73,6 +73,9 @@ public:
     // `printer` keeps what "Printer setup" chose for the whole run (the report holder's); without one the
     // preview has a printer of its own.
     ReportPreview(const ReportLayout& layout, Table* table, QPrinter* printer = nullptr);
+    // The same over rows the program made, which "Save Report" also writes as a spreadsheet.
+    ReportPreview(const ReportLayout& layout, std::shared_ptr<const MadeRows> rows,
+                  QPrinter* printer = nullptr);
     ~ReportPreview() override;
 
     // Starts producing the pages (throws the table's failure); then showModal().
@@ -123,6 +126,7 @@ private:
 
     const ReportLayout& m_layout;
     Table* m_table;
+    std::shared_ptr<const MadeRows> m_made; // instead of the table
     std::unique_ptr<ReportProducer> m_producer;
     std::unique_ptr<ExportJob> m_export;
     SavedReport m_loaded;

@@ -162,9 +162,10 @@ bool printerAvailable(const QPrinter& printer) {
     return false;
 }
 
-void printReport(QPrinter& printer, const ReportLayout& layout, Table* table, QWidget* over) {
+namespace {
+
+void printProduced(QPrinter& printer, ReportProducer& producer, QWidget* over) {
     PrintJob job(printer);
-    ReportProducer producer(layout, table);
     PrintProgress window(over);
     // Collated copies made here need every page again at the end, so those are recorded and kept; otherwise
     // the worker paints each page straight onto the printer, and the GUI thread leaves the job alone until
@@ -211,6 +212,19 @@ void printReport(QPrinter& printer, const ReportLayout& layout, Table* table, QW
         producer.cancel();
         job.abort();
     }
+}
+
+} // namespace
+
+void printReport(QPrinter& printer, const ReportLayout& layout, Table* table, QWidget* over) {
+    ReportProducer producer(layout, table);
+    printProduced(printer, producer, over);
+}
+
+void printReport(QPrinter& printer, const ReportLayout& layout, std::shared_ptr<const MadeRows> rows,
+                 QWidget* over) {
+    ReportProducer producer(layout, std::move(rows));
+    printProduced(printer, producer, over);
 }
 
 void printPages(QPrinter& printer, const QVector<QPicture>& pages, QWidget* over) {

@@ -81,6 +81,10 @@ private:
 // Produces the report afresh from the first visible row of `table` straight to `printer`, with the printing
 // progress window; returns when done or cancelled.
 void printReport(QPrinter& printer, const ReportLayout& layout, Table* table, QWidget* over);
+class MadeRows;
+// The same from rows the program made.
+void printReport(QPrinter& printer, const ReportLayout& layout, std::shared_ptr<const MadeRows> rows,
+                 QWidget* over);
 // Prints pages already produced (a loaded report), with the same window.
 void printPages(QPrinter& printer, const QVector<QPicture>& pages, QWidget* over);
 

@@ -29,6 +29,12 @@ ReportProducer::ReportProducer(const ReportLayout& layout, Table* table, QObject
     connect(m_reader, &QTimer::timeout, this, [this]() { guarded([this]() { takeMore(); }); });
 }
 
+ReportProducer::ReportProducer(const ReportLayout& layout, std::shared_ptr<const MadeRows> rows,
+                               QObject* parent)
+    : ReportProducer(layout, nullptr, parent) {
+    m_made = std::move(rows);
+}
+
 ReportProducer::~ReportProducer() {
     stopWorker();
 }
@@ -49,11 +55,17 @@ std::function<PlacePage()> ReportProducer::repainters() const {
 }
 
 void ReportProducer::start() {
-    m_table->first();
     m_fieldPositions.clear();
-    for (const QString& name : m_layout.fieldNames())
-        m_fieldPositions.append(m_table->fieldPos(name));
-    m_totalRows = m_table->recordCount();
+    if (m_made) {
+        for (const QString& name : m_layout.fieldNames())
+            m_fieldPositions.append(m_made->column(name));
+        m_totalRows = m_made->count();
+    } else {
+        m_table->first();
+        for (const QString& name : m_layout.fieldNames())
+            m_fieldPositions.append(m_table->fieldPos(name));
+        m_totalRows = m_table->recordCount();
+    }
     m_feed = std::make_shared<RowFeed>(m_totalRows);
     m_dateText = dateText(programclock::today());
     takeRows(std::min(firstChunkRows, m_totalRows));
@@ -68,13 +80,13 @@ void ReportProducer::takeRows(int count) {
     auto chunk = std::make_shared<RowChunk>(m_rowsTaken, int(m_fieldPositions.size()));
     for (int row = m_rowsTaken; row < m_rowsTaken + count; ++row)
         for (int pos : m_fieldPositions)
-            chunk->appendCell(m_table->displayTextAt(row, pos));
+            chunk->appendCell(m_made ? m_made->text(row, pos) : m_table->displayTextAt(row, pos));
     m_rowsTaken += count;
     m_feed->publish(std::move(chunk));
 }
 
 void ReportProducer::takeMore() {
-    if (!m_table || m_cancelled) {
+    if ((!m_table && !m_made) || m_cancelled) {
         m_reader->stop();
         return;
     }

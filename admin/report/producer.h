@@ -1,5 +1,6 @@
 #pragma once
 
+#include "export.h"
 #include "pagepainter.h"
 #include "reportlayout.h"
 #include "rowfeed.h"
@@ -29,6 +30,9 @@ class ReportProducer : public QObject {
     Q_OBJECT
 public:
     ReportProducer(const ReportLayout& layout, Table* table, QObject* parent = nullptr);
+    // The same over rows the program made; no cursor moves.
+    ReportProducer(const ReportLayout& layout, std::shared_ptr<const MadeRows> rows,
+                   QObject* parent = nullptr);
     ~ReportProducer() override; // cancels and waits for the worker
 
     // Starts production; throws the table's failure (a closed table, say) before anything starts.
@@ -82,6 +86,7 @@ private:
 
     const ReportLayout m_layout;
     QPointer<Table> m_table;
+    std::shared_ptr<const MadeRows> m_made; // instead of the table
     QVector<int> m_fieldPositions;
     std::shared_ptr<RowFeed> m_feed;
     std::unique_ptr<QThread> m_thread;

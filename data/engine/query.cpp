@@ -48,6 +48,34 @@ void Query::bindValue(const QString& placeholder, const QVariant& value) {
 void Query::open() {
     if (m_active)
         return;
+    run([this](QSqlQuery& query) {
+        m_columns.clear();
+        m_rows.clear();
+        const QSqlRecord record = query.record();
+        for (int i = 0; i < record.count(); ++i)
+            m_columns.append(record.fieldName(i));
+        while (query.next()) {
+            QVector<QVariant> row;
+            row.reserve(record.count());
+            for (int i = 0; i < record.count(); ++i)
+                row.append(query.value(i));
+            m_rows.append(row);
+        }
+    });
+    m_active = true;
+}
+
+void Query::forEachRow(const std::function<void()>& start,
+                       const std::function<void(const QSqlQuery& row)>& row) {
+    close();
+    run([&](QSqlQuery& query) {
+        start();
+        while (query.next())
+            row(query);
+    });
+}
+
+void Query::run(const std::function<void(QSqlQuery& query)>& read) {
     m_connection->open();
     backend::Backend& database = m_connection->backend();
     const QString sql = rewriteSql(*m_connection, m_sql);
@@ -61,23 +89,11 @@ void Query::open() {
                 query.bindValue(name, value);
             if (!query.exec())
                 throw database.error(query.lastError());
-            m_columns.clear();
-            m_rows.clear();
-            const QSqlRecord record = query.record();
-            for (int i = 0; i < record.count(); ++i)
-                m_columns.append(record.fieldName(i));
-            while (query.next()) {
-                QVector<QVariant> row;
-                row.reserve(record.count());
-                for (int i = 0; i < record.count(); ++i)
-                    row.append(query.value(i));
-                m_rows.append(row);
-            }
+            read(query);
         });
     } catch (const backend::DatabaseError& error) {
         failFor(this, error.sentence(QStringLiteral("Запрос нельзя выполнить: ")));
     }
-    m_active = true;
 }
 
 void Query::close() {
@@ -102,4 +118,10 @@ QVariant Query::fieldValue(const QString& column) const {
             return m_rows.isEmpty() ? QVariant() : m_rows.front()[i];
     }
     failFor(this, QStringLiteral("Field '%1' not found").arg(column));
+}
+
+QVariant Query::valueAt(int row, int column) const {
+    if (!m_active)
+        failFor(this, QStringLiteral("Cannot perform this operation on a closed dataset"));
+    return m_rows.value(row).value(column);
 }

@@ -346,7 +346,8 @@ QString setUp(QSqlDatabase& server, const QString& serverName, const QString& so
         QStringLiteral("Не удалось создать объекты программы на сервере «%1»").arg(serverName);
     execute(server, QStringLiteral("BEGIN"), failed);
     Rollback rollback(server);
-    for (const QString& script : {QStringLiteral("server/objects.sql"), QStringLiteral("server/lab.sql")})
+    for (const QString& script : {QStringLiteral("server/objects.sql"), QStringLiteral("server/lab.sql"),
+                                  QStringLiteral("server/review.sql")})
         for (const QString& statement : statements(resource(script)))
             execute(server, statement, failed);
     // The rows belong to the owner of the tables, whoever loads them.
