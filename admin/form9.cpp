@@ -99,7 +99,7 @@ TForm9::TForm9(QWidget* parent)
 
     // The current topic's test settings, last in tab order.
     Button5 = ui::pushButton(GroupBox1, QStringLiteral("Button5"), QStringLiteral("Настройки теста"),
-                             {200, 296, 161, 33});
+                             {400, 252, 153, 31});
     ui::setFont(Button5, Arial, 15, ui::Regular, Qt::black);
     SettingsDialog = std::make_unique<TopicSettingsDialog>();
 
@@ -152,8 +152,6 @@ void TForm9::Button4Click() {
 void TForm9::Button5Click() {
     SettingsDialog->open();
 }
-
-TForm9::~TForm9() = default;
 
 // The grade filter. Filtering goes off before the new text is applied, so a text the engine rejects leaves
 // rez unfiltered; the typed grade is one quoted value, so no text can change the expression itself.

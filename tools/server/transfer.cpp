@@ -38,7 +38,7 @@ QVector<OwnTable> ownTables() {
 // Run by setup in this order, each after the ones it builds on.
 const QStringList setupScripts = {QStringLiteral("server/objects.sql"), QStringLiteral("server/lab.sql"),
                                   QStringLiteral("server/settings.sql"),
-                                  QStringLiteral("server/attempts.sql")};
+                                  QStringLiteral("server/attempts.sql"), QStringLiteral("server/review.sql")};
 
 enum class Kind { Integer, Text, YesNo, DateTime };
 
