@@ -4,6 +4,7 @@
 #include "admin/form8.h"
 #include "admin/itemanalysiswindow.h"
 #include "admin/resultsreport.h"
+#include "admin/topicsettingsdialog.h"
 #include "base/failure.h"
 #include "base/schema.h"
 #include "data/datamodule.h"
@@ -96,6 +97,12 @@ TForm9::TForm9(QWidget* parent)
                              {640, 328, 121, 33});
     ui::setFont(Button4, Arial, 13, ui::Regular, Qt::black);
 
+    // The current topic's test settings, last in tab order.
+    Button5 = ui::pushButton(GroupBox1, QStringLiteral("Button5"), QStringLiteral("Настройки теста"),
+                             {400, 252, 153, 31});
+    ui::setFont(Button5, Arial, 15, ui::Regular, Qt::black);
+    SettingsDialog = std::make_unique<TopicSettingsDialog>();
+
     // Controls were created in tab order; the label is not a stop.
     Label1->setFocusPolicy(Qt::NoFocus);
 
@@ -103,6 +110,7 @@ TForm9::TForm9(QWidget* parent)
     connect(Button2, &QPushButton::clicked, this, GUARD(this, Button2Click));
     connect(Button3, &QPushButton::clicked, this, GUARD(this, Button3Click));
     connect(Button4, &QPushButton::clicked, this, GUARD(this, Button4Click));
+    connect(Button5, &QPushButton::clicked, this, GUARD(this, Button5Click));
     // Every change of the text, typed, deleted, pasted or set, runs the grade filter.
     connect(Edit1, &QLineEdit::textChanged, this, GUARD(this, Edit1Change));
 
@@ -139,6 +147,10 @@ void TForm9::Button3Click() {
 
 void TForm9::Button4Click() {
     Form12->showModal();
+}
+
+void TForm9::Button5Click() {
+    SettingsDialog->open();
 }
 
 // The grade filter. Filtering goes off before the new text is applied, so a text the engine rejects leaves

@@ -11,6 +11,7 @@ class QLineEdit;
 class QPushButton;
 class TDBGrid;
 class TDBNavigator;
+class TopicSettingsDialog;
 
 // The teacher's management window: every stored result with a grade filter, a sort by topic and the report,
 // the list of topics, and the doors to the question and pupil editors. It holds no data of its own: the
@@ -33,11 +34,15 @@ public:
     TDBNavigator* DBNavigator1;
     QPushButton* Button1;
     QPushButton* Button4;
+    QPushButton* Button5; // the current topic's test settings
+    // A window of its own, not a child: the modal showing disables this one.
+    std::unique_ptr<TopicSettingsDialog> SettingsDialog;
 
     void Button1Click();
     void Button2Click();
     void Button3Click();
     void Button4Click();
+    void Button5Click();
     void Edit1Change();
 
     // The item analysis of the current topic, in its own window (made at its first opening).

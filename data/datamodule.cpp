@@ -230,24 +230,50 @@ bool TDataModule11::gradesOnServer() const {
     }
 }
 
-void TDataModule11::beginTest(int topic) {
+TDataModule11::ServerTest TDataModule11::beginTest(int topic) {
+    ServerTest test;
     try {
-        m_attempt = ADOConnection1->serverBackend()
-                        ->call(QStringLiteral("SELECT muzyka.start_test($1)"), {topic})
-                        .value(0)
-                        .value(0)
-                        .toInt();
+        ServerBackend* server = ADOConnection1->serverBackend();
+        m_attempt =
+            server->call(QStringLiteral("SELECT muzyka.start_test($1)"), {topic}).value(0).value(0).toInt();
+        // A server set up before tests had draws has no function to tell them.
+        m_draws =
+            server
+                ->call(QStringLiteral("SELECT pg_catalog.to_regprocedure('muzyka.test_questions(integer)') "
+                                      "IS NOT NULL"))
+                .value(0)
+                .value(0)
+                .toString() == u"t";
+        if (!m_draws)
+            return test;
+        const QList<QVariantList> rows = server->call(
+            QStringLiteral("SELECT question, answers, answered, seconds_left FROM muzyka.test_questions($1)"),
+            {m_attempt});
+        for (const QVariantList& row : rows) {
+            TestQuestion question{row.value(0).toInt(), {}};
+            const QString answers = row.value(1).toString();
+            for (const QString& key : answers.split(u',', Qt::SkipEmptyParts))
+                question.answers << key.toInt();
+            test.draw << question;
+            if (row.value(2).toString() == u"t")
+                ++test.answered;
+            if (!row.value(3).isNull())
+                test.secondsLeft = row.value(3).toInt();
+        }
     } catch (const backend::DatabaseError& error) {
         serverFailed(QStringLiteral("Тест нельзя начать: "), error);
     }
+    return test;
 }
 
-std::optional<int> TDataModule11::recordAnswer(int question, const QString& answer, QDate day) {
+std::optional<int> TDataModule11::recordAnswer(int question, const QString& answer, QDate day,
+                                               int secondsLeft) {
     QVariant points;
     try {
         points = ADOConnection1->serverBackend()
-                     ->call(QStringLiteral("SELECT muzyka.answer_question($1, $2, $3, $4)"),
-                            {m_attempt, question, answer, day.toString(Qt::ISODate)})
+                     ->call(m_draws ? QStringLiteral("SELECT muzyka.answer_question($1, $2, $3, $4, $5)")
+                                    : QStringLiteral("SELECT muzyka.answer_question($1, $2, $3, $4)"),
+                            {m_attempt, question, answer, day.toString(Qt::ISODate), secondsLeft})
                      .value(0)
                      .value(0);
     } catch (const backend::DatabaseError& error) {

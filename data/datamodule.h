@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDate>
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -44,11 +45,24 @@ public:
     void signOut();
     // The server grades the test (a lab login on the server); false on a file and for the administrator.
     bool gradesOnServer() const;
-    // Begins a test of `topic` for the pupil signed in.
-    void beginTest(int topic);
-    // The answer chosen for a question of the test begun; the correct answers once the last question was
-    // answered and the test stored.
-    std::optional<int> recordAnswer(int question, const QString& answer, QDate day);
+    // A question of the test the server drew: its key and its answers' keys in the order to offer them
+    // (empty: stored order).
+    struct TestQuestion {
+        int question = 0;
+        QList<int> answers;
+    };
+    // A test the server began: its questions in order; for one taken up again (its program was killed), how
+    // many were answered and the seconds left then.
+    struct ServerTest {
+        QList<TestQuestion> draw;
+        int answered = 0;
+        std::optional<int> secondsLeft;
+    };
+    // Begins a test of `topic` for the pupil signed in, or takes up his unfinished one.
+    ServerTest beginTest(int topic);
+    // The answer chosen for a question of the test begun, with the seconds left; the correct answers once the
+    // last question was answered and the test stored.
+    std::optional<int> recordAnswer(int question, const QString& answer, QDate day, int secondsLeft);
     // Ends the test begun before every question was answered and stores its row; the correct answers.
     int finishTest(QDate day);
 
@@ -70,7 +84,8 @@ public:
 private:
     void sessionChanged();
 
-    int m_attempt = 0; // the test begun on the server
+    int m_attempt = 0;    // the test begun on the server
+    bool m_draws = false; // the server draws tests and keeps the seconds left
 };
 
 extern TDataModule11* DataModule11;

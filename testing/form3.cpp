@@ -1,12 +1,16 @@
 #include "form3.h"
 
+#include "attemptlog.h"
 #include "base/clock.h"
 #include "base/schema.h"
 #include "data/datamodule.h"
+#include "data/engine/attemptstables.h"
+#include "data/engine/connection.h"
 #include "data/engine/table.h"
 #include "data/widgets/dbtext.h"
 #include "gradescale.h"
 #include "radiogroup.h"
+#include "testwalk.h"
 #include "ui/builders.h"
 #include "ui/guard.h"
 
@@ -152,14 +156,15 @@ void TForm3::Button2Click() {
     const int answers = ans->recordCount();
     if (m_serverGrades) {
         // The server compares the answer; the last one stores the test and tells how many were correct.
-        const auto points =
-            DataModule11->recordAnswer(DataModule11->quest->value(schema::questionKey).toInt(),
-                                       RadioGroup1->item(RadioGroup1->itemIndex()), programclock::today());
+        const auto points = DataModule11->recordAnswer(
+            DataModule11->quest->value(schema::questionKey).toInt(),
+            RadioGroup1->item(RadioGroup1->itemIndex()), programclock::today(), m_countdown);
         if (points) {
             m_correct = *points;
             m_stored = true;
         }
     }
+    const int before = m_correct;
     for (int i = 0; i < answers && !m_serverGrades; ++i) {
         const QString chosen = RadioGroup1->item(RadioGroup1->itemIndex());
         if (ans->value(schema::answers::text).toString() == chosen &&
@@ -167,17 +172,19 @@ void TForm3::Button2Click() {
             ++m_correct;
         ans->next();
     }
+    if (answers > 0 && m_log.active())
+        m_log.answer(DataModule11->quest->value(schema::questionKey).toInt(),
+                     RadioGroup1->item(RadioGroup1->itemIndex()), m_correct > before, m_countdown);
     ++m_questions;
 
-    Table* quest = DataModule11->quest;
-    const int m = quest->recordCount();
+    const int m = m_walk.questionCount();
     if (m > m_questions)
         GroupBox1->setTitle(QStringLiteral("Вопрос %1 из %2").arg(m_questions + 1).arg(m));
     else
         setLabel1(QStringLiteral("Тест закончен, Набранные баллы : %1").arg(m_correct));
     if (m == m_questions)
         endWalk();
-    quest->next();
+    m_walk.advance(m_questions);
     RadioGroup1->clearItems();
     loadAnswers();
     Button2->setEnabled(false);
@@ -190,13 +197,8 @@ void TForm3::Button3Click() {
 }
 
 void TForm3::loadAnswers() {
-    Table* ans = DataModule11->ans;
-    ans->first();
-    const int answers = ans->recordCount();
-    for (int i = 0; i < answers; ++i) {
-        RadioGroup1->addItem(ans->value(schema::answers::text).toString());
-        ans->next();
-    }
+    for (const QString& text : m_walk.answerTexts())
+        RadioGroup1->addItem(text);
     orderTabs();
 }
 
@@ -223,11 +225,53 @@ void TForm3::endWalk() {
 void TForm3::takeOwner() {
     if (m_owner)
         return;
-    m_owner = currentOwner();
-    // On the lab server the server keeps the answers and grades them; it learns of the test now.
+    const Owner owner = currentOwner();
+    m_settings = topicsettings::read(*DataModule11->ADOConnection1, owner.topic.toInt());
+    m_owner = owner;
+    m_countdown = m_settings.seconds;
+    std::optional<AttemptLog::Resumed> resumed;
+    // On the lab server the server draws the questions, keeps the answers and grades them; it learns of the
+    // test now.
     m_serverGrades = DataModule11->gradesOnServer();
-    if (m_serverGrades)
-        DataModule11->beginTest(m_owner->topic.toInt());
+    QList<TestWalk::Drawn> draw;
+    if (m_serverGrades) {
+        const TDataModule11::ServerTest test = DataModule11->beginTest(m_owner->topic.toInt());
+        for (const auto& question : test.draw)
+            draw << TestWalk::Drawn{question.question, question.answers};
+        if (test.answered > 0)
+            resumed = AttemptLog::Resumed{draw, test.answered, 0, test.secondsLeft.value_or(m_countdown)};
+    } else {
+        draw = TestWalk::draw(m_settings);
+        if (AttemptLog::kept())
+            resumed = m_log.begin({owner.pupil, owner.topic, owner.klass}, draw, m_settings.seconds,
+                                  [](const AttemptLog::Owner& o, int correct, int grade) {
+                                      postRow({o.pupil, o.topic, o.klass}, correct, grade);
+                                  });
+    }
+    if (resumed) {
+        // The test the program did not end goes on where it stopped.
+        draw = resumed->draw;
+        m_questions = resumed->answered;
+        m_correct = resumed->correct;
+        m_countdown = resumed->secondsLeft;
+    } else if (m_settings.walksAsStored()) {
+        draw.clear();
+    }
+    m_walk.begin(draw);
+    if (m_questions > 0)
+        continueWalk();
+}
+
+// A test taken up again: the question after the last one answered, or the walk's end.
+void TForm3::continueWalk() {
+    const int m = m_walk.questionCount();
+    if (m > m_questions) {
+        m_walk.advance(m_questions);
+        GroupBox1->setTitle(QStringLiteral("Вопрос %1 из %2").arg(m_questions + 1).arg(m));
+    } else {
+        setLabel1(QStringLiteral("Тест закончен, Набранные баллы : %1").arg(m_correct));
+        endWalk();
+    }
 }
 
 // The class is the pupil's own.
@@ -256,14 +300,24 @@ void TForm3::storeResult() {
         return;
     }
     const TDataModule11* dm = DataModule11;
-    const int grade = gradescale::grade(gradescale::percentage(m_correct, dm->quest->recordCount()));
+    const int grade = gradescale::grade(gradescale::percentage(m_correct, m_walk.questionCount()),
+                                        {m_settings.pass3, m_settings.pass4, m_settings.pass5});
     const Owner owner = *m_owner;
-    Table* rez = dm->rez;
+    // The row and the end of the answer log are kept together.
+    m_log.end(m_countdown == 0 ? attemptstables::TimedOut : attemptstables::Finished, [&] {
+        postRow(owner, m_correct, grade);
+        return dm->rez->value(schema::results::key);
+    });
+    m_stored = true;
+}
+
+void TForm3::postRow(const Owner& owner, int correct, int grade) {
+    Table* rez = DataModule11->rez;
     // Fields are reached by name, so a column dragged in a grid cannot redirect a write.
     try {
         rez->insert();
         rez->setValue(schema::results::grade, grade);
-        rez->setValue(schema::results::points, QString::number(m_correct));
+        rez->setValue(schema::results::points, QString::number(correct));
         rez->setValue(schema::results::date, programclock::today().startOfDay());
         rez->setValue(schema::topicKey, owner.topic);
         rez->setValue(schema::pupilKey, owner.pupil);
@@ -276,7 +330,6 @@ void TForm3::storeResult() {
             rez->cancel();
         throw;
     }
-    m_stored = true;
 }
 
 void TForm3::startFreshTest() {
@@ -287,6 +340,9 @@ void TForm3::startFreshTest() {
     m_stored = false;
     m_serverGrades = false;
     m_owner.reset();
+    m_settings = {};
+    m_walk.reset();
+    m_log.reset();
     GroupBox1->setTitle(QStringLiteral("Вопрос:"));
     setLabel1(TimeLeft);
     RadioGroup1->clearItems();

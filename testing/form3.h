@@ -1,5 +1,8 @@
 #pragma once
 
+#include "attemptlog.h"
+#include "data/topicsettings.h"
+#include "testwalk.h"
 #include "ui/form.h"
 #include "ui/groupbox.h"
 
@@ -65,16 +68,23 @@ private:
     void startFreshTest();
     void setLabel1(const QString& text);
     void takeOwner();
+    void continueWalk();
 
     // Whose test it is: the pupil, topic and class current when it started. The row is theirs, whoever and
-    // whatever is current when it is stored (the grade still counts the questions of quest as it stands).
+    // whatever is current when it is stored (the grade counts the walk's questions; as stored, quest's as
+    // it stands).
     struct Owner {
         QVariant pupil;
         QVariant topic;
         QVariant klass;
     };
     static Owner currentOwner();
+    // Appends the result row of `owner`'s test.
+    static void postRow(const Owner& owner, int correct, int grade);
     std::optional<Owner> m_owner;
+    TopicSettings m_settings; // the topic's, read when the test starts
+    TestWalk m_walk;
+    AttemptLog m_log; // on a file; the lab server keeps its own
 
     int m_countdown = 0;
     int m_questions = 0;

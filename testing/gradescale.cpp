@@ -16,12 +16,12 @@ int percentage(int correct, int questions) {
     return static_cast<int>(std::trunc(correct * 100.0 / questions));
 }
 
-int grade(int percentage) {
-    if (percentage <= 65)
+int grade(int percentage, const Boundaries& boundaries) {
+    if (percentage < boundaries.pass3)
         return 2;
-    if (percentage <= 75)
+    if (percentage < boundaries.pass4)
         return 3;
-    if (percentage <= 85)
+    if (percentage < boundaries.pass5)
         return 4;
     return 5;
 }

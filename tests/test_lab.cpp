@@ -13,6 +13,7 @@
 #include "support/failures.h"
 #include "testing/form3.h"
 #include "testing/form7.h"
+#include "testing/radiogroup.h"
 #include "tests/support/controls.h"
 #include "tests/support/instances.h"
 #include "tests/support/pgserver.h"
@@ -23,6 +24,8 @@
 #include "ui/guard.h"
 
 #include <QLabel>
+#include <QPushButton>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QtTest>
@@ -83,9 +86,9 @@ private:
     std::unique_ptr<PrivateServer> m_server;
     QString m_database;
 
-    // A new server database holding the test database's few rows; its superuser's URI.
-    QString loadedDatabase() {
-        const TestDatabase file(TestDatabase::smallRowsSql());
+    // A new server database holding the test database's few rows (or `rows`); its superuser's URI.
+    QString loadedDatabase(const QString& rows = TestDatabase::smallRowsSql()) {
+        const TestDatabase file(rows);
         m_database = m_server->createDatabase();
         {
             QSqlDatabase db = openServer(ServerAddress::parse(m_server->adminUri(m_database)), m_database);
@@ -348,6 +351,15 @@ private slots:
         row("a question of another topic", true,
             QStringLiteral("SELECT muzyka.answer_question(muzyka.start_test(2), 1, '5', '2031-01-01')"),
             denied);
+        row("the settings of a topic set by a pupil", true,
+            QStringLiteral("INSERT INTO \"НастройкиТемы\" (\"id_темы\", \"вопросов\") VALUES (1, 1)"),
+            denied);
+        row("the settings read", true, QStringLiteral("SELECT count(*) FROM \"НастройкиТемы\""),
+            QStringLiteral("0"));
+        row("the draws from their table", true,
+            QStringLiteral("SELECT count(*) FROM muzyka.\"вопросы_попытки\""), denied);
+        row("another pupil's draw", true,
+            QStringLiteral("SELECT count(*) FROM muzyka.test_questions(muzyka.start_test(1) + 1)"), denied);
         row("one test stored twice", true,
             QStringLiteral("SELECT set_config('test.attempt', muzyka.start_test(2)::text, false); "
                            "SELECT points FROM muzyka.finish_test(current_setting('test.attempt')::integer, "
@@ -434,6 +446,108 @@ private slots:
         startup::signOut();
         QCOMPARE(serverNumber(QStringLiteral("SELECT count(*) FROM muzyka.\"сеансы\"")), 0);
         QCOMPARE(DataModule11->rez->recordCount(), 0);
+    }
+
+    // The server draws a pupil's questions by the topic's settings and grades by its boundaries over the
+    // questions drawn; a question it did not draw is refused.
+    void serverDrawsAndGrades() {
+        loadedDatabase();
+        m_server->exec(m_database, QStringLiteral("INSERT INTO muzyka.\"НастройкиТемы\" VALUES "
+                                                  "(1, 120, 1, true, true, 50, 70, 90, NULL)"));
+        LabLogin lab(labUri());
+        QCOMPARE(
+            lab.run(QStringLiteral("SELECT set_config('muzyka.session', session, false) IS NOT NULL FROM "
+                                   "muzyka.sign_in(1, 'nota'); "
+                                   "SELECT set_config('test.attempt', muzyka.start_test(1)::text, false)")),
+            QStringLiteral("1"));
+        const QString drawn =
+            lab.run(QStringLiteral("SELECT string_agg(question || ':' || answers, ' ') FROM "
+                                   "muzyka.test_questions(current_setting('test.attempt')::integer)"));
+        QVERIFY2(QRegularExpression(QStringLiteral("^(1:[123],[123],[123]|2:[456],[456],[456])$"))
+                     .match(drawn)
+                     .hasMatch(),
+                 qPrintable(drawn));
+        const QString question = drawn.left(1);
+        const QString other = question == u"1" ? QStringLiteral("2") : QStringLiteral("1");
+        QVERIFY(
+            lab.run(QStringLiteral("SELECT muzyka.answer_question(current_setting('test.attempt')::integer, "
+                                   "%1, '5', '2031-01-01')")
+                        .arg(other))
+                .startsWith(QStringLiteral("ERROR: этого вопроса нет в теме теста.")));
+        // One right answer of one drawn question is 100 %, a 5.
+        QCOMPARE(
+            lab.run(QStringLiteral("SELECT muzyka.answer_question(current_setting('test.attempt')::integer, "
+                                   "%1, '%2', '2031-01-01')")
+                        .arg(question, question == u"1" ? QStringLiteral("5") : QStringLiteral("Диез"))),
+            QStringLiteral("1"));
+        QCOMPARE(m_server->rows(m_database,
+                                QStringLiteral("SELECT \"Баллы\", \"Оценка\" FROM muzyka.\"результаты\" "
+                                               "WHERE \"id_результата\" > 4")),
+                 (QList<QVariantList>{{QStringLiteral("1"), 5}}));
+    }
+
+    // The program on the lab login follows the server's draw: a topic of nine questions set to three,
+    // shuffled, two minutes and the boundaries 50/70/90 gives walks of three of its questions in varying
+    // order, and times out at 2:00 with the grade the server gives by those boundaries.
+    void drawnTestsOnTheLabLogin() {
+        QString rows =
+            QStringLiteral("INSERT INTO \"класс\" VALUES (1, '5А');\n"
+                           "INSERT INTO \"Ученики\" VALUES (1, 'Анна', 'Петрова', 'С', 1, 'nota', 0);\n"
+                           "INSERT INTO \"Тема\" VALUES (1, 'Нотная грамота'), (2, 'Ключи');\n"
+                           "INSERT INTO \"Вопрос\" VALUES (10, 'Чужой', 2);\n");
+        for (int q = 1; q <= 9; ++q)
+            rows += QStringLiteral("INSERT INTO \"Вопрос\" VALUES (%1, 'Вопрос %1', 1);\n"
+                                   "INSERT INTO \"Ответы\" (\"ответ\", \"id_вопроса\", \"статус\") VALUES "
+                                   "('мимо %1', %1, 0), ('верно %1', %1, 1), ('неверно %1', %1, 0);\n")
+                        .arg(q);
+        loadedDatabase(rows);
+        m_server->exec(m_database, QStringLiteral("INSERT INTO muzyka.\"НастройкиТемы\" VALUES "
+                                                  "(1, 120, 3, true, true, 50, 70, 90, NULL)"));
+        const ServerSetting setting(labUri());
+        const FixedToday today(QDate(2031, 3, 14));
+        ProgramInstances program;
+        QSet<QList<int>> orders;
+        Form1->showPupilWindow = [&] {
+            for (int test = 0; test < 6; ++test) {
+                Form7->DBLookupComboBox1->setKeyValue(1);
+                Form3->show();
+                Form3->Button1->click();
+                QCOMPARE(Form3->countdown(), 120);
+                QList<int> walked;
+                while (Form3->RadioGroup1->isEnabled()) {
+                    const int question = DataModule11->quest->value(schema::questionKey).toInt();
+                    walked << question;
+                    chooseAnswer(QStringLiteral("верно %1").arg(question));
+                    Form3->Button2->click();
+                }
+                QCOMPARE(QSet<int>(walked.cbegin(), walked.cend()).size(), 3);
+                for (int question : std::as_const(walked))
+                    QVERIFY(question >= 1 && question <= 9);
+                orders.insert(walked);
+                Form3->Button3->click();
+            }
+            // The last test: one right answer, then the time runs out; 1 of 3 is 33 %, a 2.
+            Form7->DBLookupComboBox1->setKeyValue(1);
+            Form3->show();
+            Form3->Button1->click();
+            chooseAnswer(
+                QStringLiteral("верно %1").arg(DataModule11->quest->value(schema::questionKey).toInt()));
+            Form3->Button2->click();
+            for (int tick = 0; tick < 120; ++tick)
+                guarded([] { Form3->Timer1Timer(); });
+            QCOMPARE(Form3->Label1->text(), QStringLiteral("До окончания теста:0:0"));
+            Form3->Button3->click();
+        };
+        Form1->showModeless();
+        typeSignIn(QStringLiteral("Петрова"), QStringLiteral("nota"));
+        Form1->Button1Click();
+        QCOMPARE(program.dialogs.failures(), QStringList());
+        QVERIFY(orders.size() > 1);
+        QCOMPARE(m_server->rows(m_database,
+                                QStringLiteral("SELECT string_agg(\"Баллы\" || '/' || \"Оценка\", ',' "
+                                               "ORDER BY \"id_результата\") FROM muzyka.\"результаты\"")),
+                 (QList<QVariantList>{{QStringLiteral("3/5,3/5,3/5,3/5,3/5,3/5,1/2")}}));
+        QCOMPARE(serverNumber(QStringLiteral("SELECT count(*) FROM muzyka.\"вопросы_попытки\"")), 21);
     }
 
     // A teacher on the lab login sees the key and every result, edits topics, sets a pupil's password (stored

@@ -116,7 +116,7 @@ template <typename F> void ExportJob::attempt(F&& step) {
 
 void ExportJob::open() {
     m_file = std::make_unique<files::AtomicFile>(m_path); // a target that cannot be written fails here
-    m_writer = makeSheetWriter(m_format, m_file->temporaryPath(), m_rows->headers(), m_rows->count());
+    m_writer = makeSheetWriter(m_format, m_file->temporaryPath(), m_rows->headers(), m_rows->count(), m_note);
 }
 
 void ExportJob::advance() {

@@ -81,6 +81,9 @@ public:
               QObject* parent = nullptr);
     ~ExportJob() override; // an unfinished job is cancelled (a file being finished is waited for)
 
+    // A line written above the header row (none when empty); set before start().
+    void setNote(const QString& note) { m_note = note; }
+
     // Writes the first slice at once and the rest from the event loop. A failure ends the job and throws
     // Failure; the failures of later steps reach the default failure report.
     void start();
@@ -108,6 +111,7 @@ private:
     std::shared_ptr<const ExportRows> m_rows;
     ExportFormat m_format;
     QString m_path;
+    QString m_note;
     std::unique_ptr<files::AtomicFile> m_file;
     std::unique_ptr<SheetWriter> m_writer;
     QVector<ExportCell> m_cells;

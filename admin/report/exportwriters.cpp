@@ -19,13 +19,17 @@ namespace {
 // locale opens by a double click. Written through stdio, like the workbook, so that a failure keeps errno.
 class CsvWriter final : public SheetWriter {
 public:
-    CsvWriter(const QString& path, const QStringList& headers) {
+    CsvWriter(const QString& path, const QStringList& headers, const QString& note) {
         errno = 0;
         m_file = std::fopen(QFile::encodeName(path).constData(), "wb");
         if (!m_file)
             throw WriteError{systemError(), {}};
         std::setvbuf(m_file, nullptr, _IONBF, 0); // rows are gathered in m_buffer
         m_buffer = "\xEF\xBB\xBF";
+        if (!note.isEmpty()) {
+            addField(note);
+            endLine();
+        }
         for (const QString& header : headers)
             addField(header);
         endLine();
@@ -97,15 +101,15 @@ private:
 } // namespace
 
 std::unique_ptr<SheetWriter> makeSheetWriter(ExportFormat format, const QString& path,
-                                             const QStringList& headers, int rowCount) {
+                                             const QStringList& headers, int rowCount, const QString& note) {
     if (format == ExportFormat::Csv)
-        return std::make_unique<CsvWriter>(path, headers);
+        return std::make_unique<CsvWriter>(path, headers, note);
     const QString date = spreadsheetDateFormat(formats::shortDateFormat());
     const SheetDateFormats dateFormats{date, date + u' ' + spreadsheetDateFormat(formats::longTimeFormat())};
     // The workbook writers are loaded on the first save of a workbook.
     return loadProgramModule<SpreadsheetModule>(QStringLiteral("esun_xlsx.so"),
                                                 QStringLiteral("записи книг Excel"))
-        .createWriter(path, headers, rowCount, dateFormats);
+        .createWriter(path, headers, rowCount, dateFormats, note);
 }
 
 QString spreadsheetDateFormat(const QString& qtFormat) {

@@ -12,10 +12,12 @@ namespace report {
 
 enum class ExportFormat { Xlsx, Csv };
 
-// A writer of `format` into `path` (created or overwritten), for `rowCount` rows under `headers`. A workbook
-// is written by the spreadsheet module; when it cannot be loaded, Failure is thrown and nothing is written.
+// A writer of `format` into `path` (created or overwritten), for `rowCount` rows under `headers`, with a
+// `note` in a row of its own above them unless it is empty. A workbook is written by the spreadsheet module;
+// when it cannot be loaded, Failure is thrown and nothing is written.
 std::unique_ptr<SheetWriter> makeSheetWriter(ExportFormat format, const QString& path,
-                                             const QStringList& headers, int rowCount);
+                                             const QStringList& headers, int rowCount,
+                                             const QString& note = {});
 
 // The rows a workbook sheet holds under its header row.
 constexpr int xlsxMaxRows = 1048575;

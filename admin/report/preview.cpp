@@ -486,6 +486,7 @@ void ReportPreview::exportResults(ExportFormat format, const QString& path) {
                                      "строк результатов в нём нет."));
     m_export = m_made ? std::make_unique<ExportJob>(m_made, format, path)
                       : std::make_unique<ExportJob>(m_table, format, path);
+    m_export->setNote(m_layout.headerLine);
     connect(m_export.get(), &ExportJob::progress, this,
             [this](int done) { m_progress.rowsDone(done, m_export->totalRows()); });
     connect(m_export.get(), &ExportJob::ended, this, &ReportPreview::whenExported);

@@ -38,6 +38,22 @@ QStringList ReportLayout::fieldNames() const {
     return names;
 }
 
+ReportLayout withHeaderLine(ReportLayout layout, const QString& line) {
+    const int title = layout.bandIndex(ReportBand::Kind::Title);
+    if (line.isEmpty() || title < 0)
+        return layout;
+    ReportElement element;
+    element.name = line;
+    element.left = 105.8;
+    element.top = 211.7;
+    element.height = 100.0; // two lines of the report font, above the band's bottom
+    element.designWidth = 1688.0;
+    element.font = layout.reportFont;
+    layout.bands[title].elements.append(element);
+    layout.headerLine = line;
+    return layout;
+}
+
 QRectF elementRect(const ReportElement& element, const ReportBand& band, const QString& text) {
     const QFontMetricsF metrics(element.font.paintFont());
     return elementRect(element, band, text, metrics, metrics.horizontalAdvance(text));

@@ -62,6 +62,8 @@ struct ReportLayout {
     PageSettings page;
     ElementFont reportFont;
     QVector<ReportBand> bands;
+    // A line under the title, which the results export also writes above its header row; none when empty.
+    QString headerLine;
 
     // The band of one kind, or nullptr when the report has none.
     const ReportBand* band(ReportBand::Kind kind) const;
@@ -69,6 +71,10 @@ struct ReportLayout {
     // Names of the detail band's field elements, in element order: the columns a row snapshot holds.
     QStringList fieldNames() const;
 };
+
+// The layout with `line` printed under its title (in the title band's free space below the title, wrapping
+// there) and kept as its header line; the layout unchanged for an empty line.
+ReportLayout withHeaderLine(ReportLayout layout, const QString& line);
 
 // Where an element's text goes inside its band, in tenths of a millimetre: left-aligned, as wide as its
 // text when it sizes itself (never past the band's right edge, wrapping words there), never past the

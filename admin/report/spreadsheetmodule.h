@@ -24,10 +24,11 @@ public:
     virtual ~SpreadsheetModule() = default;
     // A workbook writer as makeSheetWriter makes it; throws WriteError.
     virtual std::unique_ptr<SheetWriter> createWriter(const QString& path, const QStringList& headers,
-                                                      int rowCount, const SheetDateFormats& formats) = 0;
+                                                      int rowCount, const SheetDateFormats& formats,
+                                                      const QString& note) = 0;
 };
 
 } // namespace report
 
-#define SpreadsheetModule_iid "ru.school.muzyka.SpreadsheetModule/1.0"
+#define SpreadsheetModule_iid "ru.school.muzyka.SpreadsheetModule/1.1"
 Q_DECLARE_INTERFACE(report::SpreadsheetModule, SpreadsheetModule_iid)

@@ -3,6 +3,7 @@
 #include "base/failure.h"
 #include "base/schema.h"
 #include "data/access/converter.h"
+#include "data/engine/settingstable.h"
 
 #include <libpq-fe.h>
 
@@ -28,6 +29,16 @@ namespace {
 // Parents before the tables that refer to them.
 const QStringList tableNames = {schema::classes::name,    schema::pupils::table,  schema::topics::table,
                                 schema::questions::table, schema::answers::table, schema::results::table};
+
+// The program's own tables, parents first: carried where the server and the file hold them.
+QVector<OwnTable> ownTables() {
+    return {settingstable::definition()};
+}
+
+// Run by setup in this order, each after the ones it builds on.
+const QStringList setupScripts = {QStringLiteral("server/objects.sql"), QStringLiteral("server/lab.sql"),
+                                  QStringLiteral("server/settings.sql"),
+                                  QStringLiteral("server/attempts.sql"), QStringLiteral("server/review.sql")};
 
 enum class Kind { Integer, Text, YesNo, DateTime };
 
@@ -125,6 +136,14 @@ Shape serverShape(const QSqlDatabase& server, const QString& table, const QStrin
                                      "«muzyka_server setup».")
                           .arg(serverName));
     return shape;
+}
+
+bool serverHas(const QSqlDatabase& server, const QString& table, const QString& serverName) {
+    QSqlQuery query = execute(
+        server,
+        QStringLiteral("SELECT pg_catalog.to_regclass(%1) IS NOT NULL").arg(literal(server, onServer(table))),
+        QStringLiteral("Не удалось прочесть таблицы на сервере «%1»").arg(serverName));
+    return query.next() && query.value(0).toBool();
 }
 
 // A database file opened through QtSql's SQLite driver for as long as the object lives.
@@ -346,8 +365,7 @@ QString setUp(QSqlDatabase& server, const QString& serverName, const QString& so
         QStringLiteral("Не удалось создать объекты программы на сервере «%1»").arg(serverName);
     execute(server, QStringLiteral("BEGIN"), failed);
     Rollback rollback(server);
-    for (const QString& script : {QStringLiteral("server/objects.sql"), QStringLiteral("server/lab.sql"),
-                                  QStringLiteral("server/review.sql")})
+    for (const QString& script : setupScripts)
         for (const QString& statement : statements(resource(script)))
             execute(server, statement, failed);
     // The rows belong to the owner of the tables, whoever loads them.
@@ -369,6 +387,8 @@ QString setUp(QSqlDatabase& server, const QString& serverName, const QString& so
         QStringList all;
         for (const QString& table : tableNames)
             all << onServer(table);
+        for (const OwnTable& own : ownTables())
+            all << onServer(own.name);
         execute(server, QStringLiteral("TRUNCATE %1 RESTART IDENTITY").arg(all.join(QStringLiteral(", "))),
                 failed);
     }
@@ -386,6 +406,13 @@ QString setUp(QSqlDatabase& server, const QString& serverName, const QString& so
                      quoted(shape.columns[0].name), onServer(table)),
             failed);
     }
+    // The program's own tables where the file has them; a file of before them leaves them empty.
+    const QStringList fileTables = column(
+        file.db(), QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"), 0, shownFile(path));
+    for (const OwnTable& own : ownTables())
+        if (!findName(fileTables, own.name).isEmpty())
+            counts << QStringLiteral("«%1» %2").arg(own.name).arg(
+                load(server, file.db(), path, serverShape(server, own.name, serverName)));
     execute(server, QStringLiteral("COMMIT"), failed);
     rollback.committed();
     return QStringLiteral("Загружено из %1: %2.").arg(shownSource, summary(counts));
@@ -425,6 +452,13 @@ QString dump(QSqlDatabase& server, const QString& serverName, const QString& tar
     QVector<Shape> shapes;
     for (const QString& table : tableNames)
         shapes << serverShape(server, table, serverName);
+    // The program's own tables go into the file where the server has them.
+    QStringList ownDdl;
+    for (const OwnTable& own : ownTables())
+        if (serverHas(server, own.name, serverName)) {
+            shapes << serverShape(server, own.name, serverName);
+            ownDdl << own.fileDdl;
+        }
 
     const QString partial = target + QStringLiteral(".part");
     QFile::remove(partial);
@@ -433,6 +467,8 @@ QString dump(QSqlDatabase& server, const QString& serverName, const QString& tar
         const FileConnection file(partial, false);
         const QString unwritten = QStringLiteral("Не удалось записать файл «%1»").arg(shownFile(target));
         file.run(QStringLiteral("BEGIN;") + resource(QStringLiteral("sample/schema.sql")), unwritten);
+        for (const QString& statement : std::as_const(ownDdl))
+            file.run(statement + QLatin1Char(';'), unwritten);
         for (const Shape& shape : shapes) {
             QStringList selected;
             QStringList marks;

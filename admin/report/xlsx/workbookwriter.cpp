@@ -23,8 +23,8 @@ constexpr double widestColumn = 60;
 
 class XlsxWriter final : public SheetWriter {
 public:
-    XlsxWriter(const QString& path, const QStringList& headers, int rowCount,
-               const SheetDateFormats& formats) {
+    XlsxWriter(const QString& path, const QStringList& headers, int rowCount, const SheetDateFormats& formats,
+               const QString& note) {
         lxw_workbook_options options{};
         // Rows go to a temporary file as they are written instead of staying in memory.
         options.constant_memory = LXW_TRUE;
@@ -42,12 +42,17 @@ public:
         m_dateTime = workbook_add_format(m_book);
         format_set_num_format(m_dateTime, formats.dateTime.toUtf8().constData());
 
+        // A note goes in a row of its own above the header row, which moves down by one.
+        if (!note.isEmpty()) {
+            check(worksheet_write_string(m_sheet, 0, 0, note.toUtf8().constData(), nullptr));
+            m_row = 1;
+        }
         const auto lastColumn = lxw_col_t(headers.size() - 1);
-        worksheet_freeze_panes(m_sheet, 1, 0);
-        worksheet_autofilter(m_sheet, 0, 0, lxw_row_t(rowCount), lastColumn);
+        worksheet_freeze_panes(m_sheet, m_row + 1, 0);
+        worksheet_autofilter(m_sheet, m_row, 0, m_row + lxw_row_t(rowCount), lastColumn);
         for (int column = 0; column < headers.size(); ++column) {
             m_widths.append(double(headers.at(column).size()) + headerPadding);
-            check(worksheet_write_string(m_sheet, 0, lxw_col_t(column),
+            check(worksheet_write_string(m_sheet, m_row, lxw_col_t(column),
                                          headers.at(column).toUtf8().constData(), m_bold));
         }
     }
@@ -129,9 +134,9 @@ class XlsxModule final : public QObject, public report::SpreadsheetModule {
     Q_INTERFACES(report::SpreadsheetModule)
 public:
     std::unique_ptr<report::SheetWriter> createWriter(const QString& path, const QStringList& headers,
-                                                      int rowCount,
-                                                      const report::SheetDateFormats& formats) override {
-        return std::make_unique<report::XlsxWriter>(path, headers, rowCount, formats);
+                                                      int rowCount, const report::SheetDateFormats& formats,
+                                                      const QString& note) override {
+        return std::make_unique<report::XlsxWriter>(path, headers, rowCount, formats, note);
     }
 };
 

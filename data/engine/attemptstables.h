@@ -1,0 +1,18 @@
+#pragma once
+
+#include "owntable.h"
+
+// The answer log of the file: each test (попытки), the questions it walks (вопросы_попытки) and every answer
+// given (ответы_попытки); docs/database.md. The lab server keeps the same through its own functions.
+namespace attemptstables {
+
+inline const QString attempts = QStringLiteral("попытки");
+inline const QString questions = QStringLiteral("вопросы_попытки");
+inline const QString answers = QStringLiteral("ответы_попытки");
+
+// Test states.
+enum State { Running = 0, Finished = 1, TimedOut = 2, Abandoned = 3 };
+
+const OwnTable& definition(); // all three, made together
+
+} // namespace attemptstables
