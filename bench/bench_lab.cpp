@@ -163,7 +163,7 @@ void answerLast(TDataModule11& module) {
         throw Failure(QStringLiteral("the last answer stored no result"));
 }
 
-// Waits for the parent's start byte on the shared pipe; false at its end (the parent is done).
+// Waits for the parent's byte on a shared pipe; false at its end (the parent is done).
 bool waitForStart(int startFd) {
     char byte = 0;
     return ::read(startFd, &byte, 1) == 1;
@@ -171,8 +171,9 @@ bool waitForStart(int startFd) {
 
 // The child: MUZYKA_SERVER names the server with the lab login, as /etc/muzyka.conf does through the
 // launcher. Each round it signs its pupil in and answers all but the last question, says "ready", waits at
-// the common start, answers the last question (the store) and says how long that took, then signs the pupil
-// out.
+// the common start (the first pipe), answers the last question (the store) and says how long that took, and
+// waits until every computer has stored (the second pipe) before it signs the pupil out: a sign-in's
+// password hash costs the server more than a store, and none may run during another computer's store.
 int labComputer(int computer, const int startFds[2], int rounds) {
     PrintedDialogs dialogs;
     setDialogs(&dialogs);
@@ -202,7 +203,7 @@ int labComputer(int computer, const int startFds[2], int rounds) {
         }
         std::printf("ready %.3f\n", signInMs);
         std::fflush(stdout);
-        if (!waitForStart(startFds[round % 2]))
+        if (!waitForStart(startFds[0]))
             return 0;
         clock.restart();
         try {
@@ -212,6 +213,8 @@ int labComputer(int computer, const int startFds[2], int rounds) {
             std::printf("failed %s\n", qPrintable(f.text()));
         }
         std::fflush(stdout);
+        if (!waitForStart(startFds[1]))
+            return 0;
         try {
             module.signOut();
         } catch (const Failure& f) {
@@ -315,11 +318,12 @@ public:
         }
         return figures;
     }
-    // Round `round`: one byte for each child on the pipe they all wait on, in one write, so they start at
-    // once.
-    void start(int round) {
+    // One byte for each child on the pipe they all wait on, in one write, so they go on at once: the
+    // stores' start (pipe 0), then, once all stored, the rest of the round (pipe 1). A child reads one pipe
+    // after the other, so none takes a byte that another of the same wait still needs.
+    void release(int pipe) {
         const QByteArray bytes(qsizetype(m_children.size()), 'g');
-        if (::write(m_startWrite[round % 2], bytes.constData(), size_t(bytes.size())) != bytes.size())
+        if (::write(m_startWrite[pipe], bytes.constData(), size_t(bytes.size())) != bytes.size())
             qFatal("the start pipe failed");
     }
 
@@ -346,10 +350,11 @@ void stores(PrivateServer& server, const QString& file, int computers, int resul
         for (int round = 0; round <= results; ++round) {
             const std::vector<double> ready = lab.lines("ready");
             signIns.insert(signIns.end(), ready.begin(), ready.end());
-            lab.start(round);
+            lab.release(0);
             const std::vector<double> stored = lab.lines("stored", &failures);
             (round == 0 ? first : later)
                 .insert((round == 0 ? first : later).end(), stored.begin(), stored.end());
+            lab.release(1);
         }
         lab.finish();
     }
