@@ -3,6 +3,7 @@
 #include "base/failure.h"
 #include "base/schema.h"
 #include "data/access/converter.h"
+#include "data/engine/questionmedia.h"
 
 #include <libpq-fe.h>
 
@@ -29,7 +30,17 @@ namespace {
 const QStringList tableNames = {schema::classes::name,    schema::pupils::table,  schema::topics::table,
                                 schema::questions::table, schema::answers::table, schema::results::table};
 
-enum class Kind { Integer, Text, YesNo, DateTime };
+// The program's own tables that a database may lack: each carried where both sides hold it, made in the
+// dumped file from its DDL. After the six, which they refer to.
+struct OwnTable {
+    QString name;
+    QString fileDdl;
+};
+QVector<OwnTable> ownTables() {
+    return {{questionmedia::tableName, questionmedia::fileDdl()}};
+}
+
+enum class Kind { Integer, Text, YesNo, DateTime, Real, Bytes };
 
 struct Column {
     QString name;
@@ -117,6 +128,8 @@ Shape serverShape(const QSqlDatabase& server, const QString& table, const QStrin
         const Kind kind = type == QLatin1String("integer")              ? Kind::Integer
                           : type == QLatin1String("boolean")            ? Kind::YesNo
                           : type.startsWith(QLatin1String("timestamp")) ? Kind::DateTime
+                          : type == QLatin1String("double precision")   ? Kind::Real
+                          : type == QLatin1String("bytea")              ? Kind::Bytes
                                                                         : Kind::Text;
         shape.columns.append({query.value(0).toString(), kind});
     }
@@ -237,6 +250,10 @@ QString serverValue(const QSqlDatabase& server, const QVariant& value, Kind kind
         return QLatin1Char('\'') + date.toString(QStringLiteral("yyyy-MM-dd")) + QLatin1Char(' ') +
                time.toString(QStringLiteral("HH:mm:ss")) + QLatin1Char('\'');
     }
+    case Kind::Real:
+        return QString::number(value.toDouble(ok), 'g', 17);
+    case Kind::Bytes:
+        return QStringLiteral("'\\x%1'::bytea").arg(QString::fromLatin1(value.toByteArray().toHex()));
     case Kind::Text:
         break;
     }
@@ -251,6 +268,9 @@ QString kindName(Kind kind) {
         return QStringLiteral("«да» или «нет»");
     case Kind::DateTime:
         return QStringLiteral("дата");
+    case Kind::Real:
+        return QStringLiteral("число");
+    case Kind::Bytes:
     case Kind::Text:
         break;
     }
@@ -347,14 +367,17 @@ QString setUp(QSqlDatabase& server, const QString& serverName, const QString& so
     execute(server, QStringLiteral("BEGIN"), failed);
     Rollback rollback(server);
     for (const QString& script : {QStringLiteral("server/objects.sql"), QStringLiteral("server/lab.sql"),
-                                  QStringLiteral("server/review.sql")})
+                                  QStringLiteral("server/review.sql"), QStringLiteral("server/media.sql")})
         for (const QString& statement : statements(resource(script)))
             execute(server, statement, failed);
     // The rows belong to the owner of the tables, whoever loads them.
     execute(server, QStringLiteral("SET LOCAL ROLE muzyka_owner"), failed);
 
+    QStringList carried = tableNames;
+    for (const OwnTable& own : ownTables())
+        carried << own.name;
     QStringList filled;
-    for (const QString& table : tableNames) {
+    for (const QString& table : carried) {
         QSqlQuery query =
             execute(server, QStringLiteral("SELECT EXISTS (SELECT 1 FROM %1)").arg(onServer(table)), failed);
         if (query.next() && query.value(0).toBool())
@@ -367,16 +390,24 @@ QString setUp(QSqlDatabase& server, const QString& serverName, const QString& so
                 .arg(serverName, filled.join(QStringLiteral(", "))));
     if (!filled.isEmpty()) {
         QStringList all;
-        for (const QString& table : tableNames)
+        for (const QString& table : carried)
             all << onServer(table);
         execute(server, QStringLiteral("TRUNCATE %1 RESTART IDENTITY").arg(all.join(QStringLiteral(", "))),
                 failed);
     }
 
+    const QStringList fileTables = column(
+        file.db(), QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"), 0, shownFile(path));
+    QStringList loaded = tableNames;
+    for (const OwnTable& own : ownTables())
+        if (!findName(fileTables, own.name).isEmpty())
+            loaded << own.name;
     QStringList counts;
-    for (const QString& table : tableNames) {
+    for (const QString& table : loaded) {
         const Shape shape = serverShape(server, table, serverName);
         counts << QStringLiteral("«%1» %2").arg(table).arg(load(server, file.db(), path, shape));
+        if (!tableNames.contains(table))
+            continue;
         // New rows continue after the highest key loaded.
         execute(
             server,
@@ -425,6 +456,17 @@ QString dump(QSqlDatabase& server, const QString& serverName, const QString& tar
     QVector<Shape> shapes;
     for (const QString& table : tableNames)
         shapes << serverShape(server, table, serverName);
+    QString ownDdl;
+    for (const OwnTable& own : ownTables()) {
+        QSqlQuery there = execute(
+            server,
+            QStringLiteral("SELECT to_regclass(%1) IS NOT NULL").arg(literal(server, onServer(own.name))),
+            failed);
+        if (there.next() && there.value(0).toBool()) {
+            shapes << serverShape(server, own.name, serverName);
+            ownDdl += own.fileDdl + QLatin1Char(';');
+        }
+    }
 
     const QString partial = target + QStringLiteral(".part");
     QFile::remove(partial);
@@ -432,7 +474,8 @@ QString dump(QSqlDatabase& server, const QString& serverName, const QString& tar
     try {
         const FileConnection file(partial, false);
         const QString unwritten = QStringLiteral("Не удалось записать файл «%1»").arg(shownFile(target));
-        file.run(QStringLiteral("BEGIN;") + resource(QStringLiteral("sample/schema.sql")), unwritten);
+        file.run(QStringLiteral("BEGIN;") + resource(QStringLiteral("sample/schema.sql")) + ownDdl,
+                 unwritten);
         for (const Shape& shape : shapes) {
             QStringList selected;
             QStringList marks;
@@ -462,6 +505,8 @@ QString dump(QSqlDatabase& server, const QString& serverName, const QString& tar
                                      value.isNull()                         ? QVariant()
                                      : shape.columns[c].kind == Kind::YesNo ? QVariant(value.toBool() ? 1 : 0)
                                      : shape.columns[c].kind == Kind::Integer ? QVariant(value.toLongLong())
+                                     : shape.columns[c].kind == Kind::Real    ? QVariant(value.toDouble())
+                                     : shape.columns[c].kind == Kind::Bytes   ? QVariant(value.toByteArray())
                                                                               : QVariant(value.toString()));
                 }
                 if (!insert.exec())
