@@ -11,6 +11,7 @@ class QFrame;
 class QLabel;
 class QPushButton;
 class QTimer;
+class QuestionMediaPanel;
 class RadioGroup;
 class TDBText;
 
@@ -29,6 +30,7 @@ public:
     QLabel* Label3;
     TGroupBox* GroupBox1;
     TDBText* DBText1;
+    QuestionMediaPanel* MediaPanel1; // the current question's picture and sound
     RadioGroup* RadioGroup1;
     QFrame* Panel1;
     QLabel* Label1;
@@ -56,9 +58,11 @@ public:
 
 protected:
     void showEvent(QShowEvent* e) override;
+    void hideEvent(QHideEvent* e) override;
 
 private:
     void loadAnswers();
+    void showQuestionMedia();
     void orderTabs();
     void endWalk();
     void storeResult();

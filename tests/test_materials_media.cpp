@@ -1,5 +1,5 @@
 #include "materials/form13.h"
-#include "materials/mediamodule.h"
+#include "ui/mediamodule.h"
 #include "materials/mediaplayer.h"
 #include "tests/support/controls.h"
 #include "tests/support/instances.h"
