@@ -10,6 +10,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 
 namespace {
 
@@ -68,6 +69,10 @@ void QuestionMediaPanel::setQuestion(const QVariant& key) {
     showPosition();
     showPlaysLeft();
     setVisible(media.hasPicture() || media.hasSound());
+    // The clip is opened once the question is on screen, while the pupil reads it, so that his first play
+    // starts at once.
+    if (media.hasSound())
+        QTimer::singleShot(0, m_player, [this] { guarded([this] { m_player->prepare(); }); });
 }
 
 void QuestionMediaPanel::stop() {

@@ -276,8 +276,9 @@ private slots:
                            "(SELECT rolcanlogin FROM pg_roles WHERE rolname = 'muzyka_owner'), "
                            "(SELECT COUNT(*) FROM pg_tables WHERE schemaname = 'muzyka' AND "
                            "tableowner = 'muzyka_owner')"));
-        // The six tables and the server's own four: sign-ins, tests begun, the questions drawn, their answers.
-        QCOMPARE(rights.value(0), (QVariantList{false, false, false, false, false, 10}));
+        // The six tables, the server's own four (sign-ins, tests begun, the questions drawn, their answers) and
+        // the questions' media.
+        QCOMPARE(rights.value(0), (QVariantList{false, false, false, false, false, 11}));
     }
 
     void failuresAreSentencesWithoutThePassword_data() {

@@ -68,11 +68,17 @@ QString ClipPlayer::open() {
     return {};
 }
 
-void ClipPlayer::play() {
+void ClipPlayer::prepare() {
     if (m_sound.isEmpty())
         return;
     if (const QString problem = open(); !problem.isEmpty())
         throw Failure(problem);
+}
+
+void ClipPlayer::play() {
+    if (m_sound.isEmpty())
+        return;
+    prepare();
     MediaDevice& d = device();
     if (m_playing)
         d.pause();

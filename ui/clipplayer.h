@@ -25,6 +25,9 @@ public:
     void setClip(const QByteArray& sound, const QString& type, std::optional<double> start,
                  std::optional<double> end);
     bool hasClip() const { return !m_sound.isEmpty(); }
+    // Opens the clip ahead of its first play (loading the media module if need be), so that the play starts
+    // at once; throws Failure as play does.
+    void prepare();
     // Plays the clip's part from its beginning; throws Failure when the media module cannot be loaded or the
     // clip cannot be played.
     void play();
