@@ -10,6 +10,8 @@
 #include <QSvgRenderer>
 #include <QtEndian>
 
+#include <algorithm>
+
 namespace mediafile {
 namespace {
 
@@ -107,6 +109,26 @@ bool isMp3(const QByteArray& data) {
     return first > 0 && mpegFrameLength(data, at + first) > 0;
 }
 
+// The part of a picture on white that holds anything else, with a small margin; the whole when all is white.
+QRect inked(const QImage& image) {
+    int left = image.width(), right = -1, top = image.height(), bottom = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            if ((line[x] & 0xFFFFFF) != 0xFFFFFF) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = y;
+            }
+    }
+    if (right < 0)
+        return image.rect();
+    constexpr int margin = 8;
+    return QRect(QPoint(left, top), QPoint(right, bottom)).adjusted(-margin, -margin, margin, margin) &
+           image.rect();
+}
+
 } // namespace
 
 QByteArray read(const QString& path) {
@@ -167,12 +189,16 @@ QPixmap fitted(const QByteArray& data, const QString& type, const QSize& box) {
         QSvgRenderer renderer(data);
         if (!renderer.isValid())
             return {};
-        const QSize size = renderer.defaultSize().scaled(box, Qt::KeepAspectRatio);
-        QPixmap pixmap(size);
-        pixmap.fill(Qt::white);
-        QPainter painter(&pixmap);
+        // An engraved score is a page as wide as paper with the music at its left: drawn twice as large, the
+        // white around the music is cut off before it is fitted.
+        const QSize page = renderer.defaultSize().isEmpty() ? box : renderer.defaultSize();
+        QImage image(page * 2, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
         renderer.render(&painter);
-        return pixmap;
+        painter.end();
+        return QPixmap::fromImage(
+            image.copy(inked(image)).scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     }
     QBuffer buffer;
     buffer.setData(data);
