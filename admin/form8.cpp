@@ -4,12 +4,13 @@
 #include "data/widgets/dbcheckbox.h"
 #include "data/widgets/dbgrid.h"
 #include "data/widgets/dbnavigator.h"
+#include "questionmediaeditor.h"
 #include "ui/builders.h"
 
 TForm8* Form8 = nullptr;
 
 TForm8::TForm8(QWidget* parent)
-    : Form(QStringLiteral("Form8"), QStringLiteral("Список вопросов"), 528, 257, 639, 437, parent) {
+    : Form(QStringLiteral("Form8"), QStringLiteral("Список вопросов"), 528, 257, 639, 693, parent) {
     const QFont arial13 = ui::font(QStringLiteral("Arial"), 13);
     ui::setFont(this, QStringLiteral("Arial"), 13, ui::Regular, Qt::black);
 
@@ -49,4 +50,8 @@ TForm8::TForm8(QWidget* parent)
     DBCheckBox1->setValueUnchecked(QStringLiteral("False"));
     DBCheckBox1->setDataSource(QStringLiteral("DataSource5"));
     DBCheckBox1->setDataField(schema::answers::correct);
+
+    // Under the answers, where the window was empty.
+    QuestionMedia = new QuestionMediaEditor(this);
+    QuestionMedia->setGeometry(16, 437, 609, 248);
 }

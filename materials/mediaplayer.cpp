@@ -1,7 +1,7 @@
 #include "mediaplayer.h"
 
 #include "base/failure.h"
-#include "mediadevice.h"
+#include "ui/mediadevice.h"
 #include "ui/guard.h"
 
 #include <QKeyEvent>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mediadevice.h"
+#include "ui/mediadevice.h"
 
 #include <QPointer>
 #include <QString>

@@ -11,6 +11,7 @@ packages=(
   fonts-liberation xvfb xauth poppler-utils python3 python3-openpyxl libxtst-dev
   dpkg-dev file lintian appstream desktop-file-utils xdotool x11-utils
   postgresql-15 libqt6sql6-psql libpq-dev
+  abcm2ps abcmidi libfluidsynth-dev timgm6mb-soundfont
 )
 
 missing=()

@@ -9,6 +9,7 @@
 #include "data/engine/table.h"
 #include "data/widgets/dbtext.h"
 #include "gradescale.h"
+#include "questionmediapanel.h"
 #include "radiogroup.h"
 #include "testwalk.h"
 #include "ui/builders.h"
@@ -16,6 +17,7 @@
 
 #include <QDateTime>
 #include <QFrame>
+#include <QHideEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -71,6 +73,9 @@ TForm3::TForm3(QWidget* parent)
     DBText1->setDataSource(QStringLiteral("DataSource4"));
     DBText1->setDataField(schema::questions::text);
 
+    MediaPanel1 = new QuestionMediaPanel(GroupBox1);
+    MediaPanel1->setGeometry(16, 56, 729, 129);
+
     RadioGroup1 = new RadioGroup(this);
     RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
     RadioGroup1->setTitle(QStringLiteral("Ответы:"));
@@ -112,7 +117,15 @@ TForm3::TForm3(QWidget* parent)
 void TForm3::showEvent(QShowEvent* e) {
     if (m_stored && !e->spontaneous())
         guarded([this]() { startFreshTest(); });
+    if (!e->spontaneous())
+        guarded([this]() { showQuestionMedia(); });
     Form::showEvent(e);
+}
+
+// A clip stops with the window.
+void TForm3::hideEvent(QHideEvent* e) {
+    MediaPanel1->stop();
+    Form::hideEvent(e);
 }
 
 void TForm3::FormCreate() {
@@ -188,6 +201,7 @@ void TForm3::Button2Click() {
     RadioGroup1->clearItems();
     loadAnswers();
     Button2->setEnabled(false);
+    showQuestionMedia();
 }
 
 void TForm3::Button3Click() {
@@ -212,8 +226,14 @@ void TForm3::orderTabs() {
         setTabOrder(chain.at(i - 1), chain.at(i));
 }
 
+void TForm3::showQuestionMedia() {
+    MediaPanel1->setQuestion(DataModule11->quest->value(schema::questionKey));
+}
+
 // Only "Закончить" stays usable.
 void TForm3::endWalk() {
+    MediaPanel1->stop();
+    MediaPanel1->setEnabled(false);
     Button2->setEnabled(false);
     Button3->show();
     Button3->setEnabled(true);
@@ -348,6 +368,7 @@ void TForm3::startFreshTest() {
     RadioGroup1->clearItems();
     RadioGroup1->setEnabled(true);
     DBText1->setEnabled(true);
+    MediaPanel1->setEnabled(true);
     DBText1->show();
     for (QPushButton* b : {Button1, Button2, Button3}) {
         b->show();

@@ -14,6 +14,7 @@ class QFrame;
 class QLabel;
 class QPushButton;
 class QTimer;
+class QuestionMediaPanel;
 class RadioGroup;
 class TDBText;
 
@@ -32,6 +33,7 @@ public:
     QLabel* Label3;
     TGroupBox* GroupBox1;
     TDBText* DBText1;
+    QuestionMediaPanel* MediaPanel1; // the current question's picture and sound
     RadioGroup* RadioGroup1;
     QFrame* Panel1;
     QLabel* Label1;
@@ -59,9 +61,11 @@ public:
 
 protected:
     void showEvent(QShowEvent* e) override;
+    void hideEvent(QHideEvent* e) override;
 
 private:
     void loadAnswers();
+    void showQuestionMedia();
     void orderTabs();
     void endWalk();
     void storeResult();

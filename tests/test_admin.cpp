@@ -167,7 +167,8 @@ private slots:
 
     void editorWindowsControls() {
         QCOMPARE(Form8->windowTitle(), QStringLiteral("Список вопросов"));
-        QCOMPARE(Form8->size(), QSize(639, 437));
+        // Taller by the question's sound, picture and notes under the answers.
+        QCOMPARE(Form8->size(), QSize(639, 693));
         QCOMPARE(Form8->DBGrid1->geometry(), QRect(16, 8, 609, 193));
         QCOMPARE(Form8->DBNavigator1->visibleButtons(),
                  TDBNavigator::allButtons() & ~TDBNavigator::Buttons(TDBNavigator::nbEdit));

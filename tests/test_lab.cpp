@@ -16,6 +16,7 @@
 #include "testing/radiogroup.h"
 #include "tests/support/controls.h"
 #include "tests/support/instances.h"
+#include "tests/support/lablogin.h"
 #include "tests/support/pgserver.h"
 #include "tests/support/recorder.h"
 #include "tests/support/testdb.h"
@@ -41,40 +42,6 @@ public:
     ~ServerSetting() { qunsetenv("MUZYKA_SERVER"); }
     ServerSetting(const ServerSetting&) = delete;
     ServerSetting& operator=(const ServerSetting&) = delete;
-};
-
-// A connection of the lab login, as a curious pupil's psql would make it.
-class LabLogin {
-public:
-    explicit LabLogin(const QString& uri) : m_name(QStringLiteral("lab%1").arg(++count)) {
-        m_db = openServer(ServerAddress::parse(uri), m_name);
-    }
-    ~LabLogin() {
-        m_db.close();
-        m_db = {};
-        QSqlDatabase::removeDatabase(m_name);
-    }
-    LabLogin(const LabLogin&) = delete;
-    LabLogin& operator=(const LabLogin&) = delete;
-
-    // Runs the statements in turn: the server's failure of the first that fails ("ERROR: …"), or the first
-    // value of the last one.
-    QString run(const QString& sql) {
-        QString value;
-        for (const QString& statement : sql.split(u';', Qt::SkipEmptyParts)) {
-            QSqlQuery query(m_db);
-            if (!query.exec(statement))
-                return QStringLiteral("ERROR: ") +
-                       query.lastError().databaseText().section(u'\n', 0, 0).section(u':', 1).trimmed();
-            value = query.next() ? query.value(0).toString() : QString();
-        }
-        return value;
-    }
-
-private:
-    inline static int count = 0;
-    QString m_name;
-    QSqlDatabase m_db;
 };
 
 } // namespace

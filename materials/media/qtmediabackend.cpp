@@ -1,5 +1,6 @@
-// The media module: players over QtMultimedia, built as a separate library and loaded on the first lesson, so
-// that the program does not link the multimedia libraries and its start-up does not pay for them.
+// The media module: players over QtMultimedia, built as a separate library and loaded on the first lesson or
+// question clip, so that the program does not link the multimedia libraries and its start-up does not pay for
+// them.
 #include "qtmediabackend.h"
 
 #include <QAudioDevice>
@@ -198,6 +199,14 @@ int QtMediaBackend::seekToStart() {
         return NotOpen;
     m_playerError = 0;
     m_player->setPosition(0);
+    return m_playerError;
+}
+
+int QtMediaBackend::seek(qint64 position) {
+    if (!m_player)
+        return NotOpen;
+    m_playerError = 0;
+    m_player->setPosition(position);
     return m_playerError;
 }
 

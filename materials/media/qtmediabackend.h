@@ -1,6 +1,6 @@
 #pragma once
 
-#include "materials/mediamodule.h"
+#include "ui/mediamodule.h"
 
 #include <QHash>
 #include <QObject>
@@ -54,6 +54,8 @@ public:
     MediaDevice::Mode mode() const override;
     int attachDisplay(QWidget* window) override;
     int seekToStart() override;
+    int seek(qint64 position) override;
+    bool hasAudioOutput() const override { return m_audio != nullptr; }
     int play() override;
     int pause() override;
     int resume() override;

@@ -3,6 +3,7 @@
 #include "base/failure.h"
 #include "base/schema.h"
 #include "data/access/converter.h"
+#include "data/engine/questionmedia.h"
 #include "data/engine/settingstable.h"
 
 #include <libpq-fe.h>
@@ -30,17 +31,19 @@ namespace {
 const QStringList tableNames = {schema::classes::name,    schema::pupils::table,  schema::topics::table,
                                 schema::questions::table, schema::answers::table, schema::results::table};
 
-// The program's own tables, parents first: carried where the server and the file hold them.
+// The program's own tables that a database may lack, parents first: each carried where both sides hold it,
+// made in the dumped file from its statements. After the six, which they refer to.
 QVector<OwnTable> ownTables() {
-    return {settingstable::definition()};
+    return {settingstable::definition(), questionmedia::definition()};
 }
 
 // Run by setup in this order, each after the ones it builds on.
-const QStringList setupScripts = {QStringLiteral("server/objects.sql"), QStringLiteral("server/lab.sql"),
-                                  QStringLiteral("server/settings.sql"),
-                                  QStringLiteral("server/attempts.sql"), QStringLiteral("server/review.sql")};
+const QStringList setupScripts = {
+    QStringLiteral("server/objects.sql"),  QStringLiteral("server/lab.sql"),
+    QStringLiteral("server/settings.sql"), QStringLiteral("server/attempts.sql"),
+    QStringLiteral("server/review.sql"),   QStringLiteral("server/media.sql")};
 
-enum class Kind { Integer, Text, YesNo, DateTime };
+enum class Kind { Integer, Text, YesNo, DateTime, Real, Bytes };
 
 struct Column {
     QString name;
@@ -128,6 +131,8 @@ Shape serverShape(const QSqlDatabase& server, const QString& table, const QStrin
         const Kind kind = type == QLatin1String("integer")              ? Kind::Integer
                           : type == QLatin1String("boolean")            ? Kind::YesNo
                           : type.startsWith(QLatin1String("timestamp")) ? Kind::DateTime
+                          : type == QLatin1String("double precision")   ? Kind::Real
+                          : type == QLatin1String("bytea")              ? Kind::Bytes
                                                                         : Kind::Text;
         shape.columns.append({query.value(0).toString(), kind});
     }
@@ -256,6 +261,10 @@ QString serverValue(const QSqlDatabase& server, const QVariant& value, Kind kind
         return QLatin1Char('\'') + date.toString(QStringLiteral("yyyy-MM-dd")) + QLatin1Char(' ') +
                time.toString(QStringLiteral("HH:mm:ss")) + QLatin1Char('\'');
     }
+    case Kind::Real:
+        return QString::number(value.toDouble(ok), 'g', 17);
+    case Kind::Bytes:
+        return QStringLiteral("'\\x%1'::bytea").arg(QString::fromLatin1(value.toByteArray().toHex()));
     case Kind::Text:
         break;
     }
@@ -270,6 +279,9 @@ QString kindName(Kind kind) {
         return QStringLiteral("«да» или «нет»");
     case Kind::DateTime:
         return QStringLiteral("дата");
+    case Kind::Real:
+        return QStringLiteral("число");
+    case Kind::Bytes:
     case Kind::Text:
         break;
     }
@@ -371,8 +383,11 @@ QString setUp(QSqlDatabase& server, const QString& serverName, const QString& so
     // The rows belong to the owner of the tables, whoever loads them.
     execute(server, QStringLiteral("SET LOCAL ROLE muzyka_owner"), failed);
 
+    QStringList carried = tableNames;
+    for (const OwnTable& own : ownTables())
+        carried << own.name;
     QStringList filled;
-    for (const QString& table : tableNames) {
+    for (const QString& table : carried) {
         QSqlQuery query =
             execute(server, QStringLiteral("SELECT EXISTS (SELECT 1 FROM %1)").arg(onServer(table)), failed);
         if (query.next() && query.value(0).toBool())
@@ -385,18 +400,24 @@ QString setUp(QSqlDatabase& server, const QString& serverName, const QString& so
                 .arg(serverName, filled.join(QStringLiteral(", "))));
     if (!filled.isEmpty()) {
         QStringList all;
-        for (const QString& table : tableNames)
+        for (const QString& table : carried)
             all << onServer(table);
-        for (const OwnTable& own : ownTables())
-            all << onServer(own.name);
         execute(server, QStringLiteral("TRUNCATE %1 RESTART IDENTITY").arg(all.join(QStringLiteral(", "))),
                 failed);
     }
 
+    const QStringList fileTables = column(
+        file.db(), QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"), 0, shownFile(path));
+    QStringList loaded = tableNames;
+    for (const OwnTable& own : ownTables())
+        if (!findName(fileTables, own.name).isEmpty())
+            loaded << own.name;
     QStringList counts;
-    for (const QString& table : tableNames) {
+    for (const QString& table : loaded) {
         const Shape shape = serverShape(server, table, serverName);
         counts << QStringLiteral("«%1» %2").arg(table).arg(load(server, file.db(), path, shape));
+        if (!tableNames.contains(table))
+            continue;
         // New rows continue after the highest key loaded.
         execute(
             server,
@@ -406,13 +427,6 @@ QString setUp(QSqlDatabase& server, const QString& serverName, const QString& so
                      quoted(shape.columns[0].name), onServer(table)),
             failed);
     }
-    // The program's own tables where the file has them; a file of before them leaves them empty.
-    const QStringList fileTables = column(
-        file.db(), QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"), 0, shownFile(path));
-    for (const OwnTable& own : ownTables())
-        if (!findName(fileTables, own.name).isEmpty())
-            counts << QStringLiteral("«%1» %2").arg(own.name).arg(
-                load(server, file.db(), path, serverShape(server, own.name, serverName)));
     execute(server, QStringLiteral("COMMIT"), failed);
     rollback.committed();
     return QStringLiteral("Загружено из %1: %2.").arg(shownSource, summary(counts));
@@ -498,6 +512,8 @@ QString dump(QSqlDatabase& server, const QString& serverName, const QString& tar
                                      value.isNull()                         ? QVariant()
                                      : shape.columns[c].kind == Kind::YesNo ? QVariant(value.toBool() ? 1 : 0)
                                      : shape.columns[c].kind == Kind::Integer ? QVariant(value.toLongLong())
+                                     : shape.columns[c].kind == Kind::Real    ? QVariant(value.toDouble())
+                                     : shape.columns[c].kind == Kind::Bytes   ? QVariant(value.toByteArray())
                                                                               : QVariant(value.toString()));
                 }
                 if (!insert.exec())

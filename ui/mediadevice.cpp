@@ -24,6 +24,8 @@ public:
     Mode mode() const override { return m_backend->mode(); }
     int attachDisplay(QWidget* window) override { return m_backend->attachDisplay(window); }
     int seekToStart() override { return m_backend->seekToStart(); }
+    int seek(qint64 position) override { return m_backend->seek(position); }
+    bool hasAudioOutput() const override { return m_backend->hasAudioOutput(); }
     int play() override { return m_backend->play(); }
     int pause() override { return m_backend->pause(); }
     int resume() override { return m_backend->resume(); }

@@ -5,10 +5,10 @@
 
 class QWidget;
 
-// The multimedia device behind the player bar: one opened file with the operations the bar needs (open,
-// capabilities, status, display, seek, play, pause, resume, close, error texts). Error codes are 0 for
-// success; the bar keeps the last one. The program's device is a player of the media module, loaded with the
-// first lesson; tests put a scripted device behind the bar.
+// The multimedia device behind the lessons' player bar and the questions' clips: one opened file with the
+// operations they need (open, capabilities, status, display, seek, play, pause, resume, close, error texts).
+// Error codes are 0 for success. The program's device is a player of the media module, loaded with the first
+// lesson or clip played; tests put a scripted device in its place.
 class MediaDevice : public QObject {
     Q_OBJECT
 public:
@@ -36,6 +36,10 @@ public:
     // Draws the video into `window` (nullptr detaches); 0 or an error code.
     virtual int attachDisplay(QWidget* window) = 0;
     virtual int seekToStart() = 0;
+    // Moves to `position` milliseconds from the start.
+    virtual int seek(qint64 position) = 0;
+    // Whether the computer has a sound device to play to (without one a clip plays silently).
+    virtual bool hasAudioOutput() const = 0;
     // Starts or resumes playback from the current position and returns at once; `completed` follows.
     virtual int play() = 0;
     virtual int pause() = 0;

@@ -28,6 +28,8 @@ public:
     virtual MediaDevice::Mode mode() const = 0;
     virtual int attachDisplay(QWidget* window) = 0;
     virtual int seekToStart() = 0;
+    virtual int seek(qint64 position) = 0;
+    virtual bool hasAudioOutput() const = 0;
     virtual int play() = 0;
     virtual int pause() = 0;
     virtual int resume() = 0;
@@ -41,5 +43,5 @@ public:
     virtual MediaBackend* createBackend() = 0;
 };
 
-#define MediaModule_iid "ru.school.muzyka.MediaModule/1.0"
+#define MediaModule_iid "ru.school.muzyka.MediaModule/1.1"
 Q_DECLARE_INTERFACE(MediaModule, MediaModule_iid)

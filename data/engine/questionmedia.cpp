@@ -1,0 +1,122 @@
+#include "questionmedia.h"
+
+#include "base/failure.h"
+#include "connection.h"
+#include "owntable.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace questionmedia {
+namespace {
+
+const QString columns = QStringLiteral("\"картинка\", \"тип_картинки\", \"звук\", \"тип_звука\", \"начало\", "
+                                       "\"конец\", \"прослушиваний\", \"abc\"");
+
+QString quotedTable() {
+    return Connection::quoted(tableName);
+}
+
+QVariant optionalValue(const std::optional<double>& value) {
+    return value ? QVariant(*value) : QVariant(QMetaType(QMetaType::Double));
+}
+
+QVariant text(const QString& value) {
+    return value.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(value);
+}
+
+QVariant bytes(const QByteArray& value) {
+    return value.isEmpty() ? QVariant(QMetaType(QMetaType::QByteArray)) : QVariant(value);
+}
+
+[[noreturn]] void failed(const Connection& connection, const QSqlQuery& query, const QString& lead) {
+    throw Failure(lead + connection.backend().error(query.lastError()).sentence(QString()));
+}
+
+} // namespace
+
+QString fileDdl() {
+    return QStringLiteral(
+        "CREATE TABLE IF NOT EXISTS \"МедиаВопроса\" ("
+        "\"id_вопроса\" INTEGER PRIMARY KEY REFERENCES \"Вопрос\"(\"id_вопроса\") ON DELETE CASCADE, "
+        "\"картинка\" BLOB, \"тип_картинки\" TEXT, \"звук\" BLOB, \"тип_звука\" TEXT, \"начало\" REAL, "
+        "\"конец\" REAL, \"прослушиваний\" INTEGER, \"abc\" TEXT)");
+}
+
+const OwnTable& definition() {
+    static const OwnTable own{tableName, {fileDdl()}};
+    return own;
+}
+
+Media read(Connection& connection, int question) {
+    Media media;
+    if (!owntable::exists(connection, tableName))
+        return media;
+    connection.backend().retryingRead([&] {
+        media = {};
+        QSqlQuery query(connection.database());
+        query.setForwardOnly(true);
+        query.prepare(
+            QStringLiteral("SELECT %1 FROM %2 WHERE \"id_вопроса\" = ?").arg(columns, quotedTable()));
+        query.addBindValue(question);
+        if (!query.exec())
+            failed(connection, query, QStringLiteral("Картинку и звук вопроса не удалось прочесть: "));
+        if (!query.next())
+            return;
+        media.picture = query.value(0).toByteArray();
+        media.pictureType = query.value(1).toString();
+        media.sound = query.value(2).toByteArray();
+        media.soundType = query.value(3).toString();
+        if (!query.value(4).isNull())
+            media.start = query.value(4).toDouble();
+        if (!query.value(5).isNull())
+            media.end = query.value(5).toDouble();
+        if (!query.value(6).isNull())
+            media.plays = query.value(6).toInt();
+        media.abc = query.value(7).toString();
+    });
+    return media;
+}
+
+void store(Connection& connection, int question, const Media& media) {
+    const QString lead = QStringLiteral("Картинку и звук вопроса не удалось сохранить: ");
+    if (media.isEmpty() && !owntable::exists(connection, tableName))
+        return;
+    owntable::ensure(connection, definition());
+    connection.backend().prepareForWriting();
+    QSqlQuery query(connection.database());
+    // Removing and inserting rather than an upsert: the lab's view of the table takes plain writes only.
+    query.prepare(QStringLiteral("DELETE FROM %1 WHERE \"id_вопроса\" = ?").arg(quotedTable()));
+    query.addBindValue(question);
+    QSqlDatabase db = connection.database();
+    if (!db.transaction())
+        throw Failure(lead + connection.backend().error(db.lastError()).sentence(QString()));
+    try {
+        if (!query.exec())
+            failed(connection, query, lead);
+        if (!media.isEmpty()) {
+            query.prepare(
+                QStringLiteral("INSERT INTO %1 (\"id_вопроса\", %2) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                    .arg(quotedTable(), columns));
+            query.addBindValue(question);
+            query.addBindValue(bytes(media.picture));
+            query.addBindValue(text(media.pictureType));
+            query.addBindValue(bytes(media.sound));
+            query.addBindValue(text(media.soundType));
+            query.addBindValue(optionalValue(media.start));
+            query.addBindValue(optionalValue(media.end));
+            query.addBindValue(media.plays ? QVariant(*media.plays) : QVariant(QMetaType(QMetaType::Int)));
+            query.addBindValue(text(media.abc));
+            if (!query.exec())
+                failed(connection, query, lead);
+        }
+    } catch (...) {
+        db.rollback();
+        throw;
+    }
+    if (!db.commit())
+        throw Failure(lead + connection.backend().error(db.lastError()).sentence(QString()));
+}
+
+} // namespace questionmedia
