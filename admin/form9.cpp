@@ -3,6 +3,7 @@
 #include "admin/form12.h"
 #include "admin/form8.h"
 #include "admin/itemanalysiswindow.h"
+#include "admin/questionbank.h"
 #include "admin/resultsreport.h"
 #include "admin/topicsettingsdialog.h"
 #include "base/failure.h"
@@ -18,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
 
 #include <algorithm>
 
@@ -102,6 +104,17 @@ TForm9::TForm9(QWidget* parent)
                              {400, 252, 153, 31});
     ui::setFont(Button5, Arial, 15, ui::Regular, Qt::black);
     SettingsDialog = std::make_unique<TopicSettingsDialog>();
+    SpeedButton1 = ui::pushButton(this, QStringLiteral("SpeedButton1"), {}, {600, 288, 33, 33});
+    SpeedButton1->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
+    SpeedButton1->setToolTip(QStringLiteral("Импорт вопросов в тему (Moodle XML, GIFT)…"));
+    SpeedButton1->setAccessibleName(SpeedButton1->toolTip());
+    SpeedButton2 = ui::pushButton(this, QStringLiteral("SpeedButton2"), {}, {768, 288, 33, 33});
+    SpeedButton2->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
+    SpeedButton2->setToolTip(QStringLiteral("Экспорт вопросов темы в Moodle XML…"));
+    SpeedButton2->setAccessibleName(SpeedButton2->toolTip());
+    setTabOrder(Button1, SpeedButton1);
+    setTabOrder(SpeedButton1, SpeedButton2);
+    setTabOrder(SpeedButton2, Button4);
 
     // Controls were created in tab order; the label is not a stop.
     Label1->setFocusPolicy(Qt::NoFocus);
@@ -111,6 +124,8 @@ TForm9::TForm9(QWidget* parent)
     connect(Button3, &QPushButton::clicked, this, GUARD(this, Button3Click));
     connect(Button4, &QPushButton::clicked, this, GUARD(this, Button4Click));
     connect(Button5, &QPushButton::clicked, this, GUARD(this, Button5Click));
+    connect(SpeedButton1, &QPushButton::clicked, this, GUARD(this, SpeedButton1Click));
+    connect(SpeedButton2, &QPushButton::clicked, this, GUARD(this, SpeedButton2Click));
     // Every change of the text, typed, deleted, pasted or set, runs the grade filter.
     connect(Edit1, &QLineEdit::textChanged, this, GUARD(this, Edit1Change));
 
@@ -151,6 +166,14 @@ void TForm9::Button4Click() {
 
 void TForm9::Button5Click() {
     SettingsDialog->open();
+}
+
+void TForm9::SpeedButton1Click() {
+    questionbank::importIntoCurrentTopic(this);
+}
+
+void TForm9::SpeedButton2Click() {
+    questionbank::exportCurrentTopic(this);
 }
 
 // The grade filter. Filtering goes off before the new text is applied, so a text the engine rejects leaves

@@ -37,12 +37,17 @@ public:
     QPushButton* Button5; // the current topic's test settings
     // A window of its own, not a child: the modal showing disables this one.
     std::unique_ptr<TopicSettingsDialog> SettingsDialog;
+    // Beside "Список вопросов": a question bank into the current topic, and the topic out.
+    QPushButton* SpeedButton1;
+    QPushButton* SpeedButton2;
 
     void Button1Click();
     void Button2Click();
     void Button3Click();
     void Button4Click();
     void Button5Click();
+    void SpeedButton1Click();
+    void SpeedButton2Click();
     void Edit1Change();
 
     // The item analysis of the current topic, in its own window (made at its first opening).

@@ -108,6 +108,9 @@ class PrintedDialogs final : public DialogService {
 public:
     void failure(const QString& text) override { print(text); }
     void message(const QString& text) override { print(text); }
+    void messageWithDetails(const QString& text, const QString& details) override {
+        print(text + u'\n' + details);
+    }
     void warning(const QString&, const QString& text) override { print(text); }
     bool confirmDelete() override { return false; }
     void applicationError(const QString& text) override { print(text); }

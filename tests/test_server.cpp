@@ -4,36 +4,15 @@
 #include "tests/support/fixtures.h"
 #include "tests/support/pgserver.h"
 #include "tests/support/testdb.h"
+#include "tests/support/tools.h"
 
-#include <QCoreApplication>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
 
 namespace {
-
-struct ToolRun {
-    int exitCode = -1;
-    QString output;
-    QString errors;
-};
-
-// Runs a tool that the build put beside this test.
-ToolRun runTool(const QString& name, const QStringList& args) {
-    const QString tool = QCoreApplication::applicationDirPath() + QLatin1Char('/') + name;
-    if (!QFile::exists(tool))
-        qFatal("%s is not built beside the tests", qPrintable(name));
-    QProcess process;
-    process.start(tool, args);
-    if (!process.waitForFinished(120000))
-        qFatal("%s did not finish", qPrintable(name));
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
-}
 
 const QStringList tables = {schema::classes::name,    schema::pupils::table,  schema::topics::table,
                             schema::questions::table, schema::answers::table, schema::results::table};

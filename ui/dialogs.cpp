@@ -34,6 +34,9 @@ class QtDialogs final : public DialogService {
 public:
     void failure(const QString& text) override { box(QMessageBox::Critical, appinfo::title(), text); }
     void message(const QString& text) override { box(QMessageBox::NoIcon, appinfo::title(), text); }
+    void messageWithDetails(const QString& text, const QString& details) override {
+        box(QMessageBox::NoIcon, appinfo::title(), text, details);
+    }
     void warning(const QString& caption, const QString& text) override {
         box(QMessageBox::Warning, caption, text);
     }
@@ -70,10 +73,12 @@ private:
             w.move(screen->availableGeometry().center() - w.rect().center());
     }
 
-    static void box(QMessageBox::Icon icon, const QString& caption, const QString& text) {
+    static void box(QMessageBox::Icon icon, const QString& caption, const QString& text,
+                    const QString& details = {}) {
         const FocusKeeper focus;
         QMessageBox box(icon, caption, text, QMessageBox::NoButton, QApplication::activeWindow());
         box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+        box.setDetailedText(details);
         box.exec();
     }
 };

@@ -14,6 +14,8 @@ public:
     virtual void failure(const QString& text) = 0;
     // The program's own messages: application title, no icon, one "OK".
     virtual void message(const QString& text) = 0;
+    // The program's message with a long part (a list) shown on demand under it.
+    virtual void messageWithDetails(const QString& text, const QString& details) = 0;
     // A box with a caption of its own and a warning icon (printing and report files use it).
     virtual void warning(const QString& caption, const QString& text) = 0;
     // The delete confirmation of the record widgets: "Confirm", "Delete record?", OK / Cancel.

@@ -22,6 +22,10 @@ void RecordingDialogs::message(const QString& text) {
     record(QStringLiteral("message"), text);
 }
 
+void RecordingDialogs::messageWithDetails(const QString& text, const QString& details) {
+    record(QStringLiteral("details"), text + u'\n' + details);
+}
+
 void RecordingDialogs::warning(const QString& caption, const QString& text) {
     record(QStringLiteral("warning"), caption + QStringLiteral(": ") + text);
 }

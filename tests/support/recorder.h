@@ -13,7 +13,8 @@
 class RecordingDialogs final : public DialogService {
 public:
     struct Shown {
-        QString kind; // "failure", "message", "warning", "confirm", "applicationError", "open", "save"
+        QString kind; // "failure", "message", "details" (the text, a line break, the details), "warning",
+                      // "confirm", "applicationError", "open", "save"
         QString text;
     };
 
@@ -22,6 +23,7 @@ public:
 
     void failure(const QString& text) override;
     void message(const QString& text) override;
+    void messageWithDetails(const QString& text, const QString& details) override;
     void warning(const QString& caption, const QString& text) override;
     bool confirmDelete() override;
     void applicationError(const QString& text) override;

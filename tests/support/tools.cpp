@@ -1,0 +1,18 @@
+#include "tools.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+
+ToolRun runTool(const QString& name, const QStringList& args) {
+    const QString tool = QCoreApplication::applicationDirPath() + QLatin1Char('/') + name;
+    if (!QFile::exists(tool))
+        qFatal("%s is not built beside the tests", qPrintable(name));
+    QProcess process;
+    process.start(tool, args);
+    if (!process.waitForFinished(120000))
+        qFatal("%s did not finish", qPrintable(name));
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}

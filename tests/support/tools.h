@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What a tool of the program folder did: its exit code (-1 when it crashed) and what it printed.
+struct ToolRun {
+    int exitCode = -1;
+    QString output;
+    QString errors;
+};
+
+// Runs a tool that the build put beside the test executable; ends the test run when it is missing or hangs.
+ToolRun runTool(const QString& name, const QStringList& args);
