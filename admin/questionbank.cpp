@@ -5,6 +5,7 @@
 #include "data/datamodule.h"
 #include "data/engine/table.h"
 #include "ui/dialogs.h"
+#include "ui/mediafile.h"
 
 #include <QFileInfo>
 
@@ -41,7 +42,7 @@ void importIntoCurrentTopic(QWidget* parent) {
         QStringLiteral("Вопросы Moodle XML или GIFT (*.xml *.gift *.txt);;Все файлы (*)"));
     if (path.isEmpty())
         return;
-    const bank::Contents contents = bank::readFile(path);
+    const bank::Contents contents = bank::readFile(path, {mediafile::pictureType, mediafile::soundType});
     const bank::Imported imported = bank::store(*DataModule11->ADOConnection1, contents, topic->key);
     // The questions grid and its answers show the new rows.
     DataModule11->quest->refresh();

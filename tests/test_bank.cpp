@@ -8,13 +8,17 @@
 #include "tests/support/testdb.h"
 #include "tests/support/testmain.h"
 #include "tests/support/tools.h"
+#include "ui/mediafile.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
 #include <QtTest>
 
 namespace {
+
+const bank::MediaCheck check = {mediafile::pictureType, mediafile::soundType};
 
 QString bankFile(const QString& name) {
     return QStringLiteral(ESUN_SOURCE_DIR "/tests/data/bank/") + name;
@@ -27,6 +31,32 @@ QString databaseOf(const TestDatabase& db) {
 
 ToolRun questions(const QStringList& args) {
     return runTool(QStringLiteral("muzyka_questions"), args);
+}
+
+// A question's picture and sound as stored: " [type hash]" and " [type hash start–end ×plays]", the bytes by
+// a short hash of theirs; empty without them.
+QString mediaOf(const SqlFile& file, qint64 question) {
+    if (file.scalar(QStringLiteral("SELECT name FROM sqlite_master WHERE name = 'МедиаВопроса'")).isNull())
+        return {};
+    const QList<QVariantList> media =
+        file.rows(QStringLiteral("SELECT тип_картинки, hex(картинка), тип_звука, hex(звук), начало, конец, "
+                                 "прослушиваний FROM МедиаВопроса WHERE id_вопроса = %1")
+                      .arg(question));
+    const auto hash = [](const QVariant& hex) {
+        return QString::fromLatin1(
+            QCryptographicHash::hash(QByteArray::fromHex(hex.toByteArray()), QCryptographicHash::Md5)
+                .toHex()
+                .left(8));
+    };
+    QString text;
+    for (const QVariantList& m : media) {
+        if (!m[0].isNull())
+            text += QStringLiteral(" [%1 %2]").arg(m[0].toString(), hash(m[1]));
+        if (!m[2].isNull())
+            text += QStringLiteral(" [%1 %2 %3–%4 ×%5]")
+                        .arg(m[2].toString(), hash(m[3]), m[4].toString(), m[5].toString(), m[6].toString());
+    }
+    return text;
 }
 
 // The questions of a topic as stored, one line each: "text | +correct answer | -wrong answer", in key order.
@@ -45,6 +75,7 @@ QStringList topicRows(const TestDatabase& db, const QString& topic) {
         for (const QVariantList& answer : answers)
             row +=
                 (answer[0].toInt() ? QStringLiteral(" | +") : QStringLiteral(" | -")) + answer[1].toString();
+        row += mediaOf(file, question[0].toLongLong());
         rows.append(row);
     }
     return rows;
@@ -57,8 +88,8 @@ qint64 count(const TestDatabase& db, const QString& table) {
 const QStringList moodleGenres = {
     QStringLiteral("Кто написал цикл «Времена года»? | -А. Вивальди | +П. И. Чайковский | -Й. Гайдн"),
     QStringLiteral("Какой знак повышает звук на полутон: ♯ или ♭? | +♯ (диез) | -♭ (бемоль) | -a < b"),
-    QStringLiteral("Какой цвет на картинке? | +Красный | -Синий"),
-    QStringLiteral("Послушайте: Какая это нота? | +Ля | -До"),
+    QStringLiteral("Какой цвет на картинке? | +Красный | -Синий [png af46d2c8]"),
+    QStringLiteral("Послушайте: Какая это нота? | +Ля | -До [wav 9bcc3ae0 0.01–0.04 ×2]"),
     QStringLiteral("Мажор звучит светло. | +Верно | -Неверно")};
 const QStringList moodleInstruments = {
     QStringLiteral("Какой инструмент называют «королём инструментов» <клавишные>? | +Орган | -Рояль")};
@@ -135,7 +166,12 @@ private slots:
                    QStringLiteral("«Длинный»: в тексте вопроса 280 знаков, а программа хранит не больше 255"),
                    QStringLiteral(
                        "«Полбалла»: ответ «Анданте» оценён в 50 %, а программа знает только верный и "
-                       "неверный ответ")};
+                       "неверный ответ"),
+                   QStringLiteral(
+                       "«Без файла»: файл «скрипка.png», на который ссылается текст, не вложен в вопрос"),
+                   QStringLiteral(
+                       "«Гифка»: Картинка «dot.gif» записана в формате GIF, а программа показывает только "
+                       "PNG, JPEG и SVG")};
         QTest::newRow("GIFT")
             << QStringLiteral("gift.txt")
             << QStringList{QStringLiteral("«Эссе»: вопрос-эссе программа не принимает"),
@@ -272,7 +308,7 @@ private slots:
         QCOMPARE(run.errors.trimmed(),
                  QStringLiteral("Вопрос 1 («Сколько линеек в нотном стане?») импорт не примет: "
                                 "верных ответов 2, а в вопросе программы верный ответ один."));
-        QCOMPARE(bank::readFile(out).questions.size(), 1);
+        QCOMPARE(bank::readFile(out, check).questions.size(), 1);
     }
 
     void commandLine_data() {
@@ -352,7 +388,7 @@ private slots:
         QCOMPARE(program.dialogs.messages(),
                  QStringList{
                      QStringLiteral("Вопросов темы «Нотная грамота» записано в «%1.xml»: 2.").arg(chosen)});
-        const bank::Contents back = bank::readFile(chosen + QStringLiteral(".xml"));
+        const bank::Contents back = bank::readFile(chosen + QStringLiteral(".xml"), check);
         QCOMPARE(back.questions.size(), 2);
         QCOMPARE(back.questions[1].topic, QStringLiteral("Нотная грамота"));
         QCOMPARE(back.questions[1].text, QStringLiteral("Как называется знак повышения на полтона?"));

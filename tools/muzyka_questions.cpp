@@ -8,6 +8,7 @@
 #include "base/failure.h"
 #include "data/bank/questionbank.h"
 #include "data/engine/connection.h"
+#include "ui/mediafile.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -80,7 +81,7 @@ void open(Connection& connection, const QString& database) {
 }
 
 int importBank(Connection& connection, const Command& command) {
-    bank::Contents contents = bank::readFile(command.file);
+    bank::Contents contents = bank::readFile(command.file, {mediafile::pictureType, mediafile::soundType});
     if (!command.topic.isEmpty())
         for (bank::Question& question : contents.questions)
             question.topic = command.topic;

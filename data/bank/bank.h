@@ -4,6 +4,8 @@
 #include <QString>
 #include <QVector>
 
+#include "data/engine/questionmedia.h"
+
 #include <optional>
 
 // Question banks in Moodle's formats: what a file holds, read into the program's shape of a question (a text,
@@ -11,18 +13,13 @@
 // XML. Parsing and writing only: no database and no widgets (the database's side is questionbank.h).
 namespace bank {
 
-// A question's picture and sound as a bank file carries them.
-struct Media {
-    QByteArray picture;
-    QString pictureType; // "png", "jpeg" or "svg"
-    QByteArray sound;
-    QString soundType; // "ogg", "mp3", "wav" or "flac"
-    std::optional<double> start;
-    std::optional<double> end; // seconds of the clip; none: the whole clip
-    std::optional<int> plays;  // how many times a pupil may play it; none: unlimited
-    QString abc;               // the notation the picture and sound were made from
-    bool isEmpty() const { return picture.isEmpty() && sound.isEmpty() && abc.isEmpty(); }
-    bool operator==(const Media&) const = default;
+using Media = questionmedia::Media;
+
+// How the program takes a picture or a sound that a bank carries (its bytes and its file's name): the type it
+// is stored as ("png", "ogg"…), or a Failure that says why not (too large, not decoded). mediafile's checks.
+struct MediaCheck {
+    QString (*picture)(const QByteArray& data, const QString& name);
+    QString (*sound)(const QByteArray& data, const QString& name);
 };
 
 struct Answer {
@@ -59,9 +56,10 @@ constexpr int longestText = 255;
 
 // Reads a bank file, Moodle XML or GIFT by what it holds. A file that cannot be read, is not UTF-8 or
 // whose XML is broken throws Failure with a sentence naming the file (and the line); nothing is taken then.
-// Questions of kinds the program cannot take, and texts longer than `longestText`, are left out and listed.
-Contents readFile(const QString& path);
-Contents readMoodleXml(const QByteArray& data, const QString& fileName);
+// Questions of kinds the program cannot take, texts longer than `longestText` and pictures or sounds that
+// `check` refuses are left out and listed.
+Contents readFile(const QString& path, const MediaCheck& check);
+Contents readMoodleXml(const QByteArray& data, const QString& fileName, const MediaCheck& check);
 Contents readGift(const QByteArray& data); // UTF-8
 
 // Moodle XML of one topic: a category named after it and a single-answer multiple-choice question for each,

@@ -28,7 +28,7 @@ int firstNonUtf8Line(const QByteArray& data) {
 
 } // namespace
 
-Contents readFile(const QString& path) {
+Contents readFile(const QString& path, const MediaCheck& check) {
     const QFileInfo info(path);
     const QString name = info.fileName();
     if (!info.exists())
@@ -46,7 +46,7 @@ Contents readFile(const QString& path) {
     if (data.startsWith("\xef\xbb\xbf"))
         data.remove(0, 3);
     if (data.trimmed().startsWith('<'))
-        return readMoodleXml(data, name);
+        return readMoodleXml(data, name, check);
     if (const int line = firstNonUtf8Line(data))
         throw Failure(QStringLiteral("Файл «%1» не в кодировке UTF-8 (строка %2): сохраните его в UTF-8; "
                                      "ничего не импортировано.")

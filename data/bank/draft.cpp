@@ -1,6 +1,10 @@
 #include "draft.h"
 
+#include "base/failure.h"
+
 #include <QRegularExpression>
+
+#include <algorithm>
 
 namespace bank {
 
@@ -27,6 +31,18 @@ QString tooLong(const QString& what, qsizetype length) {
 
 bool hasExtension(const QString& name, QLatin1StringView extension) {
     return name.endsWith(extension, Qt::CaseInsensitive);
+}
+
+// A sound by its name or its first bytes; whatever else a question carries is taken for a picture.
+bool looksLikeSound(const QString& name, const QByteArray& bytes) {
+    static const QLatin1StringView extensions[] = {QLatin1StringView(".ogg"), QLatin1StringView(".oga"),
+                                                   QLatin1StringView(".mp3"), QLatin1StringView(".wav"),
+                                                   QLatin1StringView(".flac")};
+    for (const QLatin1StringView extension : extensions)
+        if (hasExtension(name, extension))
+            return true;
+    return bytes.startsWith("OggS") || bytes.startsWith("fLaC") || bytes.startsWith("ID3") ||
+           (bytes.startsWith("RIFF") && bytes.mid(8, 4) == "WAVE");
 }
 
 // "t=5,12", "t=npt:5", "t=,12": the seconds of a clip (the media fragment of a web address).
@@ -107,35 +123,8 @@ void finish(const Draft& draft, Contents* contents) {
     contents->questions.append(question);
 }
 
-QString pictureType(const QByteArray& bytes) {
-    if (bytes.startsWith("\x89PNG\r\n\x1a\n"))
-        return QStringLiteral("png");
-    if (bytes.startsWith("\xff\xd8\xff"))
-        return QStringLiteral("jpeg");
-    // SVG is XML text whose root is <svg>: after a declaration, comments or a doctype.
-    QByteArray head = bytes.left(4096);
-    if (head.startsWith("\xef\xbb\xbf"))
-        head = head.mid(3);
-    if (head.trimmed().startsWith('<') && head.contains("<svg"))
-        return QStringLiteral("svg");
-    return {};
-}
-
-QString soundType(const QByteArray& bytes) {
-    if (bytes.startsWith("OggS"))
-        return QStringLiteral("ogg");
-    if (bytes.startsWith("fLaC"))
-        return QStringLiteral("flac");
-    if (bytes.startsWith("RIFF") && bytes.mid(8, 4) == "WAVE")
-        return QStringLiteral("wav");
-    if (bytes.startsWith("ID3") ||
-        (bytes.size() > 1 && quint8(bytes[0]) == 0xff && (quint8(bytes[1]) & 0xe0) == 0xe0))
-        return QStringLiteral("mp3");
-    return {};
-}
-
 QString takeMedia(const QVector<QPair<QString, QByteArray>>& files,
-                  const QVector<html::Reference>& references, Media* media) {
+                  const QVector<html::Reference>& references, const MediaCheck& check, Media* media) {
     for (const html::Reference& reference : references) {
         const bool carried = std::any_of(files.begin(), files.end(),
                                          [&](const auto& file) { return file.first == reference.file; });
@@ -148,23 +137,32 @@ QString takeMedia(const QVector<QPair<QString, QByteArray>>& files,
     for (const auto& [name, bytes] : files) {
         if (hasExtension(name, QLatin1StringView(".abc"))) {
             media->abc = QString::fromUtf8(bytes);
-        } else if (const QString picture = pictureType(bytes); !picture.isEmpty()) {
-            if (!pictureFile.isEmpty())
-                return QStringLiteral("картинок две («%1» и «%2»), а у вопроса программы одна")
-                    .arg(pictureFile, name);
-            pictureFile = name;
-            media->picture = bytes;
-            media->pictureType = picture;
-        } else if (const QString sound = soundType(bytes); !sound.isEmpty()) {
+            continue;
+        }
+        const bool sound = looksLikeSound(name, bytes);
+        QString type;
+        try {
+            type = sound ? check.sound(bytes, name) : check.picture(bytes, name);
+        } catch (const Failure& failure) {
+            QString reason = failure.text();
+            if (reason.endsWith(u'.'))
+                reason.chop(1);
+            return reason;
+        }
+        if (sound) {
             if (!soundFile.isEmpty())
                 return QStringLiteral("звуков два («%1» и «%2»), а у вопроса программы один")
                     .arg(soundFile, name);
             soundFile = name;
             media->sound = bytes;
-            media->soundType = sound;
+            media->soundType = type;
         } else {
-            return QStringLiteral("файл «%1» — не картинка (PNG, JPEG, SVG) и не звук (Ogg, MP3, WAV, FLAC)")
-                .arg(name);
+            if (!pictureFile.isEmpty())
+                return QStringLiteral("картинок две («%1» и «%2»), а у вопроса программы одна")
+                    .arg(pictureFile, name);
+            pictureFile = name;
+            media->picture = bytes;
+            media->pictureType = type;
         }
     }
     for (const html::Reference& reference : references) {

@@ -29,14 +29,11 @@ void finish(const Draft& draft, Contents* contents);
 // The first rule of the program the draft breaks, empty when none.
 QString problem(const Draft& draft);
 
-// The name of a file's kind when it is a picture the program shows ("png", "jpeg", "svg") or a sound it plays
-// ("ogg", "mp3", "wav", "flac"), told by its first bytes; empty otherwise.
-QString pictureType(const QByteArray& bytes);
-QString soundType(const QByteArray& bytes);
-// The files a question carries (name, bytes) and the HTML's references to them, as media; a sentence for
-// the teacher when they cannot be (a file of another kind, two pictures…), empty when they can.
+// The files a question carries (name, bytes) and the HTML's references to them, as media: a file that looks
+// like a sound is checked as one, any other as a picture. A sentence for the teacher when they cannot be (a
+// file `check` refuses, two pictures…), empty when they can.
 QString takeMedia(const QVector<QPair<QString, QByteArray>>& files,
-                  const QVector<html::Reference>& references, Media* media);
+                  const QVector<html::Reference>& references, const MediaCheck& check, Media* media);
 
 // The topic a category's path names: its last level ("$course$/top/Музыка/Тема" gives "Тема", "//" in a
 // name is a "/"); empty when the path names only a context or its top.

@@ -113,7 +113,8 @@ bool readFiles(const Node* node, QVector<QPair<QString, QByteArray>>* files, QSt
     return true;
 }
 
-draft::Draft readQuestion(const Node& question, const QString& type, int line, const QString& topic) {
+draft::Draft readQuestion(const Node& question, const QString& type, int line, const QString& topic,
+                          const MediaCheck& check) {
     draft::Draft d;
     d.line = line;
     d.topic = topic;
@@ -138,7 +139,7 @@ draft::Draft readQuestion(const Node& question, const QString& type, int line, c
     QVector<QPair<QString, QByteArray>> files;
     if (!readFiles(questionText, &files, &d.problem))
         return d;
-    d.problem = draft::takeMedia(files, text.references, &d.media);
+    d.problem = draft::takeMedia(files, text.references, check, &d.media);
     if (!d.problem.isEmpty())
         return d;
     for (const Node& node : question.children) {
@@ -171,7 +172,7 @@ QString xmlProblem(const QXmlStreamReader& reader) {
 
 } // namespace
 
-Contents readMoodleXml(const QByteArray& data, const QString& fileName) {
+Contents readMoodleXml(const QByteArray& data, const QString& fileName, const MediaCheck& check) {
     Contents contents;
     QXmlStreamReader reader(data);
     QString topic;
@@ -192,7 +193,7 @@ Contents readMoodleXml(const QByteArray& data, const QString& fileName) {
             if (type == u"category")
                 topic = draft::topicOfCategory(question.textOf(u"category"));
             else
-                draft::finish(readQuestion(question, type, line, topic), &contents);
+                draft::finish(readQuestion(question, type, line, topic, check), &contents);
         }
     }
     if (reader.hasError())
@@ -235,8 +236,8 @@ QString questionHtml(const Question& question) {
             source.chop(1);
         const QString plays =
             media.plays ? QStringLiteral(" data-plays=\"%1\"").arg(*media.plays) : QString();
-        out += QStringLiteral("<p><audio controls=\"controls\"%1><source src=\"%2\" /></audio></p>")
-                   .arg(plays, source);
+        // The player's source carries the part of the clip as a media fragment and the plays as data-plays.
+        out += QStringLiteral("<p><audio controls=\"controls\" src=\"%1\"%2></audio></p>").arg(source, plays);
     }
     return out;
 }

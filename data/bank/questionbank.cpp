@@ -6,12 +6,16 @@
 #include "base/filewrite.h"
 #include "base/schema.h"
 #include "data/engine/connection.h"
+#include "data/engine/owntable.h"
+#include "data/engine/questionmedia.h"
 
 #include <QHash>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+
+#include <algorithm>
 
 namespace bank {
 
@@ -174,6 +178,16 @@ Imported store(Connection& connection, const Contents& contents, std::optional<q
                                   .arg(question.title)
                                   .arg(question.line));
     }
+    // The media table is made before the transaction, as the editor makes it: a file that lacks it gets it.
+    const bool media = std::any_of(contents.questions.begin(), contents.questions.end(),
+                                   [](const Question& question) { return !question.media.isEmpty(); });
+    if (media) {
+        try {
+            owntable::ensure(connection, questionmedia::tableName, questionmedia::fileDdl());
+        } catch (const Failure& failure) {
+            throw Failure(importLead + failure.text());
+        }
+    }
     connection.backend().prepareForWriting();
     const Statements sql(connection, importLead);
     QSqlDatabase database = connection.backend().database();
@@ -204,6 +218,13 @@ Imported store(Connection& connection, const Contents& contents, std::optional<q
                 addAnswer.addBindValue(stored);
                 addAnswer.addBindValue(answer.correct);
                 sql.exec(addAnswer);
+            }
+            if (!question.media.isEmpty()) {
+                try {
+                    questionmedia::write(connection, int(stored), question.media);
+                } catch (const Failure& failure) {
+                    throw Failure(importLead + failure.text());
+                }
             }
             ++imported.questions;
         }
@@ -255,6 +276,8 @@ QVector<Question> readTopic(Connection& connection, qint64 topic) {
         if (position != positions.constEnd())
             read[*position].answers.append({answers.value(1).toString(), answers.value(2).toBool()});
     }
+    for (auto position = positions.constBegin(); position != positions.constEnd(); ++position)
+        read[position.value()].media = questionmedia::read(connection, int(position.key()));
     return read;
 }
 

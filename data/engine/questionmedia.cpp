@@ -79,38 +79,42 @@ Media read(Connection& connection, int question) {
     return media;
 }
 
+void write(Connection& connection, int question, const Media& media) {
+    const QString lead = QStringLiteral("Картинку и звук вопроса не удалось сохранить: ");
+    QSqlQuery query(connection.database());
+    // Removing and inserting rather than an upsert: the lab's view of the table takes plain writes only.
+    query.prepare(QStringLiteral("DELETE FROM %1 WHERE \"id_вопроса\" = ?").arg(quotedTable()));
+    query.addBindValue(question);
+    if (!query.exec())
+        failed(connection, query, lead);
+    if (media.isEmpty())
+        return;
+    query.prepare(QStringLiteral("INSERT INTO %1 (\"id_вопроса\", %2) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                      .arg(quotedTable(), columns));
+    query.addBindValue(question);
+    query.addBindValue(bytes(media.picture));
+    query.addBindValue(text(media.pictureType));
+    query.addBindValue(bytes(media.sound));
+    query.addBindValue(text(media.soundType));
+    query.addBindValue(optionalValue(media.start));
+    query.addBindValue(optionalValue(media.end));
+    query.addBindValue(media.plays ? QVariant(*media.plays) : QVariant(QMetaType(QMetaType::Int)));
+    query.addBindValue(text(media.abc));
+    if (!query.exec())
+        failed(connection, query, lead);
+}
+
 void store(Connection& connection, int question, const Media& media) {
     const QString lead = QStringLiteral("Картинку и звук вопроса не удалось сохранить: ");
     if (media.isEmpty() && !owntable::exists(connection, tableName))
         return;
     owntable::ensure(connection, definition());
     connection.backend().prepareForWriting();
-    QSqlQuery query(connection.database());
-    // Removing and inserting rather than an upsert: the lab's view of the table takes plain writes only.
-    query.prepare(QStringLiteral("DELETE FROM %1 WHERE \"id_вопроса\" = ?").arg(quotedTable()));
-    query.addBindValue(question);
     QSqlDatabase db = connection.database();
     if (!db.transaction())
         throw Failure(lead + connection.backend().error(db.lastError()).sentence(QString()));
     try {
-        if (!query.exec())
-            failed(connection, query, lead);
-        if (!media.isEmpty()) {
-            query.prepare(
-                QStringLiteral("INSERT INTO %1 (\"id_вопроса\", %2) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)")
-                    .arg(quotedTable(), columns));
-            query.addBindValue(question);
-            query.addBindValue(bytes(media.picture));
-            query.addBindValue(text(media.pictureType));
-            query.addBindValue(bytes(media.sound));
-            query.addBindValue(text(media.soundType));
-            query.addBindValue(optionalValue(media.start));
-            query.addBindValue(optionalValue(media.end));
-            query.addBindValue(media.plays ? QVariant(*media.plays) : QVariant(QMetaType(QMetaType::Int)));
-            query.addBindValue(text(media.abc));
-            if (!query.exec())
-                failed(connection, query, lead);
-        }
+        write(connection, question, media);
     } catch (...) {
         db.rollback();
         throw;

@@ -40,6 +40,10 @@ Media read(Connection& connection, int question);
 // table gets it. A failure (the server refuses a pupil's write, say) throws Failure and changes nothing.
 void store(Connection& connection, int question, const Media& media);
 
+// The rows store() writes, for a caller that holds a transaction of its own and has made sure of the table
+// (owntable::ensure): a question bank's import stores every question's media in its one transaction.
+void write(Connection& connection, int question, const Media& media);
+
 // The table as a file gets it.
 QString fileDdl();
 const OwnTable& definition();
