@@ -121,6 +121,11 @@ fi
 # Without arguments the tool prints its usage and exits with 2; pipefail would count that exit code.
 usage=$(/opt/muzyka/muzyka_server 2>&1 || true)
 grep -q 'muzyka_server setup' <<<"$usage" || fail "the installed muzyka_server does not run"
+usage=$(/opt/muzyka/muzyka_questions 2>&1 || true)
+grep -q 'muzyka_questions import' <<<"$usage" || fail "the installed muzyka_questions does not run"
+/opt/muzyka/muzyka_questions export "$database" 'Звукоряд' "$work/topic.xml" >/dev/null ||
+  fail "the installed muzyka_questions does not export a topic of the data folder's database"
+grep -q '<quiz>' "$work/topic.xml" || fail "muzyka_questions wrote no Moodle XML"
 ls -l "/proc/$program/fd" | grep -qF -- "-> $database" || fail "the program has not opened $database"
 # A failure to open the database would show the failure report, captioned with the program's title.
 ! xdotool search --onlyvisible --name '^Музыка$' >/dev/null || fail "the program shows a failure report"
