@@ -153,6 +153,9 @@ class PrintedDialogs final : public DialogService {
 public:
     void failure(const QString& text) override { std::printf("  failure: %s\n", qPrintable(text)); }
     void message(const QString& text) override { std::printf("  message: %s\n", qPrintable(text)); }
+    void messageWithDetails(const QString& text, const QString& details) override {
+        message(text + u'\n' + details);
+    }
     void warning(const QString&, const QString& text) override { failure(text); }
     bool confirmDelete() override { return true; }
     void applicationError(const QString& text) override { failure(text); }
