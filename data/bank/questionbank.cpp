@@ -183,7 +183,7 @@ Imported store(Connection& connection, const Contents& contents, std::optional<q
                                    [](const Question& question) { return !question.media.isEmpty(); });
     if (media) {
         try {
-            owntable::ensure(connection, questionmedia::tableName, questionmedia::fileDdl());
+            owntable::ensure(connection, questionmedia::definition());
         } catch (const Failure& failure) {
             throw Failure(importLead + failure.text());
         }
