@@ -190,6 +190,7 @@ LANGUAGE sql VOLATILE SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS 
     SELECT muzyka.answer_question(p_attempt, p_question, p_answer, p_day, NULL::integer)
 $$;
 
-GRANT EXECUTE ON FUNCTION muzyka.test_questions(integer),
-    muzyka.answer_question(integer, integer, text, date, integer) TO muzyka_lab;
+GRANT EXECUTE ON FUNCTION muzyka.start_test(integer), muzyka.test_questions(integer),
+    muzyka.answer_question(integer, integer, text, date), muzyka.answer_question(integer, integer, text, date, integer)
+    TO muzyka_lab;
 RESET ROLE;

@@ -144,23 +144,7 @@ LANGUAGE sql VOLATILE SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS 
     DELETE FROM muzyka."сеансы" WHERE "ключ_сеанса" = pg_catalog.current_setting('muzyka.session', true)
 $$;
 
--- A test begun on a topic by the pupil signed in; its number.
-CREATE OR REPLACE FUNCTION muzyka.start_test(p_topic integer) RETURNS integer
-LANGUAGE plpgsql VOLATILE SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$
-DECLARE
-    pupil integer := muzyka.session_pupil();
-    attempt integer;
-BEGIN
-    IF pupil IS NULL THEN
-        RAISE EXCEPTION 'тест начинают, войдя в программу.' USING ERRCODE = '42501';
-    END IF;
-    INSERT INTO muzyka."попытки" ("ключ_сеанса", "id_ученика", "id_темы", "id_класса")
-    SELECT pg_catalog.current_setting('muzyka.session'), pupil, p_topic, u."id_класса"
-    FROM muzyka."Ученики" u WHERE u."id_ученика" = pupil
-    RETURNING "id_попытки" INTO attempt;
-    RETURN attempt;
-END
-$$;
+-- A test begun, its answers and its grading are in attempts.sql, which setup runs after this script.
 
 -- The pupil's own test not yet stored, or an error.
 CREATE OR REPLACE FUNCTION muzyka.own_attempt(p_attempt integer) RETURNS muzyka."попытки"
@@ -177,69 +161,6 @@ BEGIN
         RAISE EXCEPTION 'результат этого теста уже сохранён.' USING ERRCODE = 'MZ003';
     END IF;
     RETURN a;
-END
-$$;
-
--- Grades a test and stores its row: the correct answers counted as the program counts them (every answer of
--- the question with the chosen text that is correct), the grade by the grade scale over the topic's
--- questions. Only the functions below call it.
-CREATE OR REPLACE FUNCTION muzyka.store_attempt(p_attempt integer, p_day date)
-RETURNS TABLE (points integer, grade integer)
-LANGUAGE plpgsql VOLATILE SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$
-DECLARE
-    a muzyka."попытки";
-    correct integer;
-    questions integer;
-    percentage integer;
-    mark integer;
-    stored integer;
-BEGIN
-    SELECT * INTO STRICT a FROM muzyka."попытки" p WHERE p."id_попытки" = p_attempt FOR UPDATE;
-    SELECT pg_catalog.count(*) INTO correct
-    FROM muzyka."ответы_попытки" c
-    JOIN muzyka."Ответы" o ON o."id_вопроса" = c."id_вопроса" AND o."ответ" = c."ответ" AND o."статус"
-    WHERE c."id_попытки" = p_attempt;
-    SELECT pg_catalog.count(*) INTO questions FROM muzyka."Вопрос" q WHERE q."id_темы" = a."id_темы";
-    IF questions = 0 THEN
-        RAISE EXCEPTION '%', CASE WHEN correct = 0 THEN 'Invalid floating point operation.'
-                                  ELSE 'Floating point division by zero.' END USING ERRCODE = 'MZ004';
-    END IF;
-    percentage := pg_catalog.trunc(correct * 100.0 / questions);
-    mark := CASE WHEN percentage <= 65 THEN 2 WHEN percentage <= 75 THEN 3
-                 WHEN percentage <= 85 THEN 4 ELSE 5 END;
-    INSERT INTO muzyka."результаты" ("Дата", "Баллы", "Оценка", "id_ученика", "id_темы", "id_класса")
-    VALUES (p_day, correct::text, mark, a."id_ученика", a."id_темы", a."id_класса")
-    RETURNING "id_результата" INTO stored;
-    UPDATE muzyka."попытки" SET "id_результата" = stored WHERE "id_попытки" = p_attempt;
-    RETURN QUERY SELECT correct, mark;
-END
-$$;
-
--- One answer of a test; once every question of the topic has its answer, the test is graded and stored, and
--- the correct answers are the result (null before).
-CREATE OR REPLACE FUNCTION muzyka.answer_question(p_attempt integer, p_question integer, p_answer text,
-                                                  p_day date)
-RETURNS integer
-LANGUAGE plpgsql VOLATILE SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$
-DECLARE
-    a muzyka."попытки" := muzyka.own_attempt(p_attempt);
-    answered integer;
-    questions integer;
-BEGIN
-    IF NOT EXISTS (SELECT FROM muzyka."Вопрос" q WHERE q."id_вопроса" = p_question AND q."id_темы" = a."id_темы") THEN
-        RAISE EXCEPTION 'этого вопроса нет в теме теста.' USING ERRCODE = '42501';
-    END IF;
-    INSERT INTO muzyka."ответы_попытки" VALUES (p_attempt, p_question, COALESCE(p_answer, ''))
-    ON CONFLICT DO NOTHING;
-    IF NOT FOUND THEN
-        RAISE EXCEPTION 'на этот вопрос уже дан ответ.' USING ERRCODE = '42501';
-    END IF;
-    SELECT pg_catalog.count(*) INTO answered FROM muzyka."ответы_попытки" c WHERE c."id_попытки" = p_attempt;
-    SELECT pg_catalog.count(*) INTO questions FROM muzyka."Вопрос" q WHERE q."id_темы" = a."id_темы";
-    IF answered < questions THEN
-        RETURN NULL;
-    END IF;
-    RETURN (SELECT s.points FROM muzyka.store_attempt(p_attempt, p_day) s);
 END
 $$;
 
@@ -347,6 +268,5 @@ $$;
 GRANT USAGE ON SCHEMA muzyka, muzyka_lab TO muzyka_lab;
 GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA muzyka_lab TO muzyka_lab;
 GRANT EXECUTE ON FUNCTION muzyka.session_pupil(), muzyka.session_teacher(), muzyka.sign_in(integer, text),
-    muzyka.sign_in_by_surname(text, text), muzyka.sign_out(), muzyka.start_test(integer),
-    muzyka.answer_question(integer, integer, text, date), muzyka.finish_test(integer, date) TO muzyka_lab;
+    muzyka.sign_in_by_surname(text, text), muzyka.sign_out(), muzyka.finish_test(integer, date) TO muzyka_lab;
 RESET ROLE;
