@@ -9,6 +9,7 @@
 #include "base/failure.h"
 #include "base/schema.h"
 #include "data/datamodule.h"
+#include "data/engine/settingstable.h"
 #include "data/engine/table.h"
 #include "data/widgets/dbgrid.h"
 #include "tests/support/input.h"
@@ -569,6 +570,50 @@ INSERT INTO "результаты" VALUES (1, '2026-05-04', '7', 4, 1, 2, 1), (2
         // Nothing of the preview outlives its showing.
         for (QWidget* w : QApplication::topLevelWidgets())
             QVERIFY(!qobject_cast<ReportPreview*>(w));
+    }
+
+    // A topic whose test differs from a topic never set is named above the export's header row; without
+    // settings, or with settings at their defaults, the file begins with the header row as before.
+    void settingsThatDifferHeadTheExport_data() {
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<QString>("firstLine");
+        const QString header = QStringLiteral("Фамилия;Имя;Класс;Тема;Дата;Баллы;Оценка");
+        QTest::newRow("no settings") << QString() << header;
+        QTest::newRow("a topic at its defaults")
+            << QStringLiteral("INSERT INTO \"НастройкиТемы\" (\"id_темы\", \"разбор\") VALUES (1, 2);")
+            << header;
+        QTest::newRow("a topic set")
+            << QStringLiteral("INSERT INTO \"НастройкиТемы\" VALUES (1, 120, 3, 1, 0, 50, 70, 90, 0);")
+            << QStringLiteral(
+                   "Настройки тестов — «Нотная грамота»: время 2:00, вопросов 3, вопросы вперемешку, "
+                   "границы оценок 50/70/90");
+    }
+
+    void settingsThatDifferHeadTheExport() {
+        QFETCH(QString, settings);
+        QFETCH(QString, firstLine);
+        const QString table =
+            settings.isEmpty() ? QString() : settingstable::definition().fileDdl.join(u';') + u';';
+        openDatabase(resultRowsSql(6) + table + settings);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("итоги.csv"));
+        bool saved = false;
+        later([&]() {
+            ReportPreview* preview = shownPreview();
+            if (!preview || !QTest::qWaitFor([&]() { return preview->isProduced(); }, 20000))
+                return;
+            dialogs().setNextFileName(path);
+            preview->findChild<QAction*>(QStringLiteral("SaveReport"))->trigger();
+            saved = QTest::qWaitFor([&]() { return !preview->isExporting(); }, 20000);
+            preview->close();
+        });
+        Form host(QStringLiteral("Host"), QStringLiteral("Управление"), 10, 10, 300, 200);
+        runResultsReport(&host);
+        QVERIFY(saved);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString first = QString::fromUtf8(file.readLine()).remove(QChar(0xFEFF)).trimmed();
+        QVERIFY2(first.contains(firstLine), qPrintable(first));
     }
 
     // The whole road: the teacher types 5 into the grade filter, presses "Печать", pages through the
