@@ -280,6 +280,8 @@ void TForm3::takeOwner() {
     m_walk.begin(draw);
     if (m_questions > 0)
         continueWalk();
+    // The walk may begin elsewhere than the question shown before the start (a draw, a test taken up again).
+    showQuestionMedia();
 }
 
 // A test taken up again: the question after the last one answered, or the walk's end.

@@ -2,6 +2,7 @@
 // sound that may be played twice), the plays limit, the clip stopped where the walk leaves it, and a computer
 // without a sound device.
 #include "data/datamodule.h"
+#include "data/engine/attemptstables.h"
 #include "data/engine/questionmedia.h"
 #include "data/engine/table.h"
 #include "testing/form3.h"
@@ -41,7 +42,8 @@ QString rowsSql(const QString& plays) {
 
 // The test window on topic 1 with a scripted device behind its clips, shown and started.
 struct TestWindow {
-    explicit TestWindow(const QString& plays = QStringLiteral("2")) : instance(rowsSql(plays)) {
+    explicit TestWindow(const QString& plays = QStringLiteral("2"), const QString& more = {})
+        : instance(rowsSql(plays) + more) {
         ClipPlayer::setDeviceMakerForTesting([this] { return device = new FakeDevice; });
         DataModule11->tema->first();
         Form3->show();
@@ -108,6 +110,22 @@ private slots:
         test.next(QStringLiteral("Менуэт"));
         QCOMPARE(Form3->Label1->text(), QStringLiteral("Тест закончен, Набранные баллы : 3"));
         QCOMPARE(test.instance.dialogs.failures(), QStringList());
+    }
+
+    // A test taken up again after the program died goes on at the question with the picture, which shows at
+    // once.
+    void takenUpAgainAtThePicture() {
+        SKIP_ON_SERVER("the lab server keeps the log through its own functions (test_lab)");
+        QString log = attemptstables::definition().fileDdl.join(u';');
+        log += QStringLiteral(
+                   ";INSERT INTO \"попытки\" VALUES (7, 1, 1, 1, '%1', 500, 0, NULL);"
+                   "INSERT INTO \"вопросы_попытки\" VALUES (7, 1, 1, ''), (7, 2, 2, ''), (7, 3, 4, '');"
+                   "INSERT INTO \"ответы_попытки\" VALUES (7, 1, 1, '5', 1, '%1');")
+                   .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")));
+        TestWindow test(QStringLiteral("2"), log);
+        QCOMPARE(Form3->GroupBox1->title(), QStringLiteral("Вопрос 2 из 3"));
+        QVERIFY(test.panel()->isVisible());
+        QVERIFY(test.panel()->Picture->isVisible());
     }
 
     // A clip plays as often as the teacher allowed, each play to its end; then the button stays disabled.
