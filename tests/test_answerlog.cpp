@@ -9,6 +9,7 @@
 #include "testing/radiogroup.h"
 #include "tests/support/controls.h"
 #include "tests/support/instances.h"
+#include "tests/support/logtables.h"
 #include "tests/support/testbackend.h"
 #include "tests/support/testmain.h"
 
@@ -38,19 +39,12 @@ INSERT INTO "Тема" VALUES (1, 'Нотная грамота');
 // A test of topic 1 that the program left running at `began`, questions 1 and 2 answered (1 rightly), 500
 // seconds left.
 QString runningTest(const QDateTime& began) {
-    return QStringLiteral(R"sql(
-CREATE TABLE "попытки" ("id_попытки" INTEGER PRIMARY KEY AUTOINCREMENT, "id_ученика" INTEGER, "id_темы" INTEGER,
-    "id_класса" INTEGER, "начало" TEXT, "осталось" INTEGER, "состояние" INTEGER NOT NULL DEFAULT 0,
-    "id_результата" INTEGER);
-CREATE TABLE "вопросы_попытки" ("id_попытки" INTEGER NOT NULL, "номер" INTEGER NOT NULL,
-    "id_вопроса" INTEGER NOT NULL, "порядок_ответов" TEXT NOT NULL DEFAULT '', PRIMARY KEY ("id_попытки", "номер"));
-CREATE TABLE "ответы_попытки" ("id_попытки" INTEGER NOT NULL, "id_вопроса" INTEGER NOT NULL, "id_ответа" INTEGER,
-    "ответ" TEXT, "верно" INTEGER, "время" TEXT, PRIMARY KEY ("id_попытки", "id_вопроса"));
+    return logTablesSql() + QStringLiteral(R"sql(
 INSERT INTO "попытки" VALUES (7, 1, 1, 1, '%1', 500, 0, NULL);
 INSERT INTO "вопросы_попытки" VALUES (7, 1, 4, ''), (7, 2, 2, ''), (7, 3, 1, ''), (7, 4, 3, '');
 INSERT INTO "ответы_попытки" VALUES (7, 4, 8, 'верно 4', 1, '%1'), (7, 2, 3, 'мимо 2', 0, '%1');
 )sql")
-        .arg(began.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")));
+                                .arg(began.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")));
 }
 
 } // namespace
