@@ -8,22 +8,8 @@
 
 SET LOCAL ROLE muzyka_owner;
 
--- The log's tables as the log's script makes them; here only where a server lacks them, so that the functions
--- are sound whichever script came first. The topics' settings are read where their script made them.
-ALTER TABLE muzyka."попытки"
-    ADD COLUMN IF NOT EXISTS "осталось" integer,
-    ADD COLUMN IF NOT EXISTS "состояние" integer NOT NULL DEFAULT 0;
-ALTER TABLE muzyka."ответы_попытки"
-    ADD COLUMN IF NOT EXISTS "id_ответа" integer,
-    ADD COLUMN IF NOT EXISTS "верно" boolean,
-    ADD COLUMN IF NOT EXISTS "время" timestamp with time zone DEFAULT pg_catalog.now();
-CREATE TABLE IF NOT EXISTS muzyka."вопросы_попытки" (
-    "id_попытки" integer NOT NULL REFERENCES muzyka."попытки" ("id_попытки") ON DELETE CASCADE,
-    "номер" integer NOT NULL,
-    "id_вопроса" integer NOT NULL,
-    "порядок_ответов" text NOT NULL DEFAULT '',
-    PRIMARY KEY ("id_попытки", "номер")
-);
+-- The log's tables are made by attempts.sql, which setup runs before this script; the topics' settings are
+-- read where settings.sql made them.
 CREATE INDEX IF NOT EXISTS "попытки_результат" ON muzyka."попытки" ("id_результата");
 CREATE INDEX IF NOT EXISTS "попытки_тема" ON muzyka."попытки" ("id_темы");
 
