@@ -94,6 +94,21 @@ private slots:
                  QStringLiteral("0"));
     }
 
+    // Media of a question another computer has just deleted is refused in words, and nothing is stored.
+    void mediaOfAQuestionGone() {
+        DataModuleInstance instance;
+        try {
+            questionmedia::store(connection(), 999, sample());
+            QFAIL("media of a missing question was stored");
+        } catch (const Failure& failure) {
+            QCOMPARE(failure.text(),
+                     QStringLiteral("Картинку и звук вопроса не удалось сохранить: этого вопроса "
+                                    "больше нет в базе данных."));
+        }
+        QCOMPARE(instance.db.scalar(QStringLiteral("SELECT count(*) FROM \"МедиаВопроса\"")),
+                 QStringLiteral("0"));
+    }
+
     // A file made before the table works as before: reading finds nothing and makes nothing.
     void fileWithoutTheTable() {
         SKIP_ON_SERVER("the server's set-up makes the table");

@@ -115,6 +115,10 @@ public:
     // DatabaseError; what the check throws passes through. Nothing is stored twice: a write whose fate the
     // server's going away left open is looked up after reconnecting.
     virtual qint64 write(const RowWrite& write) = 0;
+    // Runs one statement of the program's own inside the caller's transaction, `?` marking each of `values`
+    // in turn. Bytes reach the database as they are (a driver's text would be twice their size). A rule's
+    // refusal throws Refused, other failures DatabaseError.
+    virtual void execute(const QString& sql, const QVariantList& values) = 0;
     // Made ready before a write (a file opened read-only is tried again, a lost server reached again).
     virtual void prepareForWriting() = 0;
     // A failed QtSql call as the backend tells it.

@@ -81,27 +81,28 @@ Media read(Connection& connection, int question) {
 
 void write(Connection& connection, int question, const Media& media) {
     const QString lead = QStringLiteral("Картинку и звук вопроса не удалось сохранить: ");
-    QSqlQuery query(connection.database());
-    // Removing and inserting rather than an upsert: the lab's view of the table takes plain writes only.
-    query.prepare(QStringLiteral("DELETE FROM %1 WHERE \"id_вопроса\" = ?").arg(quotedTable()));
-    query.addBindValue(question);
-    if (!query.exec())
-        failed(connection, query, lead);
-    if (media.isEmpty())
-        return;
-    query.prepare(QStringLiteral("INSERT INTO %1 (\"id_вопроса\", %2) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)")
-                      .arg(quotedTable(), columns));
-    query.addBindValue(question);
-    query.addBindValue(bytes(media.picture));
-    query.addBindValue(text(media.pictureType));
-    query.addBindValue(bytes(media.sound));
-    query.addBindValue(text(media.soundType));
-    query.addBindValue(optionalValue(media.start));
-    query.addBindValue(optionalValue(media.end));
-    query.addBindValue(media.plays ? QVariant(*media.plays) : QVariant(QMetaType(QMetaType::Int)));
-    query.addBindValue(text(media.abc));
-    if (!query.exec())
-        failed(connection, query, lead);
+    backend::Backend& database = connection.backend();
+    try {
+        // Removing and inserting rather than an upsert: the lab's view of the table takes plain writes only.
+        database.execute(QStringLiteral("DELETE FROM %1 WHERE \"id_вопроса\" = ?").arg(quotedTable()),
+                         {question});
+        if (media.isEmpty())
+            return;
+        database.execute(
+            QStringLiteral("INSERT INTO %1 (\"id_вопроса\", %2) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                .arg(quotedTable(), columns),
+            {question, bytes(media.picture), text(media.pictureType), bytes(media.sound),
+             text(media.soundType), optionalValue(media.start), optionalValue(media.end),
+             media.plays ? QVariant(*media.plays) : QVariant(QMetaType(QMetaType::Int)), text(media.abc)});
+    } catch (const backend::DatabaseError& error) {
+        throw Failure(lead + error.sentence(QString()));
+    } catch (const backend::Refused& refused) {
+        // The only rule a row of whole values can break: its question was deleted meanwhile. (The server's
+        // transaction is broken by now, so nothing more is asked of it.)
+        throw Failure(lead + (refused.refusal.kind == backend::Refusal::ForeignKey
+                                  ? QStringLiteral("этого вопроса больше нет в базе данных.")
+                                  : refused.refusal.text));
+    }
 }
 
 void store(Connection& connection, int question, const Media& media) {

@@ -248,18 +248,23 @@ void ServerBackend::reconnect() {
         setSession(m_session);
 }
 
-Result ServerBackend::run(const QString& sql, const QList<QByteArray>& parameters,
-                          const QVector<bool>& nulls) const {
+Result ServerBackend::run(const QString& sql, const QList<QByteArray>& parameters, const QVector<bool>& nulls,
+                          const QVector<bool>& binary) const {
     PGconn* conn = connection();
     if (!conn)
         throw lostError();
     const QByteArray text = sql.toUtf8();
     std::vector<const char*> values;
-    for (qsizetype i = 0; i < parameters.size(); ++i)
+    std::vector<int> lengths;
+    std::vector<int> formats;
+    for (qsizetype i = 0; i < parameters.size(); ++i) {
         values.push_back(nulls.value(i) ? nullptr : parameters[i].constData());
-    Result result(
-        PQexecParams(conn, text.constData(), int(values.size()), nullptr, values.data(), nullptr, nullptr, 0),
-        PQclear);
+        lengths.push_back(int(parameters[i].size()));
+        formats.push_back(binary.value(i) ? 1 : 0);
+    }
+    Result result(PQexecParams(conn, text.constData(), int(values.size()), nullptr, values.data(),
+                               lengths.data(), formats.data(), 0),
+                  PQclear);
     const ExecStatusType status = PQresultStatus(result.get());
     if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
         return result;
@@ -509,6 +514,24 @@ void ServerBackend::writeOnce(const RowWrite& write, Written* written) {
         throw;
     }
     run(QStringLiteral("COMMIT"));
+}
+
+void ServerBackend::execute(const QString& sql, const QVariantList& values) {
+    // The program's statements hold no question mark in a quoted name or a literal.
+    QString numbered;
+    int mark = 0;
+    for (const QChar c : sql)
+        numbered += c == u'?' ? QStringLiteral("$%1").arg(++mark) : QString(c);
+    QList<QByteArray> parameters;
+    QVector<bool> nulls;
+    QVector<bool> binary;
+    for (const QVariant& value : values) {
+        const bool bytes = value.typeId() == QMetaType::QByteArray;
+        parameters.append(bytes ? value.toByteArray() : parameterText(value));
+        nulls.append(value.isNull());
+        binary.append(bytes);
+    }
+    run(numbered, parameters, nulls, binary);
 }
 
 void ServerBackend::prepareForWriting() {

@@ -32,6 +32,7 @@ public:
     std::unique_ptr<backend::RowStream> selectAfter(const QString& table, const QStringList& columns,
                                                     qint64 key) override;
     qint64 write(const backend::RowWrite& write) override;
+    void execute(const QString& sql, const QVariantList& values) override;
     void prepareForWriting() override;
     backend::DatabaseError error(const QSqlError& error) const override;
     void retryingRead(const std::function<void()>& read) override;
@@ -48,9 +49,10 @@ private:
     // Connects again after the server dropped the connection; throws the lost connection's DatabaseError.
     void reconnect();
     backend::DatabaseError lostError() const;
-    // Runs one statement with text parameters (null for SQL NULL); the result, or throws for a failure.
+    // Runs one statement with text parameters (null for SQL NULL; those marked in `binary` go as bytes); the
+    // result, or throws for a failure.
     std::shared_ptr<pg_result> run(const QString& sql, const QList<QByteArray>& parameters = {},
-                                   const QVector<bool>& nulls = {}) const;
+                                   const QVector<bool>& nulls = {}, const QVector<bool>& binary = {}) const;
     // Throws what a failed command's result (or a lost connection) means.
     [[noreturn]] void failed(const pg_result* result) const;
     struct Written {

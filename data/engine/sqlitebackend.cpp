@@ -331,6 +331,16 @@ qint64 SqliteBackend::write(const RowWrite& write) {
     return write.kind == RowWrite::Insert ? query.lastInsertId().toLongLong() : write.key;
 }
 
+void SqliteBackend::execute(const QString& sql, const QVariantList& values) {
+    QSqlQuery query(database());
+    if (!query.prepare(sql))
+        writeFailed(query.lastError());
+    for (const QVariant& v : values)
+        query.addBindValue(v);
+    if (!query.exec())
+        writeFailed(query.lastError());
+}
+
 DatabaseError SqliteBackend::error(const QSqlError& e) const {
     return errorOf(e);
 }

@@ -26,6 +26,7 @@ public:
     std::unique_ptr<backend::RowStream> selectAfter(const QString& table, const QStringList& columns,
                                                     qint64 key) override;
     qint64 write(const backend::RowWrite& write) override;
+    void execute(const QString& sql, const QVariantList& values) override;
     void prepareForWriting() override;
     backend::DatabaseError error(const QSqlError& error) const override;
     void retryingRead(const std::function<void()>& read) override { read(); }
