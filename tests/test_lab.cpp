@@ -517,6 +517,71 @@ private slots:
         QCOMPARE(serverNumber(QStringLiteral("SELECT count(*) FROM muzyka.\"вопросы_попытки\"")), 21);
     }
 
+    // A test whose computer died (its lab connection answered question 1 rightly with 500 seconds left, then
+    // nothing) goes on when its pupil signs in again and starts the topic: question 2 of 2, the countdown
+    // from 500, one row of both answers at the end. Left for more than a day, it is closed as abandoned with
+    // the row of what was answered (1 of 2, a 2), and the pupil gets a new test.
+    void unfinishedTestOnTheLabLogin_data() {
+        QTest::addColumn<int>("hoursAgo");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<int>("countdown");
+        QTest::addColumn<QString>("stored"); // points/grade/state of the rows by attempt
+        QTest::newRow("taken up again")
+            << 0 << QStringLiteral("Вопрос 2 из 2") << 500 << QStringLiteral("2/5/1");
+        QTest::newRow("abandoned after a day")
+            << 25 << QStringLiteral("Вопрос:") << 900 << QStringLiteral("1/2/3,2/5/1");
+    }
+    void unfinishedTestOnTheLabLogin() {
+        QFETCH(int, hoursAgo);
+        QFETCH(QString, title);
+        QFETCH(int, countdown);
+        QFETCH(QString, stored);
+        loadedDatabase();
+        const QString uri = labUri();
+        {
+            LabLogin died(uri);
+            const QString attempt = died.run(
+                QStringLiteral("SELECT set_config('muzyka.session', session, false) IS NOT NULL FROM "
+                               "muzyka.sign_in(1, 'nota'); SELECT muzyka.start_test(1)"));
+            QCOMPARE(died.run(QStringLiteral(
+                                  "SELECT muzyka.answer_question(%1, 1, '5', '2031-03-14', 500) IS NULL")
+                                  .arg(attempt)),
+                     QStringLiteral("true"));
+        }
+        m_server->exec(
+            m_database,
+            QStringLiteral("UPDATE muzyka.\"попытки\" SET \"начало\" = now() - interval '%1 hours'")
+                .arg(hoursAgo));
+        const ServerSetting setting(uri);
+        const FixedToday today(QDate(2031, 3, 14));
+        ProgramInstances program;
+        Form1->showPupilWindow = [&] {
+            Form7->DBLookupComboBox1->setKeyValue(1);
+            Form3->show();
+            Form3->Button1->click();
+            QCOMPARE(Form3->GroupBox1->title(), title);
+            QCOMPARE(Form3->countdown(), countdown);
+            while (Form3->RadioGroup1->isEnabled()) {
+                const int question = DataModule11->quest->value(schema::questionKey).toInt();
+                chooseAnswer(question == 1 ? QStringLiteral("5") : QStringLiteral("Диез"));
+                Form3->Button2->click();
+            }
+            QCOMPARE(Form3->Label1->text(), QStringLiteral("Тест закончен, Набранные баллы : 2"));
+            Form3->Button3->click();
+        };
+        Form1->showModeless();
+        typeSignIn(QStringLiteral("Петрова"), QStringLiteral("nota"));
+        Form1->Button1Click();
+        QCOMPARE(program.dialogs.failures(), QStringList());
+        QCOMPARE(
+            m_server->rows(m_database,
+                           QStringLiteral("SELECT string_agg(r.\"Баллы\" || '/' || r.\"Оценка\" || '/' || "
+                                          "p.\"состояние\", ',' ORDER BY p.\"id_попытки\") FROM "
+                                          "muzyka.\"попытки\" p JOIN muzyka.\"результаты\" r USING "
+                                          "(\"id_результата\")")),
+            (QList<QVariantList>{{stored}}));
+    }
+
     // A teacher on the lab login sees the key and every result, edits topics, sets a pupil's password (stored
     // as a hash, shown to nobody) and deletes a result; signed out, the same login edits nothing.
     void teacherJourneyOnTheLabLogin() {
