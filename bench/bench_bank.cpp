@@ -10,8 +10,8 @@
 #include "tools/server/transfer.h"
 #include "ui/mediafile.h"
 
-#include <QCoreApplication>
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>

@@ -25,7 +25,10 @@
 #include "tools/server/transfer.h"
 #include "ui/dialogs.h"
 
+#include "bench/support/labdatabase.h"
+#include "bench/support/printeddialogs.h"
 #include "bench/support/schoolfile.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
@@ -82,48 +85,6 @@ COMMIT;
                              .arg(topics)
                              .arg(questionsPerTopic));
 }
-
-// A new database on the server set up from `file` as muzyka_server setup does it, the lab login given a new
-// password; the database's name and the lab login's URI.
-struct LabDatabase {
-    QString name;
-    QString labUri;
-};
-
-LabDatabase serverDatabase(PrivateServer& server, const QString& file) {
-    LabDatabase lab{server.createDatabase(), {}};
-    {
-        QSqlDatabase db = openServer(ServerAddress::parse(server.adminUri(lab.name)), lab.name);
-        std::printf("  %s\n", qPrintable(transfer::setUp(db, lab.name, file, false)));
-        lab.labUri =
-            server.uri(QStringLiteral("muzyka_lab"), transfer::newLabPassword(db, lab.name), lab.name);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(lab.name);
-    return lab;
-}
-
-// Failures the data module would show in a box go to the standard error: nobody is there to answer.
-class PrintedDialogs final : public DialogService {
-public:
-    void failure(const QString& text) override { print(text); }
-    void message(const QString& text) override { print(text); }
-    void messageWithDetails(const QString& text, const QString& details) override {
-        print(text + u'\n' + details);
-    }
-    void warning(const QString&, const QString& text) override { print(text); }
-    bool confirmDelete() override { return false; }
-    void applicationError(const QString& text) override { print(text); }
-    QString openFileName(QWidget*, const QString&, const QString&) override { return {}; }
-    QString saveFileName(QWidget*, const QString&, const QString&, QString*) override { return {}; }
-    int shown = 0;
-
-private:
-    void print(const QString& text) {
-        ++shown;
-        std::fprintf(stderr, "%s\n", qPrintable(text));
-    }
-};
 
 double milliseconds(qint64 nanoseconds) {
     return double(nanoseconds) / 1e6;
@@ -337,7 +298,7 @@ private:
 };
 
 void stores(PrivateServer& server, const QString& file, int computers, int results) {
-    const LabDatabase database = serverDatabase(server, file);
+    const LabDatabase database = labDatabase(server, file);
     std::vector<double> first, later, signIns;
     int failures = 0;
     QElapsedTimer clock;
@@ -509,7 +470,7 @@ Timing firstOpeningApart(const QString& uri, Source source, int rows) {
 }
 
 void openings(PrivateServer& server, const QString& file, int rows, int rounds) {
-    const LabDatabase database = serverDatabase(server, file);
+    const LabDatabase database = labDatabase(server, file);
     const QString adminUri = server.adminUri(database.name);
     PrintedDialogs dialogs;
     setDialogs(&dialogs);
@@ -620,14 +581,8 @@ int main(int argc, char** argv) {
                      qPrintable(server.failure()));
         return 1;
     }
-    if (parser.isSet(durableOption)) {
-        for (const char* setting : {"fsync", "synchronous_commit", "full_page_writes"})
-            server.exec(QStringLiteral("postgres"),
-                        QStringLiteral("ALTER SYSTEM SET %1 = on").arg(QLatin1String(setting)));
-        server.stop();
-        if (!server.start())
-            qFatal("the server did not come back: %s", qPrintable(server.failure()));
-    }
+    if (parser.isSet(durableOption))
+        makeDurable(server);
     // As the server itself has them, so that a setting that did not take is seen.
     QStringList settings;
     for (const char* setting : {"fsync", "synchronous_commit", "full_page_writes", "shared_buffers"})

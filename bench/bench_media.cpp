@@ -4,6 +4,7 @@
 // questions, each with a 1600 × 900 JPEG photograph or an SVG score and a 30-second WAV clip, in a database
 // file of the program's schema in a temporary folder. Run on demand: bench_media [questions]
 #include "base/programmodule.h"
+#include "bench/support/printeddialogs.h"
 #include "data/datamodule.h"
 #include "data/engine/connection.h"
 #include "data/engine/questionmedia.h"
@@ -147,21 +148,6 @@ Play timePlay(QuestionMediaPanel* panel) {
     player->stop();
     return play;
 }
-
-// A dialog service that only prints.
-class PrintedDialogs final : public DialogService {
-public:
-    void failure(const QString& text) override { std::printf("  failure: %s\n", qPrintable(text)); }
-    void message(const QString& text) override { std::printf("  message: %s\n", qPrintable(text)); }
-    void messageWithDetails(const QString& text, const QString& details) override {
-        message(text + u'\n' + details);
-    }
-    void warning(const QString&, const QString& text) override { failure(text); }
-    bool confirmDelete() override { return true; }
-    void applicationError(const QString& text) override { failure(text); }
-    QString openFileName(QWidget*, const QString&, const QString&) override { return {}; }
-    QString saveFileName(QWidget*, const QString&, const QString&, QString*) override { return {}; }
-};
 
 } // namespace
 

@@ -32,7 +32,6 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
-
 #include <cstdio>
 #include <sys/resource.h>
 
