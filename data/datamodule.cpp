@@ -236,14 +236,16 @@ TDataModule11::ServerTest TDataModule11::beginTest(int topic) {
         ServerBackend* server = ADOConnection1->serverBackend();
         m_attempt =
             server->call(QStringLiteral("SELECT muzyka.start_test($1)"), {topic}).value(0).value(0).toInt();
-        // A server set up before tests had draws has no function to tell them.
-        m_draws =
-            server
-                ->call(QStringLiteral("SELECT pg_catalog.to_regprocedure('muzyka.test_questions(integer)') "
-                                      "IS NOT NULL"))
-                .value(0)
-                .value(0)
-                .toString() == u"t";
+        // A server set up before tests had draws, or before plays were kept, lacks the functions.
+        const auto has = [server](const QString& function) {
+            return server
+                       ->call(QStringLiteral("SELECT pg_catalog.to_regprocedure($1) IS NOT NULL"), {function})
+                       .value(0)
+                       .value(0)
+                       .toString() == u"t";
+        };
+        m_draws = has(QStringLiteral("muzyka.test_questions(integer)"));
+        m_plays = has(QStringLiteral("muzyka.play_clip(integer,integer)"));
         if (!m_draws)
             return test;
         const QList<QVariantList> rows = server->call(
@@ -283,6 +285,31 @@ std::optional<int> TDataModule11::recordAnswer(int question, const QString& answ
         return std::nullopt;
     rez->readNewRows();
     return points.toInt();
+}
+
+void TDataModule11::recordPlay(int question) {
+    if (!m_plays || !m_attempt)
+        return;
+    try {
+        ADOConnection1->serverBackend()->call(QStringLiteral("SELECT muzyka.play_clip($1, $2)"),
+                                              {m_attempt, question});
+    } catch (const backend::DatabaseError& error) {
+        serverFailed(QStringLiteral("Прослушивание не сохранено: "), error);
+    }
+}
+
+int TDataModule11::clipPlays(int question) {
+    if (!m_plays || !m_attempt)
+        return 0;
+    try {
+        return ADOConnection1->serverBackend()
+            ->call(QStringLiteral("SELECT muzyka.clip_plays($1, $2)"), {m_attempt, question})
+            .value(0)
+            .value(0)
+            .toInt();
+    } catch (const backend::DatabaseError& error) {
+        serverFailed(QStringLiteral("Прослушивания вопроса не удалось прочесть: "), error);
+    }
 }
 
 int TDataModule11::finishTest(QDate day) {

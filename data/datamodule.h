@@ -65,6 +65,10 @@ public:
     std::optional<int> recordAnswer(int question, const QString& answer, QDate day, int secondsLeft);
     // Ends the test begun before every question was answered and stores its row; the correct answers.
     int finishTest(QDate day);
+    // One more play of the clip of a question of the test begun, kept before the pupil hears it; and the
+    // plays so far (for a test taken up again). Nothing and none on a server set up before plays were kept.
+    void recordPlay(int question);
+    int clipPlays(int question);
 
     Connection* ADOConnection1 = nullptr;
     Table* ych = nullptr;
@@ -86,6 +90,7 @@ private:
 
     int m_attempt = 0;    // the test begun on the server
     bool m_draws = false; // the server draws tests and keeps the seconds left
+    bool m_plays = false; // the server keeps the plays of each clip
 };
 
 extern TDataModule11* DataModule11;

@@ -158,6 +158,26 @@ void AttemptLog::answer(int question, const QString& text, bool right, int secon
     transaction.commit();
 }
 
+void AttemptLog::play(int question) {
+    if (!m_attempt)
+        return;
+    owntable::ensure(connection(), at::playsDefinition());
+    run(QStringLiteral("INSERT INTO \"прослушивания\" VALUES (?, ?, 1) ON CONFLICT (\"id_попытки\", "
+                       "\"id_вопроса\") DO UPDATE SET \"раз\" = \"раз\" + 1"),
+        {m_attempt, question}, QStringLiteral("Прослушивание не сохранено: "));
+}
+
+int AttemptLog::plays(int question) const {
+    if (!m_attempt || !owntable::exists(connection(), at::plays))
+        return 0;
+    return run(QStringLiteral("SELECT \"раз\" FROM \"прослушивания\" WHERE \"id_попытки\" = ? AND "
+                              "\"id_вопроса\" = ?"),
+               {m_attempt, question}, QStringLiteral("Прослушивания вопроса не удалось прочесть: "))
+        .value(0)
+        .value(0)
+        .toInt();
+}
+
 void AttemptLog::end(int state, const std::function<QVariant()>& post) {
     if (!m_attempt) {
         post();

@@ -40,6 +40,10 @@ public:
     // An answer counted by "Следующий вопрос": the question, the chosen answer's text, whether it counted as
     // correct, the seconds left.
     void answer(int question, const QString& text, bool right, int secondsLeft);
+    // One more play of the clip of `question`, kept before the pupil hears it.
+    void play(int question);
+    // The plays of the clip of `question` in the test so far.
+    int plays(int question) const;
     // Runs `post` (which stores the result row and gives its key) and marks the test ended in `state`, in one
     // transaction: both are kept or neither.
     void end(int state, const std::function<QVariant()>& post);

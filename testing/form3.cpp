@@ -75,6 +75,7 @@ TForm3::TForm3(QWidget* parent)
 
     MediaPanel1 = new QuestionMediaPanel(GroupBox1);
     MediaPanel1->setGeometry(16, 56, 729, 129);
+    MediaPanel1->countPlay = [this] { countPlay(); };
 
     RadioGroup1 = new RadioGroup(this);
     RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
@@ -169,9 +170,9 @@ void TForm3::Button2Click() {
     const int answers = ans->recordCount();
     if (m_serverGrades) {
         // The server compares the answer; the last one stores the test and tells how many were correct.
-        const auto points = DataModule11->recordAnswer(
-            DataModule11->quest->value(schema::questionKey).toInt(),
-            RadioGroup1->item(RadioGroup1->itemIndex()), programclock::today(), m_countdown);
+        const auto points =
+            DataModule11->recordAnswer(currentQuestion(), RadioGroup1->item(RadioGroup1->itemIndex()),
+                                       programclock::today(), m_countdown);
         if (points) {
             m_correct = *points;
             m_stored = true;
@@ -186,8 +187,8 @@ void TForm3::Button2Click() {
         ans->next();
     }
     if (answers > 0 && m_log.active())
-        m_log.answer(DataModule11->quest->value(schema::questionKey).toInt(),
-                     RadioGroup1->item(RadioGroup1->itemIndex()), m_correct > before, m_countdown);
+        m_log.answer(currentQuestion(), RadioGroup1->item(RadioGroup1->itemIndex()), m_correct > before,
+                     m_countdown);
     ++m_questions;
 
     const int m = m_walk.questionCount();
@@ -227,7 +228,22 @@ void TForm3::orderTabs() {
 }
 
 void TForm3::showQuestionMedia() {
-    MediaPanel1->setQuestion(DataModule11->quest->value(schema::questionKey));
+    const QVariant key = DataModule11->quest->value(schema::questionKey);
+    MediaPanel1->setQuestion(key, m_plays.question == key.toInt() ? m_plays.played : 0);
+}
+
+int TForm3::currentQuestion() const {
+    return DataModule11->quest->value(schema::questionKey).toInt();
+}
+
+// A play is kept in the log before the pupil hears it: killing the program does not give it back.
+void TForm3::countPlay() {
+    const int question = currentQuestion();
+    if (m_serverGrades)
+        DataModule11->recordPlay(question);
+    else if (m_log.active())
+        m_log.play(question);
+    m_plays = {question, (m_plays.question == question ? m_plays.played : 0) + 1};
 }
 
 // Only "Закончить" stays usable.
@@ -280,6 +296,10 @@ void TForm3::takeOwner() {
     m_walk.begin(draw);
     if (m_questions > 0)
         continueWalk();
+    if (resumed) {
+        const int question = currentQuestion();
+        m_plays = {question, m_serverGrades ? DataModule11->clipPlays(question) : m_log.plays(question)};
+    }
     // The walk may begin elsewhere than the question shown before the start (a draw, a test taken up again).
     showQuestionMedia();
 }
@@ -365,6 +385,7 @@ void TForm3::startFreshTest() {
     m_settings = {};
     m_walk.reset();
     m_log.reset();
+    m_plays = {};
     GroupBox1->setTitle(QStringLiteral("Вопрос:"));
     setLabel1(TimeLeft);
     RadioGroup1->clearItems();

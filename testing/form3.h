@@ -95,6 +95,15 @@ private:
     int m_correct = 0;
     bool m_stored = false;
     bool m_serverGrades = false; // the lab server grades this test
+    // The plays of the clip of the question on screen: counted in the window, and taken from the log for a
+    // test taken up again, so that neither a restart nor the window shown again gives plays back.
+    struct Plays {
+        int question = 0;
+        int played = 0;
+    };
+    Plays m_plays;
+    int currentQuestion() const;
+    void countPlay();
 };
 
 extern TForm3* Form3;

@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
 
 const QString Arial = QStringLiteral("Arial");
@@ -50,7 +52,7 @@ QuestionMediaPanel::QuestionMediaPanel(QWidget* parent) : QWidget(parent), m_pla
     hide();
 }
 
-void QuestionMediaPanel::setQuestion(const QVariant& key) {
+void QuestionMediaPanel::setQuestion(const QVariant& key, int played) {
     m_player->setClip({}, {}, std::nullopt, std::nullopt);
     const questionmedia::Media media = key.isNull()
                                            ? questionmedia::Media()
@@ -60,7 +62,8 @@ void QuestionMediaPanel::setQuestion(const QVariant& key) {
                            : QPixmap());
     Picture->setVisible(media.hasPicture());
     m_player->setClip(media.sound, media.soundType, media.start, media.end);
-    m_playsLeft = media.hasSound() ? media.plays : std::nullopt;
+    m_playsLeft =
+        media.hasSound() && media.plays ? std::optional(std::max(0, *media.plays - played)) : std::nullopt;
     for (QWidget* w : {static_cast<QWidget*>(PlayButton), static_cast<QWidget*>(PositionLabel)})
         w->setVisible(media.hasSound());
     // A question without a sound keeps the tab order it always had.
@@ -92,6 +95,14 @@ void QuestionMediaPanel::PlayButtonClick() {
                                              "слышен. Отвечайте без него."));
         }
         return;
+    }
+    if (countPlay) {
+        try {
+            countPlay();
+        } catch (...) {
+            m_player->stop();
+            throw;
+        }
     }
     if (m_playsLeft)
         --*m_playsLeft;

@@ -3,6 +3,7 @@
 #include <QVariant>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 
 class ClipPlayer;
@@ -22,13 +23,16 @@ public:
     QLabel* PositionLabel;
     QLabel* PlaysLabel;
 
-    // Shows the media of the question with `key` (none: hides), stopping the clip of the one before. Throws
-    // Failure when they cannot be read.
-    void setQuestion(const QVariant& key);
+    // Shows the media of the question with `key` (none: hides), stopping the clip of the one before; its clip
+    // was played `played` times already. Throws Failure when they cannot be read.
+    void setQuestion(const QVariant& key, int played = 0);
     // Stops the clip (the next question, the time-out, the window closed).
     void stop();
 
     void PlayButtonClick();
+
+    // Called when a play counts, as the clip starts; a Failure it throws stops the clip.
+    std::function<void()> countPlay;
 
 private:
     void showPosition();

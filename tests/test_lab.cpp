@@ -7,21 +7,26 @@
 #include "data/datamodule.h"
 #include "data/engine/connection.h"
 #include "data/engine/query.h"
+#include "data/engine/questionmedia.h"
 #include "data/engine/serveraddress.h"
 #include "data/engine/table.h"
 #include "data/widgets/dblookupcombobox.h"
 #include "support/failures.h"
 #include "testing/form3.h"
 #include "testing/form7.h"
+#include "testing/questionmediapanel.h"
 #include "testing/radiogroup.h"
 #include "tests/support/controls.h"
+#include "tests/support/fakedevice.h"
 #include "tests/support/instances.h"
 #include "tests/support/lablogin.h"
+#include "tests/support/mediasamples.h"
 #include "tests/support/pgserver.h"
 #include "tests/support/recorder.h"
 #include "tests/support/testdb.h"
 #include "tests/support/testmain.h"
 #include "tools/server/transfer.h"
+#include "ui/clipplayer.h"
 #include "ui/guard.h"
 
 #include <QLabel>
@@ -72,6 +77,20 @@ private:
     }
     qint64 serverNumber(const QString& sql) const {
         return m_server->rows(m_database, sql).value(0).value(0).toLongLong();
+    }
+    // A lab computer that died: its pupil Петрова signed in, began topic 1 and answered question 1 rightly
+    // with 500 seconds left; then `more` (SQL with %1 for the test's key) on its connection.
+    void computerDied(const QString& uri, const QString& more = {}) const {
+        LabLogin died(uri);
+        const QString attempt =
+            died.run(QStringLiteral("SELECT set_config('muzyka.session', session, false) IS NOT NULL FROM "
+                                    "muzyka.sign_in(1, 'nota'); SELECT muzyka.start_test(1)"));
+        QCOMPARE(
+            died.run(QStringLiteral("SELECT muzyka.answer_question(%1, 1, '5', '2031-03-14', 500) IS NULL")
+                         .arg(attempt)),
+            QStringLiteral("true"));
+        if (!more.isEmpty())
+            QVERIFY(!died.run(more.arg(attempt)).startsWith(QStringLiteral("ERROR")));
     }
     void cutConnections() const {
         m_server->exec(m_database, QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
@@ -538,16 +557,7 @@ private slots:
         QFETCH(QString, stored);
         loadedDatabase();
         const QString uri = labUri();
-        {
-            LabLogin died(uri);
-            const QString attempt = died.run(
-                QStringLiteral("SELECT set_config('muzyka.session', session, false) IS NOT NULL FROM "
-                               "muzyka.sign_in(1, 'nota'); SELECT muzyka.start_test(1)"));
-            QCOMPARE(died.run(QStringLiteral(
-                                  "SELECT muzyka.answer_question(%1, 1, '5', '2031-03-14', 500) IS NULL")
-                                  .arg(attempt)),
-                     QStringLiteral("true"));
-        }
+        computerDied(uri);
         m_server->exec(
             m_database,
             QStringLiteral("UPDATE muzyka.\"попытки\" SET \"начало\" = now() - interval '%1 hours'")
@@ -580,6 +590,39 @@ private slots:
                                           "muzyka.\"попытки\" p JOIN muzyka.\"результаты\" r USING "
                                           "(\"id_результата\")")),
             (QList<QVariantList>{{stored}}));
+    }
+
+    // A clip limited to two plays, played once before the computer died, has one play left when the test is
+    // taken up again; that play is kept on the server as it starts.
+    void playsHoldOnTheLabLogin() {
+        loadedDatabase(
+            TestDatabase::smallRowsSql() + questionmedia::fileDdl() +
+            QStringLiteral(";INSERT INTO \"МедиаВопроса\" (\"id_вопроса\", \"звук\", \"тип_звука\", "
+                           "\"прослушиваний\") VALUES (2, x'%1', 'wav', 2)")
+                .arg(QString::fromLatin1(mediasamples::wave().toHex())));
+        const QString uri = labUri();
+        computerDied(uri, QStringLiteral("SELECT muzyka.play_clip(%1, 2)"));
+        FakeDevice* device = nullptr;
+        ClipPlayer::setDeviceMakerForTesting([&] { return device = new FakeDevice; });
+        const ServerSetting setting(uri);
+        ProgramInstances program;
+        Form1->showPupilWindow = [&] {
+            Form7->DBLookupComboBox1->setKeyValue(1);
+            Form3->show();
+            Form3->Button1->click();
+            QCOMPARE(Form3->MediaPanel1->PlaysLabel->text(), QStringLiteral("Осталось прослушиваний: 1"));
+            QTRY_VERIFY(device);
+            Form3->MediaPanel1->PlayButton->click();
+            QCOMPARE(device->calls.count(QStringLiteral("play")), 1);
+            QCOMPARE(Form3->MediaPanel1->PlaysLabel->text(), QStringLiteral("Осталось прослушиваний: 0"));
+            Form3->hide();
+        };
+        Form1->showModeless();
+        typeSignIn(QStringLiteral("Петрова"), QStringLiteral("nota"));
+        Form1->Button1Click();
+        ClipPlayer::setDeviceMakerForTesting({});
+        QCOMPARE(program.dialogs.failures(), QStringList());
+        QCOMPARE(serverNumber(QStringLiteral("SELECT \"раз\" FROM muzyka.\"прослушивания\"")), 2);
     }
 
     // A teacher on the lab login sees the key and every result, edits topics, sets a pupil's password (stored

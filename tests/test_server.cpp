@@ -255,9 +255,9 @@ private slots:
                            "(SELECT rolcanlogin FROM pg_roles WHERE rolname = 'muzyka_owner'), "
                            "(SELECT COUNT(*) FROM pg_tables WHERE schemaname = 'muzyka' AND "
                            "tableowner = 'muzyka_owner')"));
-        // The six tables and the server's own: sign-ins, tests begun, their questions, their answers, the
-        // topics' test settings and the questions' media.
-        QCOMPARE(rights.value(0), (QVariantList{false, false, false, false, false, 12}));
+        // The six tables and the server's own: sign-ins, tests begun, their questions, their answers, their
+        // clips' plays, the topics' test settings and the questions' media.
+        QCOMPARE(rights.value(0), (QVariantList{false, false, false, false, false, 13}));
     }
 
     void failuresAreSentencesWithoutThePassword_data() {

@@ -40,6 +40,20 @@ QString rowsSql(const QString& plays) {
                .arg(hex(mediasamples::picture("PNG", {400, 200})), hex(mediasamples::wave()), plays);
 }
 
+// A test of topic 1 the program left running, walking questions 1, 2 and 4, its first `answered` answered.
+QString runningTest(int answered) {
+    const QString now = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+    QString log =
+        attemptstables::definition().fileDdl.join(u';') +
+        QStringLiteral(";INSERT INTO \"попытки\" VALUES (7, 1, 1, 1, '%1', 500, 0, NULL);"
+                       "INSERT INTO \"вопросы_попытки\" VALUES (7, 1, 1, ''), (7, 2, 2, ''), (7, 3, 4, '');"
+                       "INSERT INTO \"ответы_попытки\" VALUES (7, 1, 1, '5', 1, '%1')")
+            .arg(now);
+    if (answered > 1)
+        log += QStringLiteral(", (7, 2, 4, 'Диез', 1, '%1')").arg(now);
+    return log;
+}
+
 // The test window on topic 1 with a scripted device behind its clips, shown and started.
 struct TestWindow {
     explicit TestWindow(const QString& plays = QStringLiteral("2"), const QString& more = {})
@@ -116,16 +130,41 @@ private slots:
     // once.
     void takenUpAgainAtThePicture() {
         SKIP_ON_SERVER("the lab server keeps the log through its own functions (test_lab)");
-        QString log = attemptstables::definition().fileDdl.join(u';');
-        log += QStringLiteral(
-                   ";INSERT INTO \"попытки\" VALUES (7, 1, 1, 1, '%1', 500, 0, NULL);"
-                   "INSERT INTO \"вопросы_попытки\" VALUES (7, 1, 1, ''), (7, 2, 2, ''), (7, 3, 4, '');"
-                   "INSERT INTO \"ответы_попытки\" VALUES (7, 1, 1, '5', 1, '%1');")
-                   .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")));
-        TestWindow test(QStringLiteral("2"), log);
+        TestWindow test(QStringLiteral("2"), runningTest(1));
         QCOMPARE(Form3->GroupBox1->title(), QStringLiteral("Вопрос 2 из 3"));
         QVERIFY(test.panel()->isVisible());
         QVERIFY(test.panel()->Picture->isVisible());
+    }
+
+    // Taken up again at the sound, the clip has the plays left that the log kept (a log made before plays
+    // were kept has none), and the next play is kept at once.
+    void playsHoldWhenTakenUpAgain_data() {
+        QTest::addColumn<QString>("played"); // the log's plays, or nothing
+        QTest::addColumn<QString>("left");
+        QTest::addColumn<QString>("kept"); // the log's plays after one more
+        QTest::newRow("a log without plays") << QString() << "Осталось прослушиваний: 2"
+                                             << "1";
+        QTest::newRow("played once before")
+            << attemptstables::playsDefinition().fileDdl.join(u';') +
+                   QStringLiteral(";INSERT INTO \"прослушивания\" VALUES (7, 4, 1)")
+            << "Осталось прослушиваний: 1"
+            << "2";
+    }
+    void playsHoldWhenTakenUpAgain() {
+        SKIP_ON_SERVER("the lab server keeps the log through its own functions (test_lab)");
+        QFETCH(QString, played);
+        QFETCH(QString, left);
+        QFETCH(QString, kept);
+        TestWindow test(QStringLiteral("2"), runningTest(2) + u';' + played);
+        QCOMPARE(Form3->GroupBox1->title(), QStringLiteral("Вопрос 3 из 3"));
+        QCOMPARE(test.panel()->PlaysLabel->text(), left);
+        QTRY_VERIFY(test.device);
+        test.panel()->PlayButton->click();
+        QCOMPARE(test.device->calls.count(QStringLiteral("play")), 1);
+        QCOMPARE(test.instance.db.scalar(QStringLiteral("SELECT \"раз\" FROM \"прослушивания\" WHERE "
+                                                        "\"id_попытки\" = 7 AND \"id_вопроса\" = 4")),
+                 kept);
+        QCOMPARE(test.instance.dialogs.failures(), QStringList());
     }
 
     // A clip plays as often as the teacher allowed, each play to its end; then the button stays disabled.

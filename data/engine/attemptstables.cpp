@@ -35,4 +35,14 @@ const OwnTable& definition() {
     return own;
 }
 
+const OwnTable& playsDefinition() {
+    static const OwnTable own{plays, {QStringLiteral(R"sql(CREATE TABLE IF NOT EXISTS "прослушивания" (
+    "id_попытки" INTEGER NOT NULL REFERENCES "попытки"("id_попытки") ON DELETE CASCADE,
+    "id_вопроса" INTEGER NOT NULL,
+    "раз" INTEGER NOT NULL,
+    PRIMARY KEY ("id_попытки", "id_вопроса")
+))sql")}};
+    return own;
+}
+
 } // namespace attemptstables

@@ -9,10 +9,14 @@ namespace attemptstables {
 inline const QString attempts = QStringLiteral("попытки");
 inline const QString questions = QStringLiteral("вопросы_попытки");
 inline const QString answers = QStringLiteral("ответы_попытки");
+inline const QString plays = QStringLiteral("прослушивания");
 
 // Test states.
 enum State { Running = 0, Finished = 1, TimedOut = 2, Abandoned = 3 };
 
 const OwnTable& definition(); // all three, made together
+// How often each question's clip was played in a test; made apart, when a clip is first played, since a file
+// may hold the three without it.
+const OwnTable& playsDefinition();
 
 } // namespace attemptstables

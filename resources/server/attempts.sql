@@ -190,7 +190,42 @@ LANGUAGE sql VOLATILE SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS 
     SELECT muzyka.answer_question(p_attempt, p_question, p_answer, p_day, NULL::integer)
 $$;
 
+-- How often the pupil has played each question's clip in a test, so that a clip limited to two plays is not
+-- heard a third time after the program was killed and the test taken up again.
+CREATE TABLE IF NOT EXISTS muzyka."прослушивания" (
+    "id_попытки" integer NOT NULL REFERENCES muzyka."попытки" ("id_попытки") ON DELETE CASCADE,
+    "id_вопроса" integer NOT NULL,
+    "раз" integer NOT NULL,
+    PRIMARY KEY ("id_попытки", "id_вопроса")
+);
+
+-- One more play of a question's clip in the pupil's own running test; the plays so far.
+CREATE OR REPLACE FUNCTION muzyka.play_clip(p_attempt integer, p_question integer) RETURNS integer
+LANGUAGE plpgsql VOLATILE SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$
+DECLARE
+    a muzyka."попытки" := muzyka.own_attempt(p_attempt);
+    times integer;
+BEGIN
+    INSERT INTO muzyka."прослушивания" AS p ("id_попытки", "id_вопроса", "раз") VALUES (a."id_попытки", p_question, 1)
+    ON CONFLICT ("id_попытки", "id_вопроса") DO UPDATE SET "раз" = p."раз" + 1
+    RETURNING p."раз" INTO times;
+    RETURN times;
+END
+$$;
+
+-- The plays of a question's clip in the pupil's own running test so far.
+CREATE OR REPLACE FUNCTION muzyka.clip_plays(p_attempt integer, p_question integer) RETURNS integer
+LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$
+DECLARE
+    a muzyka."попытки" := muzyka.own_attempt(p_attempt);
+BEGIN
+    RETURN COALESCE((SELECT p."раз" FROM muzyka."прослушивания" p
+                     WHERE p."id_попытки" = a."id_попытки" AND p."id_вопроса" = p_question), 0);
+END
+$$;
+
 GRANT EXECUTE ON FUNCTION muzyka.start_test(integer), muzyka.test_questions(integer),
-    muzyka.answer_question(integer, integer, text, date), muzyka.answer_question(integer, integer, text, date, integer)
+    muzyka.answer_question(integer, integer, text, date), muzyka.answer_question(integer, integer, text, date, integer),
+    muzyka.play_clip(integer, integer), muzyka.clip_plays(integer, integer)
     TO muzyka_lab;
 RESET ROLE;
