@@ -2,6 +2,7 @@
 #include "data/engine/serveraddress.h"
 #include "data/passwords.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/lablogin.h"
 #include "tests/support/pgserver.h"
 #include "tests/support/testdb.h"
 #include "tests/support/tools.h"
@@ -176,6 +177,40 @@ private slots:
                      qPrintable(again.errors));
         for (const QString& table : tables)
             QCOMPARE(serverKeys(database, table), fileKeys(expected, table));
+    }
+
+    // A server set up by an older version (here: without the clips' plays) gets the new objects from
+    // `update`; its rows and the lab computers' line stay. A database never set up is told to run setup.
+    void updateBringsAnOlderServerUpToDate() {
+        const QString database = m_server->createDatabase();
+        const ToolRun empty = runTool(QStringLiteral("muzyka_server"),
+                                      {QStringLiteral("update"), m_server->adminUri(database)});
+        QCOMPARE(empty.exitCode, 1);
+        QVERIFY2(
+            empty.errors.contains(QStringLiteral("нет таблиц программы: сначала выполните «muzyka_server "
+                                                 "setup».")),
+            qPrintable(empty.errors));
+        const ToolRun setup =
+            runTool(QStringLiteral("muzyka_server"), setUpArguments(database, QStringLiteral("primer")));
+        QCOMPARE(setup.exitCode, 0);
+        const QString line = setup.output.section(QStringLiteral("MUZYKA_SERVER='"), 1).section(u'\'', 0, 0);
+        QCOMPARE(m_server->exec(database, QStringLiteral("DROP FUNCTION muzyka.play_clip(integer, integer), "
+                                                         "muzyka.clip_plays(integer, integer); "
+                                                         "DROP TABLE muzyka.\"прослушивания\"")),
+                 QString());
+        const ToolRun update = runTool(QStringLiteral("muzyka_server"),
+                                       {QStringLiteral("update"), m_server->adminUri(database)});
+        QVERIFY2(update.exitCode == 0, qPrintable(update.errors));
+        QCOMPARE(
+            m_server->rows(
+                database, QStringLiteral("SELECT to_regprocedure('muzyka.play_clip(integer,integer)') "
+                                         "IS NOT NULL, to_regclass('muzyka.\"прослушивания\"') IS NOT NULL")),
+            (QList<QVariantList>{{true, true}}));
+        for (const QString& table : tables)
+            QCOMPARE(serverKeys(database, table), fileKeys(m_small, table));
+        LabLogin lab(line);
+        QCOMPARE(lab.run(QStringLiteral("SELECT session IS NOT NULL FROM muzyka.sign_in(1, 'nota')")),
+                 QStringLiteral("true"));
     }
 
     void relationsOnTheServerAreThoseOfTheFile_data() {

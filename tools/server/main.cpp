@@ -1,6 +1,7 @@
 // muzyka_server: sets up a school's PostgreSQL server for a computer lab and writes it back into a database
 // file (docs/server.md).
 //   muzyka_server setup ADMIN_URI [--from FILE] [--replace]
+//   muzyka_server update ADMIN_URI
 //   muzyka_server dump ADMIN_URI FILE
 // ADMIN_URI is a libpq URI of a role that may create roles and owns the database (or a superuser). No
 // password is ever printed: the URIs the tool shows leave it out.
@@ -28,6 +29,7 @@ void say(FILE* stream, const QString& text) {
 
 const char* const usage = "Использование:\n"
                           "  muzyka_server setup АДРЕС_АДМИНИСТРАТОРА [--from ФАЙЛ] [--replace]\n"
+                          "  muzyka_server update АДРЕС_АДМИНИСТРАТОРА\n"
                           "  muzyka_server dump АДРЕС_АДМИНИСТРАТОРА НОВЫЙ_ФАЙЛ\n"
                           "АДРЕС_АДМИНИСТРАТОРА: postgresql://пользователь:пароль@сервер:порт/база";
 
@@ -38,7 +40,7 @@ struct Command {
     bool replace = false;
 };
 
-// The command line, or nothing when it is not one of the two forms.
+// The command line, or nothing when it is not one of the three forms.
 std::optional<Command> parse(const QStringList& arguments) {
     if (arguments.size() < 2)
         return std::nullopt;
@@ -50,6 +52,8 @@ std::optional<Command> parse(const QStringList& arguments) {
         command.file = rest[0];
         return command;
     }
+    if (command.verb == QLatin1String("update"))
+        return rest.isEmpty() ? std::optional(command) : std::nullopt;
     if (command.verb != QLatin1String("setup"))
         return std::nullopt;
     for (qsizetype i = 0; i < rest.size(); ++i) {
@@ -70,6 +74,8 @@ int run(const Command& command) {
         QSqlDatabase server = openServer(address, connection);
         if (command.verb == QLatin1String("dump")) {
             say(stdout, transfer::dump(server, address.shown(), command.file));
+        } else if (command.verb == QLatin1String("update")) {
+            say(stdout, transfer::update(server, address.shown()));
         } else {
             const QString loaded = transfer::setUp(server, address.shown(), command.file, command.replace);
             say(stdout, QStringLiteral("Таблицы программы готовы на сервере «%1».").arg(address.shown()));

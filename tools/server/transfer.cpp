@@ -117,6 +117,12 @@ QString literal(const QSqlDatabase& db, const QString& text) {
     return db.driver()->formatValue(field);
 }
 
+QString notSetUp(const QString& serverName) {
+    return QStringLiteral("В базе данных на сервере «%1» нет таблиц программы: сначала выполните "
+                          "«muzyka_server setup».")
+        .arg(serverName);
+}
+
 Shape serverShape(const QSqlDatabase& server, const QString& table, const QString& serverName) {
     QSqlQuery query =
         execute(server,
@@ -137,9 +143,7 @@ Shape serverShape(const QSqlDatabase& server, const QString& table, const QStrin
         shape.columns.append({query.value(0).toString(), kind});
     }
     if (shape.columns.isEmpty())
-        throw Failure(QStringLiteral("В базе данных на сервере «%1» нет таблиц программы: сначала выполните "
-                                     "«muzyka_server setup».")
-                          .arg(serverName));
+        throw Failure(notSetUp(serverName));
     return shape;
 }
 
@@ -359,6 +363,13 @@ private:
     bool m_done = false;
 };
 
+// Makes or brings up to date every object of the program, inside the caller's transaction.
+void runSetupScripts(QSqlDatabase& server, const QString& failed) {
+    for (const QString& script : setupScripts)
+        for (const QString& statement : statements(resource(script)))
+            execute(server, statement, failed);
+}
+
 QString summary(const QStringList& counts) {
     return QStringLiteral("записей в таблицах: ") + counts.join(QStringLiteral(", "));
 }
@@ -377,9 +388,7 @@ QString setUp(QSqlDatabase& server, const QString& serverName, const QString& so
         QStringLiteral("Не удалось создать объекты программы на сервере «%1»").arg(serverName);
     execute(server, QStringLiteral("BEGIN"), failed);
     Rollback rollback(server);
-    for (const QString& script : setupScripts)
-        for (const QString& statement : statements(resource(script)))
-            execute(server, statement, failed);
+    runSetupScripts(server, failed);
     // The rows belong to the owner of the tables, whoever loads them.
     execute(server, QStringLiteral("SET LOCAL ROLE muzyka_owner"), failed);
 
@@ -430,6 +439,21 @@ QString setUp(QSqlDatabase& server, const QString& serverName, const QString& so
     execute(server, QStringLiteral("COMMIT"), failed);
     rollback.committed();
     return QStringLiteral("Загружено из %1: %2.").arg(shownSource, summary(counts));
+}
+
+QString update(QSqlDatabase& server, const QString& serverName) {
+    if (!serverHas(server, schema::pupils::table, serverName))
+        throw Failure(notSetUp(serverName));
+    const QString failed =
+        QStringLiteral("Не удалось обновить объекты программы на сервере «%1»").arg(serverName);
+    execute(server, QStringLiteral("BEGIN"), failed);
+    Rollback rollback(server);
+    runSetupScripts(server, failed);
+    execute(server, QStringLiteral("COMMIT"), failed);
+    rollback.committed();
+    return QStringLiteral("Объекты программы на сервере «%1» обновлены; записи и пароль входа muzyka_lab "
+                          "остались прежними.")
+        .arg(serverName);
 }
 
 QString newLabPassword(QSqlDatabase& server, const QString& serverName) {

@@ -14,6 +14,11 @@ namespace transfer {
 // are refused unless `replace`, which empties them first. Returns what was loaded, one sentence.
 QString setUp(QSqlDatabase& server, const QString& serverName, const QString& source, bool replace);
 
+// Brings the program's objects on a server set up by an older version up to this one (its new tables, columns
+// and functions: the set-up's scripts run again), in one transaction. Rows and the lab login's password stay,
+// so the lab computers keep their line. Returns what was done, one sentence.
+QString update(QSqlDatabase& server, const QString& serverName);
+
 // Gives the lab login muzyka_lab a new random password, sent to the server only as its SCRAM verifier; the
 // password, for /etc/muzyka.conf on the lab computers.
 QString newLabPassword(QSqlDatabase& server, const QString& serverName);
