@@ -96,7 +96,7 @@ std::optional<AttemptLog::Resumed> AttemptLog::begin(const Owner& owner, const Q
              {owner.pupil})) {
         const int attempt = row.at(0).toInt();
         const QDateTime began = QDateTime::fromString(row.at(3).toString(), TimeFormat);
-        if (began.isValid() && began.secsTo(now) <= 24 * 3600) {
+        if (began.isValid() && began.secsTo(now) <= qint64(24) * 3600) {
             if (!resumed && row.at(1) == owner.topic)
                 resumed = Resumed{drawOf(attempt), 0, correctAnswers(attempt), row.at(4).toInt()};
             if (resumed && !m_attempt)
