@@ -2,8 +2,12 @@
 // question appears (its picture drawn, its play button ready), and how long the first play takes from the
 // click (the media module loaded, the clip opened, playback started) and a later one. A topic of 20
 // questions, each with a 1600 × 900 JPEG photograph or an SVG score and a 30-second WAV clip, in a database
-// file of the program's schema in a temporary folder. Run on demand: bench_media [questions]
+// file of the program's schema in a temporary folder; then the same on a private PostgreSQL server set up as
+// the lab's from that file (durable, as an installed one), the pupil signed in on the lab login, where each
+// question's media come from the server and each play is kept there. Run on demand: bench_media [questions]
 #include "base/programmodule.h"
+#include "base/schema.h"
+#include "bench/support/labdatabase.h"
 #include "bench/support/printeddialogs.h"
 #include "data/datamodule.h"
 #include "data/engine/connection.h"
@@ -12,6 +16,7 @@
 #include "testing/form3.h"
 #include "testing/questionmediapanel.h"
 #include "testing/radiogroup.h"
+#include "tests/support/pgserver.h"
 #include "ui/clipplayer.h"
 #include "ui/dialogs.h"
 #include "ui/mediadevice.h"
@@ -149,23 +154,12 @@ Play timePlay(QuestionMediaPanel* panel) {
     return play;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    const int questions = argc > 1 ? std::max(3, std::atoi(argv[1])) : 20;
-    PrintedDialogs printed;
-    setDialogs(&printed);
-    setProgramModuleFolderForTesting(QStringLiteral(ESUN_PROGRAM_DIR));
-    QTemporaryDir work;
-    QDir::setCurrent(work.path());
-    makeDatabase(work.filePath(QStringLiteral("Primer.mdb")), questions);
-    std::printf("database: %d questions, each a picture and a 30 s WAV clip, %.1f MB\n", questions,
-                double(QFileInfo(work.filePath(QStringLiteral("Primer.mdb"))).size()) / 1e6);
-
-    DataModule11 = new TDataModule11;
-    Form3 = new TForm3;
+// Walks a test of the topic in a new test window on the data module open now, and prints the figures.
+void walk(const char* where, int questions) {
+    std::printf("%s\n", where);
+    DataModule11->ych->locate(schema::pupilKey, 1);
     DataModule11->tema->first();
+    Form3 = new TForm3;
     Form3->show();
     QCoreApplication::processEvents();
     Form3->Button1->click();
@@ -194,18 +188,55 @@ int main(int argc, char** argv) {
         if (Form3->MediaPanel1->Picture->pixmap().isNull() || !Form3->MediaPanel1->PlayButton->isVisible())
             std::printf("  question %d: no picture or no play button\n", q + 1);
     }
-    std::printf("next question with a picture and a sound appears: median %.1f ms, slowest %.1f ms (%zu "
+    std::printf("  next question with a picture and a sound appears: median %.1f ms, slowest %.1f ms (%zu "
                 "questions)\n",
                 median(appear), *std::max_element(appear.begin(), appear.end()), appear.size());
-    std::printf("the clip opened while the question is read: first %.1f ms, then median %.1f ms\n", ahead[0],
-                median(std::vector<double>(ahead.begin() + 1, ahead.end())));
-    std::printf("first play: the click handled (playback asked) %.1f ms; "
+    std::printf("  the clip opened while the question is read: first %.1f ms, then median %.1f ms\n",
+                ahead[0], median(std::vector<double>(ahead.begin() + 1, ahead.end())));
+    std::printf("  first play: the click handled (playback asked) %.1f ms; "
                 "the position moving %.1f ms (-1: not within 2 s)\n",
                 firstPlay.started, firstPlay.moving);
     if (!laterPlays.empty())
-        std::printf("later plays: median %.1f ms\n", median(laterPlays));
+        std::printf("  later plays: median %.1f ms\n", median(laterPlays));
     delete Form3;
+    Form3 = nullptr;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const int questions = argc > 1 ? std::max(3, std::atoi(argv[1])) : 20;
+    PrintedDialogs printed;
+    setDialogs(&printed);
+    setProgramModuleFolderForTesting(QStringLiteral(ESUN_PROGRAM_DIR));
+    QTemporaryDir work;
+    QDir::setCurrent(work.path());
+    const QString file = work.filePath(QStringLiteral("Primer.mdb"));
+    makeDatabase(file, questions);
+    std::printf("database: %d questions, each a picture and a 30 s WAV clip, %.1f MB\n", questions,
+                double(QFileInfo(file).size()) / 1e6);
+
+    DataModule11 = new TDataModule11;
+    walk("database file (the media module loaded at the first clip)", questions);
     delete DataModule11;
+
+    PrivateServer server;
+    if (!server.skipReason().isEmpty()) {
+        std::printf("lab server: skipped, %s\n", qPrintable(server.skipReason()));
+        return 0;
+    }
+    makeDurable(server);
+    const LabDatabase lab = labDatabase(server, file);
+    qputenv("MUZYKA_SERVER", lab.labUri.toUtf8());
+    DataModule11 = new TDataModule11;
+    if (DataModule11->signInBySurname(QStringLiteral("Петрова"), QStringLiteral("nota")) !=
+        TDataModule11::SignIn::Signed)
+        qFatal("the pupil cannot sign in on the lab login");
+    walk("lab server, the pupil signed in (the media module loaded already)", questions);
+    DataModule11->signOut();
+    delete DataModule11;
+    DataModule11 = nullptr;
     setDialogs(nullptr);
     return 0;
 }
