@@ -18,7 +18,6 @@ namespace {
 namespace at = attemptstables;
 
 const QString Lead = QStringLiteral("Ответ не сохранён: ");
-const QString TimeFormat = QStringLiteral("yyyy-MM-ddTHH:mm:ss");
 
 Connection& connection() {
     return *DataModule11->ADOConnection1;
@@ -95,7 +94,7 @@ std::optional<AttemptLog::Resumed> AttemptLog::begin(const Owner& owner, const Q
                             "AND \"id_результата\" IS NULL ORDER BY \"id_попытки\""),
              {owner.pupil})) {
         const int attempt = row.at(0).toInt();
-        const QDateTime began = QDateTime::fromString(row.at(3).toString(), TimeFormat);
+        const QDateTime began = QDateTime::fromString(row.at(3).toString(), at::timeFormat);
         if (began.isValid() && began.secsTo(now) <= qint64(24) * 3600) {
             if (!resumed && row.at(1) == owner.topic)
                 resumed = Resumed{drawOf(attempt), 0, correctAnswers(attempt), row.at(4).toInt()};
@@ -129,7 +128,7 @@ std::optional<AttemptLog::Resumed> AttemptLog::begin(const Owner& owner, const Q
     Transaction transaction;
     run(QStringLiteral("INSERT INTO \"попытки\" (\"id_ученика\", \"id_темы\", \"id_класса\", \"начало\", "
                        "\"осталось\", \"состояние\") VALUES (?, ?, ?, ?, ?, 0)"),
-        {owner.pupil, owner.topic, owner.klass, now.toString(TimeFormat), seconds}, unbegun);
+        {owner.pupil, owner.topic, owner.klass, now.toString(at::timeFormat), seconds}, unbegun);
     const int attempt = run(QStringLiteral("SELECT last_insert_rowid()")).value(0).value(0).toInt();
     for (int i = 0; i < draw.size(); ++i) {
         QStringList order;
@@ -152,7 +151,7 @@ void AttemptLog::answer(int question, const QString& text, bool right, int secon
             "\"Ответы\" a WHERE a.\"id_вопроса\" = ? AND a.\"ответ\" = ? ORDER BY a.\"статус\" DESC, "
             "a.\"id_ответа\" LIMIT 1), ?, ?, ?"),
         {m_attempt, question, question, text, text, right ? 1 : 0,
-         QDateTime::currentDateTime().toString(TimeFormat)});
+         QDateTime::currentDateTime().toString(at::timeFormat)});
     run(QStringLiteral("UPDATE \"попытки\" SET \"осталось\" = ? WHERE \"id_попытки\" = ?"),
         {secondsLeft, m_attempt});
     transaction.commit();

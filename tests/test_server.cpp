@@ -1,14 +1,18 @@
 #include "base/schema.h"
+#include "data/engine/attemptstables.h"
 #include "data/engine/serveraddress.h"
 #include "data/passwords.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/lablogin.h"
+#include "tests/support/logtables.h"
 #include "tests/support/pgserver.h"
 #include "tests/support/testdb.h"
 #include "tests/support/tools.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimeZone>
 #include <QtTest>
 
 #include <memory>
@@ -31,6 +35,45 @@ QString fileKeys(const QString& path, const QString& table) {
             .arg(keyOf(table), table));
 }
 
+namespace at = attemptstables;
+
+const QStringList logTables = {at::attempts, at::questions, at::answers, at::plays};
+
+// The tool runs at UTC+12 (a POSIX zone, which needs no zone database), while the tests' server keeps the
+// machine's zone: the log keeps the school's local time, which must not move on its way to the server and
+// back.
+const QString toolZone = QStringLiteral("TZ=<+12>-12");
+
+// A moment `hours` ago as the program writes it into the log on a computer of the tool's zone.
+QString hoursAgo(int hours) {
+    return QDateTime::currentDateTime()
+        .toTimeZone(QTimeZone(12 * 3600))
+        .addSecs(-hours * 3600)
+        .toString(at::timeFormat);
+}
+
+// The answer log over the few rows of TestDatabase: Иван's finished test of topic 2 (result 2), and Анна's
+// test of topic 1 left running at `began`, its first question of two answered, the second one's clip played
+// once, 500 seconds left.
+QString loggedTests(const QString& began) {
+    return logTablesSql() + attemptstables::playsDefinition().fileDdl.join(u';') +
+           QStringLiteral(R"sql(;
+INSERT INTO "попытки" VALUES (3, 2, 2, 2, '2026-11-03T09:00:00', 640, 1, 2), (5, 1, 1, 1, '%1', 500, 0, NULL);
+INSERT INTO "вопросы_попытки" VALUES (3, 1, 3, '8,7'), (5, 1, 1, ''), (5, 2, 2, '6,4,5');
+INSERT INTO "ответы_попытки" VALUES (3, 3, 7, 'Скрипичный', 1, '2026-11-03T09:04:10'), (5, 1, 1, '5', 1, '%1');
+INSERT INTO "прослушивания" VALUES (5, 2, 1);
+)sql")
+               .arg(began);
+}
+
+// A table of the log in a file, row by row; none when the file lacks it.
+QList<QVariantList> logRows(const QString& path, const QString& table) {
+    const SqlFile file(path);
+    if (file.number(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = '%1'").arg(table)) == 0)
+        return {};
+    return file.rows(QStringLiteral("SELECT * FROM \"%1\" ORDER BY 1, 2").arg(table));
+}
+
 } // namespace
 
 // The lab server's set-up tool against a PostgreSQL server of the test's own: what it loads, what it refuses,
@@ -43,6 +86,7 @@ private:
     QTemporaryDir m_dir;
     QString m_sample; // the sample rows as a database file
     QString m_small;  // a Primer.mdb of other rows
+    QString m_logged; // the same with an answer log
     QString m_access; // a copy of a school's Access file
     QString m_converted;
 
@@ -59,15 +103,16 @@ private:
     QString sourceFile(const QString& source) const {
         return source == QLatin1String("sample")   ? m_sample
                : source == QLatin1String("primer") ? m_small
+               : source == QLatin1String("log")    ? m_logged
                                                    : m_converted;
     }
 
     QStringList setUpArguments(const QString& database, const QString& source) const {
         QStringList args{QStringLiteral("setup"), m_server->adminUri(database)};
-        if (source == QLatin1String("primer"))
-            args << QStringLiteral("--from") << m_small;
-        else if (source == QLatin1String("access"))
+        if (source == QLatin1String("access"))
             args << QStringLiteral("--from") << m_access;
+        else if (source != QLatin1String("sample"))
+            args << QStringLiteral("--from") << sourceFile(source);
         return args;
     }
 
@@ -86,6 +131,10 @@ private slots:
         QCOMPARE(runTool(QStringLiteral("make_sample_db"), {m_sample}).exitCode, 0);
         m_small = newPath(QStringLiteral("Primer.mdb"));
         QVERIFY(SqlFile(m_small).exec(TestDatabase::schemaSql() + TestDatabase::smallRowsSql()).isEmpty());
+        m_logged = newPath(QStringLiteral("logged.mdb"));
+        QVERIFY(SqlFile(m_logged)
+                    .exec(TestDatabase::schemaSql() + TestDatabase::smallRowsSql() + loggedTests(hoursAgo(1)))
+                    .isEmpty());
         m_access = newPath(QStringLiteral("school.mdb"));
         QVERIFY(placeFixture(QStringLiteral("access/school.mdb"), m_access));
         m_converted = newPath(QStringLiteral("school-converted.mdb"));
@@ -97,12 +146,14 @@ private slots:
         QTest::newRow("the sample") << QStringLiteral("sample");
         QTest::newRow("a database file of the program") << QStringLiteral("primer");
         QTest::newRow("a school's Access file") << QStringLiteral("access");
+        QTest::newRow("a file with an answer log") << QStringLiteral("log");
     }
 
     void setUpLoadsEveryRowAndDumpGivesThemBack() {
         QFETCH(QString, source);
         const QString database = m_server->createDatabase();
-        const ToolRun setup = runTool(QStringLiteral("muzyka_server"), setUpArguments(database, source));
+        const ToolRun setup =
+            runTool(QStringLiteral("muzyka_server"), setUpArguments(database, source), {toolZone});
         QVERIFY2(setup.exitCode == 0, qPrintable(setup.errors));
         QVERIFY(!setup.output.contains(m_server->adminPassword()));
         // The line for the lab computers names the lab login with its new password, which the server takes.
@@ -131,8 +182,9 @@ private slots:
         }
 
         const QString dumped = newPath(QStringLiteral("dump-%1.mdb").arg(source));
-        const ToolRun dump = runTool(QStringLiteral("muzyka_server"),
-                                     {QStringLiteral("dump"), m_server->adminUri(database), dumped});
+        const ToolRun dump =
+            runTool(QStringLiteral("muzyka_server"),
+                    {QStringLiteral("dump"), m_server->adminUri(database), dumped}, {toolZone});
         QVERIFY2(dump.exitCode == 0, qPrintable(dump.errors));
         // Every row comes back; passwords as the server keeps them, hashes that match the file's.
         for (const QString& table : tables) {
@@ -149,8 +201,68 @@ private slots:
             }
             QCOMPARE(back, original);
         }
+        // The answer log comes back row for row, its times as the program writes them.
+        for (const QString& table : logTables)
+            QCOMPARE(logRows(dumped, table), logRows(reference, table));
         QCOMPARE(SqlFile(dumped, SqlFile::Checked).scalar(QStringLiteral("PRAGMA foreign_key_check")),
                  QString());
+    }
+
+    void aTestLeftRunningInTheFileGoesOnOnTheServer_data() {
+        QTest::addColumn<int>("hours");       // since Анна's test began
+        QTest::addColumn<QString>("started"); // what starting topic 1 on the server gives her
+        QTest::addColumn<QString>("walk");    // its questions, whether answered, the seconds left, plays of 2
+        QTest::addColumn<QString>("left");    // the file's test afterwards: its state, whether it has a row
+        QTest::newRow("begun an hour ago: taken up again")
+            << 1 << QStringLiteral("5") << QStringLiteral("1:true 2:false 500 1")
+            << QStringLiteral("0 false");
+        QTest::newRow("begun 25 hours ago: abandoned with its row, the new test numbered after it")
+            << 25 << QStringLiteral("6") << QStringLiteral("1:false 2:false - 0") << QStringLiteral("3 true");
+    }
+
+    void aTestLeftRunningInTheFileGoesOnOnTheServer() {
+        QFETCH(int, hours);
+        QFETCH(QString, started);
+        QFETCH(QString, walk);
+        QFETCH(QString, left);
+        const QString file = newPath(QStringLiteral("left-%1.mdb").arg(hours));
+        QVERIFY(
+            SqlFile(file)
+                .exec(TestDatabase::schemaSql() + TestDatabase::smallRowsSql() + loggedTests(hoursAgo(hours)))
+                .isEmpty());
+        const QString database = m_server->createDatabase();
+        const ToolRun setup =
+            runTool(QStringLiteral("muzyka_server"),
+                    {QStringLiteral("setup"), m_server->adminUri(database), QStringLiteral("--from"), file},
+                    {toolZone});
+        QVERIFY2(setup.exitCode == 0, qPrintable(setup.errors));
+
+        QCOMPARE(m_server->exec(database, QStringLiteral("ALTER ROLE muzyka_lab PASSWORD 'lab-secret'")),
+                 QString());
+        LabLogin lab(m_server->uri(QStringLiteral("muzyka_lab"), QStringLiteral("lab-secret"), database));
+        // Until its pupil takes it up, no sign-in runs it: not even the empty key of a curious psql.
+        QCOMPARE(lab.run(QStringLiteral("SELECT set_config('muzyka.session', '', false); "
+                                        "SELECT muzyka.finish_test(5, '2031-01-01')")),
+                 QStringLiteral("ERROR: этот тест начат не на этом входе в программу."));
+        QCOMPARE(
+            lab.run(QStringLiteral("SELECT set_config('muzyka.session', session, false) IS NOT NULL FROM "
+                                   "muzyka.sign_in(1, 'nota'); SELECT muzyka.start_test(1)")),
+            started);
+        QCOMPARE(
+            lab.run(QStringLiteral(
+                        "SELECT string_agg(question || ':' || answered, ' ' ORDER BY question) "
+                        "|| ' ' || COALESCE(max(seconds_left)::text, '-') || ' ' || muzyka.clip_plays(%1, 2) "
+                        "FROM muzyka.test_questions(%1)")
+                        .arg(started)),
+            walk);
+        QCOMPARE(m_server
+                     ->rows(database,
+                            QStringLiteral("SELECT \"состояние\" || ' ' || (\"id_результата\" IS NOT "
+                                           "NULL)::text FROM muzyka.\"попытки\" WHERE \"id_попытки\" = 5"))
+                     .value(0)
+                     .value(0)
+                     .toString(),
+                 left);
     }
 
     void aSecondSetUpReplacesOnlyWhenTold_data() {

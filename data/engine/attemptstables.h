@@ -11,6 +11,9 @@ inline const QString questions = QStringLiteral("вопросы_попытки")
 inline const QString answers = QStringLiteral("ответы_попытки");
 inline const QString plays = QStringLiteral("прослушивания");
 
+// How a file keeps the log's times (начало, время): the computer's local time, to the second.
+inline const QString timeFormat = QStringLiteral("yyyy-MM-ddTHH:mm:ss");
+
 // Test states.
 enum State { Running = 0, Finished = 1, TimedOut = 2, Abandoned = 3 };
 

@@ -4,11 +4,15 @@
 #include <QFile>
 #include <QProcess>
 
-ToolRun runTool(const QString& name, const QStringList& args) {
+ToolRun runTool(const QString& name, const QStringList& args, const QStringList& environment) {
     const QString tool = QCoreApplication::applicationDirPath() + QLatin1Char('/') + name;
     if (!QFile::exists(tool))
         qFatal("%s is not built beside the tests", qPrintable(name));
     QProcess process;
+    QProcessEnvironment settings = QProcessEnvironment::systemEnvironment();
+    for (const QString& setting : environment)
+        settings.insert(setting.section(u'=', 0, 0), setting.section(u'=', 1));
+    process.setProcessEnvironment(settings);
     process.start(tool, args);
     if (!process.waitForFinished(120000))
         qFatal("%s did not finish", qPrintable(name));

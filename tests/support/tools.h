@@ -10,5 +10,6 @@ struct ToolRun {
     QString errors;
 };
 
-// Runs a tool that the build put beside the test executable; ends the test run when it is missing or hangs.
-ToolRun runTool(const QString& name, const QStringList& args);
+// Runs a tool that the build put beside the test executable, with `environment` (NAME=VALUE) added to the
+// test's own; ends the test run when it is missing or hangs.
+ToolRun runTool(const QString& name, const QStringList& args, const QStringList& environment = {});

@@ -3,12 +3,14 @@
 #include "base/failure.h"
 #include "base/schema.h"
 #include "data/access/converter.h"
+#include "data/engine/attemptstables.h"
 #include "data/engine/questionmedia.h"
 #include "data/engine/settingstable.h"
 
 #include <libpq-fe.h>
 
 #include <QDate>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -31,10 +33,20 @@ namespace {
 const QStringList tableNames = {schema::classes::name,    schema::pupils::table,  schema::topics::table,
                                 schema::questions::table, schema::answers::table, schema::results::table};
 
-// The program's own tables that a database may lack, parents first: each carried where both sides hold it,
-// made in the dumped file from its statements. After the six, which they refer to.
-QVector<OwnTable> ownTables() {
-    return {settingstable::definition(), questionmedia::definition()};
+// The program's own tables that a database may lack, with the tables each one's statements make, parents
+// first: each table carried where both sides hold it, with the columns both have; made in the dumped file
+// from the statements. After the six, which they refer to.
+struct OwnTables {
+    OwnTable definition;
+    QStringList tables;
+};
+
+QVector<OwnTables> ownTables() {
+    namespace at = attemptstables;
+    return {{settingstable::definition(), {settingstable::table}},
+            {questionmedia::definition(), {questionmedia::definition().name}},
+            {at::definition(), {at::attempts, at::questions, at::answers}},
+            {at::playsDefinition(), {at::plays}}};
 }
 
 // Run by setup in this order, each after the ones it builds on.
@@ -43,7 +55,8 @@ const QStringList setupScripts = {
     QStringLiteral("server/settings.sql"), QStringLiteral("server/attempts.sql"),
     QStringLiteral("server/review.sql"),   QStringLiteral("server/media.sql")};
 
-enum class Kind { Integer, Text, YesNo, DateTime, Real, Bytes };
+// A moment is a point in time (the log's times, `timestamp with time zone`); a date-time is a calendar's.
+enum class Kind { Integer, Text, YesNo, DateTime, Moment, Real, Bytes };
 
 struct Column {
     QString name;
@@ -134,12 +147,13 @@ Shape serverShape(const QSqlDatabase& server, const QString& table, const QStrin
     Shape shape{table, {}};
     while (query.next()) {
         const QString type = query.value(1).toString();
-        const Kind kind = type == QLatin1String("integer")              ? Kind::Integer
-                          : type == QLatin1String("boolean")            ? Kind::YesNo
-                          : type.startsWith(QLatin1String("timestamp")) ? Kind::DateTime
-                          : type == QLatin1String("double precision")   ? Kind::Real
-                          : type == QLatin1String("bytea")              ? Kind::Bytes
-                                                                        : Kind::Text;
+        const Kind kind = type == QLatin1String("integer")                    ? Kind::Integer
+                          : type == QLatin1String("boolean")                  ? Kind::YesNo
+                          : type == QLatin1String("timestamp with time zone") ? Kind::Moment
+                          : type.startsWith(QLatin1String("timestamp"))       ? Kind::DateTime
+                          : type == QLatin1String("double precision")         ? Kind::Real
+                          : type == QLatin1String("bytea")                    ? Kind::Bytes
+                                                                              : Kind::Text;
         shape.columns.append({query.value(0).toString(), kind});
     }
     if (shape.columns.isEmpty())
@@ -255,13 +269,18 @@ QString serverValue(const QSqlDatabase& server, const QVariant& value, Kind kind
             return text;
         return value.toLongLong(ok) != 0 ? QStringLiteral("true") : QStringLiteral("false");
     }
-    case Kind::DateTime: {
+    case Kind::DateTime:
+    case Kind::Moment: {
         // YYYY-MM-DD, or with a time of day after a blank or a T.
         const QString text = value.toString().trimmed();
         const QDate date = QDate::fromString(text.left(10), QStringLiteral("yyyy-MM-dd"));
         const QString rest = text.mid(11);
         const QTime time = text.size() <= 10 ? QTime(0, 0) : QTime::fromString(rest, Qt::ISODate);
         *ok = date.isValid() && time.isValid() && (text.size() <= 10 || text[10] == u' ' || text[10] == u'T');
+        // A moment is written on the file in this computer's local time, as the program writes its log.
+        if (kind == Kind::Moment)
+            return QLatin1Char('\'') + QDateTime(date, time).toUTC().toString(Qt::ISODate) +
+                   QLatin1Char('\'');
         return QLatin1Char('\'') + date.toString(QStringLiteral("yyyy-MM-dd")) + QLatin1Char(' ') +
                time.toString(QStringLiteral("HH:mm:ss")) + QLatin1Char('\'');
     }
@@ -282,6 +301,7 @@ QString kindName(Kind kind) {
     case Kind::YesNo:
         return QStringLiteral("«да» или «нет»");
     case Kind::DateTime:
+    case Kind::Moment:
         return QStringLiteral("дата");
     case Kind::Real:
         return QStringLiteral("число");
@@ -292,22 +312,30 @@ QString kindName(Kind kind) {
     return QStringLiteral("текст");
 }
 
-// Copies one table of the file to the server in statements of many rows; returns the number of rows.
-qint64 load(const QSqlDatabase& server, const QSqlDatabase& file, const QString& path, const Shape& shape) {
+// Copies one table of the file to the server in statements of many rows; returns the number of rows. The file
+// must have every column of the server's table, or with `common` its key and whichever others it has (a
+// column of the server's alone gets its default).
+qint64 load(const QSqlDatabase& server, const QSqlDatabase& file, const QString& path, const Shape& whole,
+            bool common) {
     const QString shown = shownFile(path);
     const QString table = findName(
         column(file, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"), 0, shown),
-        shape.table);
+        whole.table);
     if (table.isEmpty())
-        throw Failure(QStringLiteral("В файле «%1» нет таблицы «%2».").arg(shown, shape.table));
+        throw Failure(QStringLiteral("В файле «%1» нет таблицы «%2».").arg(shown, whole.table));
     const QStringList fileColumns =
         column(file, QStringLiteral("PRAGMA table_info(%1)").arg(quoted(table)), 1, shown);
+    Shape shape{whole.table, {}};
     QStringList wanted;
-    for (const Column& c : shape.columns) {
+    for (qsizetype i = 0; i < whole.columns.size(); ++i) {
+        const Column& c = whole.columns[i];
         const QString name = findName(fileColumns, c.name);
+        if (name.isEmpty() && common && i > 0)
+            continue;
         if (name.isEmpty())
             throw Failure(
                 QStringLiteral("В таблице «%1» файла «%2» нет столбца «%3».").arg(table, shown, c.name));
+        shape.columns << c;
         wanted << quoted(name);
     }
     QSqlQuery rows = execute(
@@ -344,6 +372,50 @@ qint64 load(const QSqlDatabase& server, const QSqlDatabase& file, const QString&
     if (!batch.isEmpty())
         execute(server, insert + batch.join(u','), failed);
     return count;
+}
+
+// How dump selects a column of the server. A date-time is written as the file keeps it: the time of day only
+// when there is one. A moment comes as seconds since the epoch, for fileValue().
+QString selectedForFile(const Column& column) {
+    QString name = quoted(column.name);
+    switch (column.kind) {
+    case Kind::DateTime:
+        return QStringLiteral("CASE WHEN %1::time = '00:00' THEN to_char(%1, 'YYYY-MM-DD') "
+                              "ELSE to_char(%1, 'YYYY-MM-DD HH24:MI:SS') END")
+            .arg(name);
+    case Kind::Moment:
+        return QStringLiteral("floor(extract(epoch FROM %1))::bigint").arg(name);
+    case Kind::Integer:
+    case Kind::Text:
+    case Kind::YesNo:
+    case Kind::Real:
+    case Kind::Bytes:
+        break;
+    }
+    return name;
+}
+
+// A value selected by selectedForFile() as the file keeps it: yes/no as 0 or 1, a moment in this computer's
+// local time as the program writes its log.
+QVariant fileValue(const QVariant& value, Kind kind) {
+    if (value.isNull())
+        return {};
+    switch (kind) {
+    case Kind::YesNo:
+        return value.toBool() ? 1 : 0;
+    case Kind::Integer:
+        return value.toLongLong();
+    case Kind::Real:
+        return value.toDouble();
+    case Kind::Bytes:
+        return value.toByteArray();
+    case Kind::Moment:
+        return QDateTime::fromSecsSinceEpoch(value.toLongLong()).toString(attemptstables::timeFormat);
+    case Kind::DateTime:
+    case Kind::Text:
+        break;
+    }
+    return value.toString();
 }
 
 // Undoes the server's open transaction unless it was committed.
@@ -393,8 +465,8 @@ QString setUp(QSqlDatabase& server, const QString& serverName, const QString& so
     execute(server, QStringLiteral("SET LOCAL ROLE muzyka_owner"), failed);
 
     QStringList carried = tableNames;
-    for (const OwnTable& own : ownTables())
-        carried << own.name;
+    for (const OwnTables& own : ownTables())
+        carried << own.tables;
     QStringList filled;
     for (const QString& table : carried) {
         QSqlQuery query =
@@ -418,23 +490,21 @@ QString setUp(QSqlDatabase& server, const QString& serverName, const QString& so
     const QStringList fileTables = column(
         file.db(), QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"), 0, shownFile(path));
     QStringList loaded = tableNames;
-    for (const OwnTable& own : ownTables())
-        if (!findName(fileTables, own.name).isEmpty())
-            loaded << own.name;
+    for (const QString& table : carried.mid(tableNames.size()))
+        if (!findName(fileTables, table).isEmpty())
+            loaded << table;
     QStringList counts;
     for (const QString& table : loaded) {
         const Shape shape = serverShape(server, table, serverName);
-        counts << QStringLiteral("«%1» %2").arg(table).arg(load(server, file.db(), path, shape));
-        if (!tableNames.contains(table))
-            continue;
-        // New rows continue after the highest key loaded.
-        execute(
-            server,
-            QStringLiteral("SELECT setval(pg_get_serial_sequence(%1, %2), COALESCE(MAX(%3), 0) + 1, false) "
-                           "FROM %4")
-                .arg(literal(server, onServer(table)), literal(server, shape.columns[0].name),
-                     quoted(shape.columns[0].name), onServer(table)),
-            failed);
+        const bool own = !tableNames.contains(table);
+        counts << QStringLiteral("«%1» %2").arg(table).arg(load(server, file.db(), path, shape, own));
+        // New rows continue after the highest key loaded, where the server numbers them.
+        execute(server,
+                QStringLiteral("SELECT setval(s, COALESCE((SELECT MAX(%1) FROM %2), 0) + 1, false) "
+                               "FROM (SELECT pg_get_serial_sequence(%3, %4) AS s) q WHERE s IS NOT NULL")
+                    .arg(quoted(shape.columns[0].name), onServer(table), literal(server, onServer(table)),
+                         literal(server, shape.columns[0].name)),
+                failed);
     }
     execute(server, QStringLiteral("COMMIT"), failed);
     rollback.committed();
@@ -492,11 +562,14 @@ QString dump(QSqlDatabase& server, const QString& serverName, const QString& tar
         shapes << serverShape(server, table, serverName);
     // The program's own tables go into the file where the server has them.
     QStringList ownDdl;
-    for (const OwnTable& own : ownTables())
-        if (serverHas(server, own.name, serverName)) {
-            shapes << serverShape(server, own.name, serverName);
-            ownDdl << own.fileDdl;
-        }
+    for (const OwnTables& own : ownTables()) {
+        const qsizetype before = shapes.size();
+        for (const QString& table : own.tables)
+            if (serverHas(server, table, serverName))
+                shapes << serverShape(server, table, serverName);
+        if (shapes.size() > before)
+            ownDdl << own.definition.fileDdl;
+    }
 
     const QString partial = target + QStringLiteral(".part");
     QFile::remove(partial);
@@ -507,17 +580,20 @@ QString dump(QSqlDatabase& server, const QString& serverName, const QString& tar
         file.run(QStringLiteral("BEGIN;") + resource(QStringLiteral("sample/schema.sql")), unwritten);
         for (const QString& statement : std::as_const(ownDdl))
             file.run(statement + QLatin1Char(';'), unwritten);
-        for (const Shape& shape : shapes) {
+        for (const Shape& whole : shapes) {
+            // The columns the file's table has too: the server keeps some of its own (the sign-in that runs
+            // a test).
+            const QStringList fileColumns =
+                column(file.db(), QStringLiteral("PRAGMA table_info(%1)").arg(quoted(whole.table)), 1,
+                       shownFile(target));
+            Shape shape{whole.table, {}};
+            for (const Column& c : whole.columns)
+                if (!findName(fileColumns, c.name).isEmpty())
+                    shape.columns << c;
             QStringList selected;
             QStringList marks;
             for (const Column& c : shape.columns) {
-                // A date-time is written as the file keeps it: the time of day only when there is one.
-                selected << (c.kind == Kind::DateTime
-                                 ? QStringLiteral(
-                                       "CASE WHEN %1::time = '00:00' THEN to_char(%1, 'YYYY-MM-DD') "
-                                       "ELSE to_char(%1, 'YYYY-MM-DD HH24:MI:SS') END")
-                                       .arg(quoted(c.name))
-                                 : quoted(c.name));
+                selected << selectedForFile(c);
                 marks << QStringLiteral("?");
             }
             QSqlQuery rows = execute(server,
@@ -530,16 +606,8 @@ QString dump(QSqlDatabase& server, const QString& serverName, const QString& tar
                 throw Failure(unwritten + QStringLiteral(": ") + insert.lastError().databaseText());
             qint64 count = 0;
             while (rows.next()) {
-                for (int c = 0; c < shape.columns.size(); ++c) {
-                    const QVariant value = rows.value(c);
-                    insert.bindValue(c,
-                                     value.isNull()                         ? QVariant()
-                                     : shape.columns[c].kind == Kind::YesNo ? QVariant(value.toBool() ? 1 : 0)
-                                     : shape.columns[c].kind == Kind::Integer ? QVariant(value.toLongLong())
-                                     : shape.columns[c].kind == Kind::Real    ? QVariant(value.toDouble())
-                                     : shape.columns[c].kind == Kind::Bytes   ? QVariant(value.toByteArray())
-                                                                              : QVariant(value.toString()));
-                }
+                for (int c = 0; c < shape.columns.size(); ++c)
+                    insert.bindValue(c, fileValue(rows.value(c), shape.columns[c].kind));
                 if (!insert.exec())
                     throw Failure(unwritten + QStringLiteral(": ") + insert.lastError().databaseText());
                 ++count;

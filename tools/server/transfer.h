@@ -3,9 +3,10 @@
 #include <QSqlDatabase>
 #include <QString>
 
-// Carrying the school's six tables between a PostgreSQL server (the objects of resources/server/objects.sql)
-// and a database file of the program (resources/sample/schema.sql). Failures are Failure exceptions with one
-// Russian sentence; a failed step leaves the server and the folder as they were.
+// Carrying the school's six tables and the program's own (the topics' settings, the questions' media, the
+// answer log) between a PostgreSQL server (the objects of resources/server/) and a database file of the
+// program (resources/sample/schema.sql and the tables' own statements). Failures are Failure exceptions with
+// one Russian sentence; a failed step leaves the server and the folder as they were.
 namespace transfer {
 
 // Makes the program's objects on the server and loads the rows of `source` into them, keys kept and the key
@@ -23,7 +24,8 @@ QString update(QSqlDatabase& server, const QString& serverName);
 // password, for /etc/muzyka.conf on the lab computers.
 QString newLabPassword(QSqlDatabase& server, const QString& serverName);
 
-// Writes every row of the server's six tables, read in one snapshot, into the new database file `target`.
+// Writes every row of the server's six tables and of the program's own that it has, read in one snapshot,
+// into the new database file `target`.
 // Returns what was written, one sentence.
 QString dump(QSqlDatabase& server, const QString& serverName, const QString& target);
 
