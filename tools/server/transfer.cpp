@@ -125,7 +125,7 @@ QSqlQuery execute(const QSqlDatabase& db, const QString& sql, const QString& wha
 }
 
 QString literal(const QSqlDatabase& db, const QString& text) {
-    QSqlField field(QString(), QMetaType(QMetaType::QString));
+    QSqlField field{QString(), QMetaType(QMetaType::QString)};
     field.setValue(text);
     return db.driver()->formatValue(field);
 }
@@ -210,7 +210,7 @@ private:
 // in `work`. `shown` gets how the summary names it.
 QString sourceFile(const QString& source, const QTemporaryDir& work, QString* shown) {
     if (source.isEmpty()) {
-        const QString path = work.filePath(QStringLiteral("sample.mdb"));
+        QString path = work.filePath(QStringLiteral("sample.mdb"));
         const FileConnection file(path, false);
         file.run(resource(QStringLiteral("sample/schema.sql")) +
                      resource(QStringLiteral("sample/sample.sql")),
@@ -231,7 +231,7 @@ QString sourceFile(const QString& source, const QTemporaryDir& work, QString* sh
     if (head.startsWith(QByteArray("SQLite format 3", 16)))
         return source;
     if (accessdb::isAccessFile(head)) {
-        const QString converted = work.filePath(QStringLiteral("converted.mdb"));
+        QString converted = work.filePath(QStringLiteral("converted.mdb"));
         accessdb::convertFile(source, converted); // in the converter beside the tool, bounded
         return converted;
     }
@@ -264,7 +264,7 @@ QString serverValue(const QSqlDatabase& server, const QVariant& value, Kind kind
     case Kind::Integer:
         return QString::number(value.toLongLong(ok));
     case Kind::YesNo: {
-        const QString text = value.toString().trimmed().toLower();
+        QString text = value.toString().trimmed().toLower();
         if (text == QLatin1String("true") || text == QLatin1String("false"))
             return text;
         return value.toLongLong(ok) != 0 ? QStringLiteral("true") : QStringLiteral("false");
