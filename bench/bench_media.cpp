@@ -226,13 +226,7 @@ int main(int argc, char** argv) {
         std::printf("lab server: skipped, %s\n", qPrintable(server.skipReason()));
         return 0;
     }
-    makeDurable(server);
-    const LabDatabase lab = labDatabase(server, file);
-    qputenv("MUZYKA_SERVER", lab.labUri.toUtf8());
-    DataModule11 = new TDataModule11;
-    if (DataModule11->signInBySurname(QStringLiteral("Петрова"), QStringLiteral("nota")) !=
-        TDataModule11::SignIn::Signed)
-        qFatal("the pupil cannot sign in on the lab login");
+    pupilOnLab(server, file, QStringLiteral("Петрова"), QStringLiteral("nota"));
     walk("lab server, the pupil signed in (the media module loaded already)", questions);
     DataModule11->signOut();
     delete DataModule11;

@@ -1,5 +1,6 @@
 #include "labdatabase.h"
 
+#include "data/datamodule.h"
 #include "data/engine/serveraddress.h"
 #include "tests/support/pgserver.h"
 #include "tools/server/transfer.h"
@@ -28,4 +29,15 @@ void makeDurable(PrivateServer& server) {
     server.stop();
     if (!server.start())
         qFatal("the server did not come back: %s", qPrintable(server.failure()));
+}
+
+LabDatabase pupilOnLab(PrivateServer& server, const QString& file, const QString& surname,
+                       const QString& password) {
+    makeDurable(server);
+    LabDatabase lab = labDatabase(server, file);
+    qputenv("MUZYKA_SERVER", lab.labUri.toUtf8());
+    DataModule11 = new TDataModule11;
+    if (DataModule11->signInBySurname(surname, password) != TDataModule11::SignIn::Signed)
+        qFatal("the pupil cannot sign in on the lab login");
+    return lab;
 }

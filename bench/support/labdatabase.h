@@ -14,3 +14,9 @@ LabDatabase labDatabase(PrivateServer& server, const QString& file);
 
 // The server flushes every commit to the disk, as an installed one does (the tests' private server does not).
 void makeDurable(PrivateServer& server);
+
+// The program's data module (into DataModule11) on the lab login of a durable database made from `file`, the
+// pupil with `surname` and `password` signed in, as a lab computer has it; the database. Stops the benchmark
+// when he cannot sign in.
+LabDatabase pupilOnLab(PrivateServer& server, const QString& file, const QString& surname,
+                       const QString& password);
