@@ -277,6 +277,10 @@ private slots:
         QCOMPARE(runTool(QStringLiteral("muzyka_server"), setUpArguments(database, QStringLiteral("sample")))
                      .exitCode,
                  0);
+        // A lab computer's sign-in of pupil 1 of the rows about to be replaced.
+        QCOMPARE(m_server->exec(database,
+                                QStringLiteral("INSERT INTO muzyka.\"сеансы\" VALUES ('key', 1, false)")),
+                 QString());
         QStringList args = setUpArguments(database, QStringLiteral("primer"));
         if (replace)
             args << QStringLiteral("--replace");
@@ -289,6 +293,12 @@ private slots:
                      qPrintable(again.errors));
         for (const QString& table : tables)
             QCOMPARE(serverKeys(database, table), fileKeys(expected, table));
+        // Replaced, the sign-in would name whoever is pupil 1 now: it is gone.
+        QCOMPARE(m_server->rows(database, QStringLiteral("SELECT count(*) FROM muzyka.\"сеансы\""))
+                     .value(0)
+                     .value(0)
+                     .toInt(),
+                 replace ? 0 : 1);
     }
 
     // A server set up by an older version (here: without the clips' plays) gets the new objects from

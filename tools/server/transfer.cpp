@@ -480,7 +480,8 @@ QString setUp(QSqlDatabase& server, const QString& serverName, const QString& so
                            "как есть. Чтобы заменить их, повторите команду с --replace.")
                 .arg(serverName, filled.join(QStringLiteral(", "))));
     if (!filled.isEmpty()) {
-        QStringList all;
+        // The sign-ins go with the pupils they named: a key kept would sign in whoever has that number now.
+        QStringList all{onServer(QStringLiteral("сеансы"))};
         for (const QString& table : carried)
             all << onServer(table);
         execute(server, QStringLiteral("TRUNCATE %1 RESTART IDENTITY").arg(all.join(QStringLiteral(", "))),
