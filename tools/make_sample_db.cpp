@@ -3,6 +3,8 @@
 // kept unless --force is given; the new file is built beside it under a temporary name and only then put in
 // its place, so a failure never leaves half a database behind.
 
+#include "base/tool.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -17,10 +19,7 @@
 
 namespace {
 
-void say(FILE* stream, const QString& text) {
-    std::fputs(text.toLocal8Bit().constData(), stream);
-    std::fputc('\n', stream);
-}
+using tool::say;
 
 int fail(const QString& text) {
     say(stderr, QStringLiteral("make_sample_db: ") + text);

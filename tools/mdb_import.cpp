@@ -9,6 +9,7 @@
 #include "data/access/converter.h"
 
 #include "base/failure.h"
+#include "base/tool.h"
 
 #include <QCoreApplication>
 #include <QString>
@@ -18,10 +19,7 @@
 
 namespace {
 
-void say(FILE* stream, const QString& text) {
-    std::fputs(text.toLocal8Bit().constData(), stream);
-    std::fputc('\n', stream);
-}
+using tool::say;
 
 QString columnList(const QStringList& columns) {
     return columns.join(QStringLiteral(", "));

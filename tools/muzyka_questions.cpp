@@ -6,6 +6,7 @@
 // questions left out (listed on the standard error).
 
 #include "base/failure.h"
+#include "base/tool.h"
 #include "data/bank/questionbank.h"
 #include "data/engine/connection.h"
 #include "ui/mediafile.h"
@@ -14,16 +15,12 @@
 #include <QFileInfo>
 #include <QStringList>
 
-#include <clocale>
 #include <cstdio>
 #include <optional>
 
 namespace {
 
-void say(FILE* stream, const QString& text) {
-    std::fputs(text.toLocal8Bit().constData(), stream);
-    std::fputc('\n', stream);
-}
+using tool::say;
 
 const char* const usage = "Использование:\n"
                           "  muzyka_questions import БАЗА ФАЙЛ [--topic ТЕМА]\n"
@@ -106,21 +103,10 @@ int exportTopic(Connection& connection, const Command& command) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const QCoreApplication application(argc, argv);
-    // libpq's own messages in English, so that the failures it reports are told apart and said in Russian.
-    std::setlocale(LC_MESSAGES, "C");
-    const auto command = parse(QCoreApplication::arguments().mid(1));
-    if (!command) {
-        say(stderr, QString::fromUtf8(usage));
-        return 2;
-    }
-    try {
+    return tool::main(argc, argv, "muzyka_questions", usage, parse, [](const Command& command) {
         Connection connection(QStringLiteral("база данных"));
-        open(connection, command->database);
-        return command->verb == QLatin1String("import") ? importBank(connection, *command)
-                                                        : exportTopic(connection, *command);
-    } catch (const Failure& failure) {
-        say(stderr, QStringLiteral("muzyka_questions: ") + failure.text());
-        return 1;
-    }
+        open(connection, command.database);
+        return command.verb == QLatin1String("import") ? importBank(connection, command)
+                                                       : exportTopic(connection, command);
+    });
 }

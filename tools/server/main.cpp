@@ -10,22 +10,19 @@
 #include "transfer.h"
 
 #include "base/failure.h"
+#include "base/tool.h"
 
 #include <QCoreApplication>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
 
-#include <clocale>
 #include <cstdio>
 #include <optional>
 
 namespace {
 
-void say(FILE* stream, const QString& text) {
-    std::fputs(text.toLocal8Bit().constData(), stream);
-    std::fputc('\n', stream);
-}
+using tool::say;
 
 const char* const usage = "Использование:\n"
                           "  muzyka_server setup АДРЕС_АДМИНИСТРАТОРА [--from ФАЙЛ] [--replace]\n"
@@ -101,18 +98,5 @@ int run(const Command& command) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const QCoreApplication application(argc, argv);
-    // libpq's own messages in English, so that the failures it reports are told apart and said in Russian.
-    std::setlocale(LC_MESSAGES, "C");
-    const auto command = parse(QCoreApplication::arguments().mid(1));
-    if (!command) {
-        say(stderr, QString::fromUtf8(usage));
-        return 2;
-    }
-    try {
-        return run(*command);
-    } catch (const Failure& failure) {
-        say(stderr, QStringLiteral("muzyka_server: ") + failure.text());
-        return 1;
-    }
+    return tool::main(argc, argv, "muzyka_server", usage, parse, run);
 }
